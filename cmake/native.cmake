@@ -1,0 +1,16 @@
+# Host tree: the portable code, its unit tests, the controller emulator and the fuzzers.
+if(LUMIVO_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
+target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/emulator/CMakeLists.txt)
+    add_subdirectory(emulator)
+endif()
+add_subdirectory(tests/unit)

@@ -1,0 +1,24 @@
+# Windows tree: the program itself and the tests that need Win32 (run under Wine on Linux).
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
+target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
+
+file(GLOB LUMIVO_WIN32_SOURCES CONFIGURE_DEPENDS
+     ${CMAKE_SOURCE_DIR}/app/*_win32.cpp ${CMAKE_SOURCE_DIR}/link/*_win32.cpp
+     ${CMAKE_SOURCE_DIR}/settings/*_win32.cpp)
+list(FILTER LUMIVO_WIN32_SOURCES EXCLUDE REGEX "/app/main_win32\\.cpp$")
+
+add_library(lumivo_win32 STATIC ${LUMIVO_WIN32_SOURCES})
+target_link_libraries(lumivo_win32 PUBLIC lumivo_portable user32 gdi32 comdlg32 advapi32 kernel32)
+
+# The resource script is UTF-8; windres must be told so, or the Russian captions come out wrong.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
+add_library(lumivo_resources OBJECT ${CMAKE_SOURCE_DIR}/resources/lumivo24.rc)
+
+add_executable(lumivo24 WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp $<TARGET_OBJECTS:lumivo_resources>)
+target_link_libraries(lumivo24 PRIVATE lumivo_win32)
+set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+add_subdirectory(tests/win32)

@@ -1,0 +1,108 @@
+# Shared by the scripts: paths, installing what is missing, the private Wine prefix and a
+# virtual display. Source it; it defines functions and variables and runs nothing by itself.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+NATIVE_DIR="$ROOT/build/native"
+WINDOWS_DIR="$ROOT/build/windows"
+export WINEPREFIX="${LUMIVO_WINEPREFIX:-$ROOT/build/wineprefix}"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+EMULATOR="$NATIVE_DIR/emulator/lumivo24-emulator"
+PROGRAM="$WINDOWS_DIR/lumivo24.exe"
+
+log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
+
+# Installs the Debian packages that provide the given commands, when any is missing.
+# Arguments come in pairs: command package.
+need_commands() {
+    local missing=()
+    while [ $# -ge 2 ]; do
+        command -v "$1" >/dev/null 2>&1 || missing+=("$2")
+        shift 2
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    install_packages "${missing[@]}"
+}
+
+# Installs the Debian packages that are not installed yet.
+need_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    install_packages "${missing[@]}"
+}
+
+APT_UPDATED=0
+install_packages() {
+    if [ "$(id -u)" != 0 ]; then
+        log "missing packages: $* (install them, or run this script as root)"
+        return 1
+    fi
+    log "installing: $*"
+    if [ "$APT_UPDATED" = 0 ]; then
+        apt-get update -qq >/dev/null || return 1
+        APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+need_build_tools() {
+    need_commands cmake cmake ninja ninja-build g++ g++ clang++ clang \
+        x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64 || return 1
+    need_packages googletest libgtest-dev libclang-rt-14-dev
+}
+
+need_wine_tools() {
+    need_commands wine wine wine64 wine64 Xvfb xvfb xwd x11-apps convert imagemagick \
+        xdpyinfo x11-utils
+}
+
+# A virtual display, started when there is none. Sets DISPLAY and XVFB_PID.
+XVFB_PID=
+start_display_if_needed() {
+    [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && return 0
+    local n
+    for n in $(seq 91 140); do
+        [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$n"
+        local i
+        for i in $(seq 1 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        kill "$XVFB_PID" 2>/dev/null
+        XVFB_PID=
+    done
+    log "could not start a virtual display"
+    return 1
+}
+
+stop_display() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+        XVFB_PID=
+    fi
+}
+
+# The private Wine prefix of the build tree, created once. Without a window manager Wine waits
+# 2 s whenever a window is hidden, so windows are unmanaged; crash dialogs are off so that a
+# crash ends the process.
+ensure_wine_prefix() {
+    [ -f "$WINEPREFIX/.lumivo-ready" ] && return 0
+    log "creating Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || { log "wineboot failed"; return 1; }
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.lumivo-ready"
+}
+
+stop_wineserver() {
+    wineserver -k >/dev/null 2>&1 || true
+}

@@ -1,0 +1,28 @@
+// Number texts of the form, independent of any C runtime.
+//
+// Formatting follows the wide printf formats "%d", "%.0f", "%.1f" and "%3.1f" with one rule of
+// our own making it identical everywhere: exact halves round away from zero ("%.0f" shows 2.5 as
+// 3, "%.1f" shows 0.25 as 0.3). At most 17 significant digits are produced; further integer
+// digits of a huge value print as 0. Values that are not finite print as "NaN", "Inf" and "-Inf",
+// texts with no leading number, so that reading them back gives 0.
+//
+// Parsing reads typed text the way the form always has: leading blanks skipped, the longest
+// prefix that reads as a decimal number taken (optional sign, digits, optional point and digits,
+// optional exponent introduced by e, E, d or D), 0 when there is none, the point as separator.
+// The result is the correctly rounded double.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Each formatter writes at most cap - 1 code units and a terminator (nothing when cap is 0) and
+// returns the number of code units written without the terminator.
+size_t num_format_int(char16_t* out, size_t cap, int32_t value);                 // "%d"
+size_t num_format_fixed(char16_t* out, size_t cap, double value, int decimals); // "%.Nf"
+size_t num_format_fixed_width(char16_t* out, size_t cap, double value, int width,
+                              int decimals); // "%W.Nf", padded on the left with blanks
+
+// Parse a NUL-terminated UTF-16 text (wide form) or a narrow text of at most `len` bytes that
+// may end earlier at a NUL byte (narrow form).
+double num_parse_wide(const char16_t* text);
+double num_parse_narrow(const char* text, size_t len);
