@@ -165,7 +165,7 @@ TEST(WireImagePack, StandbyMaskTakesOnlyExactOne) {
 TEST(WireImageLight, ThresholdRawValuesBothWays) {
     Image image;
     const float percents[] = {0.0f, 30.0f, 50.0f, 100.0f, 110.0f};
-    const uint32_t raws[] = {4095, 2867, 2048, 0, 65536 - 408}; // -408.9999 cuts to -408;
+    const uint32_t raws[] = {4095, 2867, 2048, 0, 65536 - 408}; // -408.9999 cuts to -408
     for (size_t i = 0; i < 5; ++i) {
         image.table[POS_LIGHT_THRESHOLD] = percents[i];
         image.pack();
