@@ -17,10 +17,10 @@ enum GlobalPosition : int {
     POS_SENSOR1_MAX = 1,
     POS_SENSOR2_MIN = 2,
     POS_SENSOR2_MAX = 3,
-    POS_LIGHT_THRESHOLD = 4, // %, 0 night to 100 day
+    POS_LIGHT_THRESHOLD = 4,  // %, 0 night to 100 day
     POS_USE_LIGHT_SENSOR = 5, // flag
-    POS_OFF_TIMER = 6,       // s
-    POS_REPEAT_TIMER = 7,    // s, hidden in the form, never sent nor saved
+    POS_OFF_TIMER = 6,        // s
+    POS_REPEAT_TIMER = 7,     // s, hidden in the form, never sent nor saved
 };
 
 // Channel columns.
