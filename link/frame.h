@@ -33,9 +33,9 @@ size_t frame_build(uint8_t* tx, size_t tx_cap, int32_t command, int32_t payload_
 // Appends the n bytes of one read to rx, which holds *received_count bytes, and realigns the
 // frame start. Bytes beyond rx_cap are dropped, and the count stops short of wrapping; nothing
 // is written past rx_cap. A read of no bytes, or one whose bytes were all dropped, changes
-// nothing, as a failed read. The length field
-// is examined only when both of its bytes are among the received bytes (and inside rx); until
-// then the frame start stays. Returns the number of bytes appended.
+// nothing, as a failed read. The length field is examined only when both of its bytes are among
+// the received bytes (and inside rx); until then the frame start stays. Returns the number of
+// bytes appended.
 size_t frame_receive_append(uint8_t* rx, size_t rx_cap, uint32_t* received_count,
                             uint32_t* frame_start, const uint8_t* bytes, size_t n);
 
