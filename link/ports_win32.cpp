@@ -23,7 +23,7 @@
 #include "link/serial.h"
 #include "link/worker.h"
 #include "settings/form.h"
-#include "settings/number_text.h"
+#include "app/status_log_text.h"
 
 namespace {
 
@@ -37,15 +37,8 @@ uint8_t probe_receive[PROBE_RECEIVE_BYTES];
 
 void log_port_count(uint32_t count) {
     char16_t* line = reinterpret_cast<char16_t*>(app.ui->scratch);
-    static const char16_t prefix[] = u"Количество COM-портов: ";
-    size_t at = 0;
-    for (; prefix[at] != 0; ++at) {
-        line[at] = prefix[at];
-    }
-    at += num_format_int(line + at, LOG_LINE_UNITS - at - 2, static_cast<int32_t>(count));
-    line[at++] = u'\r';
-    line[at++] = u'\n';
-    line[at] = 0;
+    log_format_int(line, LOG_LINE_UNITS, u"Количество COM-портов: %d\r\n",
+                   static_cast<int32_t>(count));
     SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
 }
 
