@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "settings/settings_file_format.h"
 #include "settings/settings_layout.h"
 
 // ---- LinkFlags bits ------------------------------------------------------------------------
@@ -63,7 +64,6 @@ constexpr size_t LOG_LINE_UNITS = 100;         // formatting limit of one log li
 constexpr size_t COMMAND_LINE_BYTES = 1024;    // command-line copy
 constexpr size_t IDENT_TEXT_BYTES = 1024;      // controller identification text
 constexpr size_t SETTINGS_PATH_UNITS = 1024;   // settings-file path buffer
-constexpr size_t SETTINGS_IMAGE_BYTES = 984;   // body of a settings file
 
 // One serial-port candidate of a scan pass.
 struct PortEntry {
@@ -128,7 +128,7 @@ struct AppState {
     int32_t scan_ticks; // port-scan tick counter (UI thread; worker sets 10 at its exit)
 
     // -- settings file (UI thread)
-    uint8_t settings_image[SETTINGS_IMAGE_BYTES]; // SettingsImage of the last save or load
+    uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
     FILE* file_out;                               // stream of a save while it runs
     FILE* file_in;                                // stream of a load while it runs
 

@@ -115,7 +115,7 @@ void save_settings_file(const wchar_t* path) {
     static uint8_t disk[DISK_BYTES_MAX];
     settings_file_content(app.settings_image, content);
     const size_t size = settings_text_encode(content, CONTENT_BYTES, disk, DISK_BYTES_MAX);
-    if (size == 0 || !write_content(path, disk, size)) {
+    if (size == SETTINGS_TEXT_FAILED || !write_content(path, disk, size)) {
         log_path_line(u"Ошибка записи в файл \"%s\".\r\n", path);
         return;
     }
@@ -137,7 +137,7 @@ void load_settings_file(const wchar_t* path) {
     }
     const size_t decoded =
         settings_text_decode(disk, static_cast<size_t>(got), content, sizeof(content));
-    uint8_t image[SETTINGS_IMAGE_BYTES];
+    uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
     if (settings_file_check(content, decoded, image) != 0) {
         show_file_error(path);
         return;
