@@ -15,18 +15,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "link/link_flags.h"
 #include "settings/settings_file_format.h"
 #include "settings/settings_layout.h"
-
-// ---- LinkFlags bits ------------------------------------------------------------------------
-enum : uint32_t {
-    LINK_PORTS_PROBING = 0x0001, // ports are open for identification probing
-    LINK_IDENTIFIED = 0x0002,    // a controller has been identified
-    LINK_WORKER_RUNS = 0x0004,   // the link worker runs
-    LINK_WORKER_DONE = 0x0008,   // the link worker has finished
-    LINK_REPLY_ELAPSED = 0x0080, // the reply window of the current transaction has elapsed
-    LINK_POLL_DUE = 0x1000,      // a status poll is due
-};
 
 // ---- Private window messages ---------------------------------------------------------------
 constexpr UINT WM_APP_LOG = 1025;       // lParam: NUL-terminated UTF-16 text to append to the log
@@ -34,9 +25,9 @@ constexpr UINT WM_APP_SAVE_FILE = 1313; // save the form to the current settings
 constexpr UINT WM_APP_LOAD_FILE = 1314; // load the current settings-file path into the form
 // The link worker's form transfers, each carried out whole on the user-interface thread:
 constexpr UINT WM_APP_FORM_TO_TABLE = 1315; // gather the form into the table; lParam: float[248]
-                                             // that receives a copy of the table
+                                            // that receives a copy of the table
 constexpr UINT WM_APP_TABLE_FROM_CONTROLLER = 1316; // lParam: a checked 643-byte settings
-                                                     // payload to unpack into the table and show
+                                                    // payload to unpack into the table and show
 
 // ---- Timers of the main dialog -------------------------------------------------------------
 constexpr UINT_PTR TIMER_POLL = 1000;       // 200 ms: a status poll is due
@@ -47,11 +38,6 @@ constexpr UINT_PTR TIMER_PROBE_BASE = 1001; // probe timer id = port number + th
 constexpr UINT POLL_PERIOD_MS = 200;
 constexpr UINT SCAN_PERIOD_MS = 1000;
 constexpr UINT PROBE_PERIOD_MS = 200;
-
-// ---- Controller commands held in the pending command cell ------------------------------------
-constexpr int32_t PENDING_NONE = 0;
-constexpr int32_t PENDING_WRITE_SETTINGS = 15; // write the form into the controller
-constexpr int32_t PENDING_READ_SETTINGS = 16;  // read the controller's settings into the form
 
 // ---- Sizes ---------------------------------------------------------------------------------
 constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;  // each of RX, TX and RX_TEMP
@@ -129,8 +115,8 @@ struct AppState {
 
     // -- settings file (UI thread)
     uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
-    FILE* file_out;                               // stream of a save while it runs
-    FILE* file_in;                                // stream of a load while it runs
+    FILE* file_out;                                    // stream of a save while it runs
+    FILE* file_in;                                     // stream of a load while it runs
 
     // -- identification (UI thread at identification, worker thread at its exit)
     char ident_text[IDENT_TEXT_BYTES]; // controller identification text
@@ -149,31 +135,23 @@ extern HWND app_dialog_created; // main dialog as returned by dialog creation
 
 // ---- Atomic access to the shared cells -----------------------------------------------------
 inline uint32_t link_flags_get() {
-    return std::atomic_ref<uint32_t>(app.link_flags).load(std::memory_order_seq_cst);
+    return flags_load(&app.link_flags);
 }
 inline bool link_flags_test(uint32_t bits) {
     return (link_flags_get() & bits) != 0;
 }
 inline void link_flags_set(uint32_t bits) {
-    std::atomic_ref<uint32_t>(app.link_flags).fetch_or(bits, std::memory_order_seq_cst);
+    flags_set(&app.link_flags, bits);
 }
 inline void link_flags_clear(uint32_t bits) {
-    std::atomic_ref<uint32_t>(app.link_flags).fetch_and(~bits, std::memory_order_seq_cst);
+    flags_clear(&app.link_flags, bits);
 }
 inline void link_flags_reset() {
-    std::atomic_ref<uint32_t>(app.link_flags).store(0, std::memory_order_seq_cst);
+    std::atomic_ref<uint32_t>(app.link_flags).store(0);
 }
 inline int32_t pending_command_get() {
-    return std::atomic_ref<int32_t>(app.pending_command).load(std::memory_order_seq_cst);
+    return cell_load(&app.pending_command);
 }
 inline void pending_command_set(int32_t value) {
-    std::atomic_ref<int32_t>(app.pending_command).store(value, std::memory_order_seq_cst);
+    cell_store(&app.pending_command, value);
 }
-
-// ---- Ordering of the SettingsTable between the two threads ---------------------------------
-// A file save or load (UI thread) and a controller transfer (worker thread) each work on a
-// private copy of the table and hold this lock only while copying between that copy and
-// app.settings_table, so no fill-and-pack or unpack-and-show is interleaved with the other
-// thread's. The lock is never held across a message sent to the other thread.
-void settings_table_lock();
-void settings_table_unlock();

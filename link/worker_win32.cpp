@@ -1,16 +1,14 @@
 // The link worker: one connection with an identified controller.
 //
-// Each pass polls the sensors when TIMER_POLL has said a poll is due, drains what arrived in
-// between, and carries out a settings read or write that the controller buttons asked for. The
-// first request that gets no reply ends the connection: the exit sequence closes the port, locks
-// the form and hands control back to port scanning.
+// The worker runs the passes of worker_pass.cpp until a request gets no reply, then the exit
+// sequence closes the port, locks the form and hands control back to port scanning.
 //
 // The worker never touches a control or the SettingsTable itself. Everything on the window side
 // is sent to the user-interface thread with SendMessageW, and a form transfer is ONE message:
-// the user-interface thread gathers the whole form into the table (or unpacks a payload into the
-// table and shows the whole table) while the worker waits. A file save or load, which also runs on
-// that thread, therefore never lands in the middle of a controller transfer, no lock is needed,
-// and nothing is held while the two threads talk.
+// the user-interface thread gathers the whole form into the table (or unpacks a checked payload
+// into the table and shows the whole table) while the worker waits. A file save or load, which
+// also runs on that thread, therefore never lands in the middle of a controller transfer, no
+// lock is needed, and nothing is held while the two threads talk.
 #include "link/worker.h"
 
 #include <process.h>
@@ -23,14 +21,15 @@
 #include "link/status_reply.h"
 #include "link/transact.h"
 #include "link/wire_image.h"
+#include "link/worker_pass.h"
 #include "settings/form.h"
 
 namespace {
 
 // The worker's own formatting buffers; the user-interface thread formats in the UiRecord.
-char16_t reading_text[3][LOG_LINE_UNITS];
+char16_t reading_text[3][STATUS_TEXT_UNITS];
 
-void worker_log(const wchar_t* line) {
+void worker_log(void*, const char16_t* line) {
     SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
 }
 
@@ -38,8 +37,19 @@ void set_text(size_t slot, const char16_t* text) {
     SendMessageW(app.ui->slots[slot], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
+int worker_transact(void*, int32_t command, int32_t payload_length, int32_t timeout_ms) {
+    app.command = command;
+    app.payload_length = payload_length;
+    app.reply_timeout = timeout_ms;
+    return link_transact();
+}
+
+void worker_receive(void*) {
+    link_receive();
+}
+
 // Shows the readings of a status reply, when all of its fields have arrived.
-void show_readings() {
+void worker_show_status(void*) {
     const uint32_t count = app.received_count < LINK_BUFFER_BYTES
                                ? app.received_count
                                : static_cast<uint32_t>(LINK_BUFFER_BYTES);
@@ -57,68 +67,46 @@ void show_readings() {
     set_text(SLOT_DISTANCE2, reading_text[2]);
 }
 
-int poll_status() {
-    link_flags_clear(LINK_POLL_DUE);
-    app.reply_timeout = 100;
-    app.payload_length = 0;
-    app.command = CMD_GET_STATUS;
-    if (link_transact() != 0) {
-        return -1;
-    }
-    show_readings();
-    return 0;
-}
-
-int write_settings() {
-    app.payload_length = WIRE_IMAGE_BYTES;
-    app.command = CMD_WRITE_SETTINGS;
+void worker_prepare_write(void*) {
     float table[SETTINGS_COUNT];
     SendMessageW(app.dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(table));
-    wire_image_pack(table, app.tx + 4);
-    app.reply_timeout = 100;
-    if (link_transact() != 0) {
-        return -1;
-    }
-    worker_log(L"Данные записаны в контроллер.\r\n");
-    return 0;
+    wire_image_pack(table, app.tx + LINK_FRAME_PAYLOAD_AT);
 }
 
-int read_settings() {
-    app.reply_timeout = 500;
-    app.payload_length = 0;
-    app.command = CMD_READ_SETTINGS;
-    if (link_transact() != 0) {
-        return -1;
-    }
-    // Only a complete payload whose own checksum holds is taken: a short reply would otherwise
-    // be completed from stale buffer bytes.
+bool worker_take_settings(void*) {
     size_t start = 0;
     const size_t available =
         frame_payload_received(LINK_BUFFER_BYTES, app.received_count, app.frame_start, &start);
-    if (wire_image_valid(app.rx + start, available)) {
-        SendMessageW(app.dialog, WM_APP_TABLE_FROM_CONTROLLER, 0,
-                     reinterpret_cast<LPARAM>(app.rx + start));
-        worker_log(L"Данные прочитаны из контроллера.\r\n");
-    } else {
-        worker_log(L"Ошибка чтения данных из контроллера.\r\n");
+    if (!wire_image_valid(app.rx + start, available)) {
+        return false;
     }
-    return 0;
+    SendMessageW(app.dialog, WM_APP_TABLE_FROM_CONTROLLER, 0,
+                 reinterpret_cast<LPARAM>(app.rx + start));
+    return true;
 }
+
+const WorkerOps worker_ops = {nullptr,
+                              worker_transact,
+                              worker_receive,
+                              worker_show_status,
+                              worker_prepare_write,
+                              worker_take_settings,
+                              worker_log};
 
 bool allocate_buffers() {
     app.rx = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
     if (app.rx == nullptr) {
-        worker_log(L"Error of allocation of memory on the RX buffer\r\n");
+        worker_log(nullptr, u"Error of allocation of memory on the RX buffer\r\n");
         return false;
     }
     app.tx = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
     if (app.tx == nullptr) {
-        worker_log(L"Error of allocation of memory on the TX buffer\r\n");
+        worker_log(nullptr, u"Error of allocation of memory on the TX buffer\r\n");
         return false;
     }
     app.rx_temp = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
     if (app.rx_temp == nullptr) {
-        worker_log(L"Error of allocation of memory on the RX_TEMP buffer\r\n");
+        worker_log(nullptr, u"Error of allocation of memory on the RX_TEMP buffer\r\n");
         return false;
     }
     app.received_count = 0;
@@ -131,8 +119,8 @@ bool allocate_buffers() {
 
 void exit_sequence() {
     CloseHandle(app.active_port);
-    app.scan_ticks = 10;
-    app.last_port_count = -1;
+    app.scan_ticks = 10;      // the next scan tick scans at once
+    app.last_port_count = -1; // and logs the port count again
     set_form_lock(1);
     app.active_port_name[0] = 0;
     app.active_port = nullptr;
@@ -150,33 +138,11 @@ void exit_sequence() {
     SetTimer(app.dialog, TIMER_SCAN, SCAN_PERIOD_MS, nullptr);
 }
 
-// One pass; false when the connection has ended.
-bool run_pass() {
-    if (link_flags_test(LINK_POLL_DUE) && poll_status() != 0) {
-        worker_log(L"Контроллер отключен.\r\n");
-        return false;
-    }
-    link_receive();
-    const int32_t command = pending_command_get();
-    int result = 0;
-    if (command == PENDING_WRITE_SETTINGS) {
-        result = write_settings();
-    } else if (command == PENDING_READ_SETTINGS) {
-        result = read_settings();
-    }
-    if (result != 0) {
-        worker_log(L"Контроллер отключен.\r\n");
-        return false;
-    }
-    pending_command_set(PENDING_NONE);
-    return link_flags_test(LINK_WORKER_RUNS);
-}
-
 } // namespace
 
 void __cdecl link_worker(void*) {
     if (allocate_buffers() && link_flags_test(LINK_WORKER_RUNS)) {
-        while (run_pass()) {
+        while (worker_pass(&app.link_flags, &app.pending_command, &worker_ops) == PASS_CONTINUE) {
         }
     }
     exit_sequence();
