@@ -33,9 +33,9 @@ constexpr UINT WM_APP_SAVE_FILE = 1313; // save the form to the current settings
 constexpr UINT WM_APP_LOAD_FILE = 1314; // load the current settings-file path into the form
 
 // ---- Timers of the main dialog -------------------------------------------------------------
-constexpr UINT_PTR TIMER_POLL = 1000;  // 200 ms: a status poll is due
-constexpr UINT_PTR TIMER_SCAN = 1001;  // 1000 ms: port-scan tick
-constexpr UINT_PTR TIMER_REPLY = 5001; // reply window of one transaction
+constexpr UINT_PTR TIMER_POLL = 1000;       // 200 ms: a status poll is due
+constexpr UINT_PTR TIMER_SCAN = 1001;       // 1000 ms: port-scan tick
+constexpr UINT_PTR TIMER_REPLY = 5001;      // reply window of one transaction
 constexpr UINT_PTR TIMER_PROBE_BASE = 1001; // probe timer id = port number + this
 
 constexpr UINT POLL_PERIOD_MS = 200;
@@ -48,17 +48,17 @@ constexpr int32_t PENDING_WRITE_SETTINGS = 15; // write the form into the contro
 constexpr int32_t PENDING_READ_SETTINGS = 16;  // read the controller's settings into the form
 
 // ---- Sizes ---------------------------------------------------------------------------------
-constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;   // each of RX, TX and RX_TEMP
-constexpr size_t PORT_TABLE_ENTRIES = 1024;     // PortEntry table
-constexpr size_t PORT_NAME_UNITS = 256;         // PortEntry device name, UTF-16 units
-constexpr size_t ACTIVE_PORT_NAME_UNITS = 16;   // active port device name, UTF-16 units
-constexpr size_t UI_SLOT_COUNT = 256;           // window-handle slots of the UiRecord
-constexpr size_t UI_TEXT_BUFFER_BYTES = 32767;  // log buffer and scratch buffer, each
-constexpr size_t LOG_LINE_UNITS = 100;          // formatting limit of one log line or reading
-constexpr size_t COMMAND_LINE_BYTES = 1024;     // command-line copy
-constexpr size_t IDENT_TEXT_BYTES = 1024;       // controller identification text
-constexpr size_t SETTINGS_PATH_UNITS = 1024;    // settings-file path buffer
-constexpr size_t SETTINGS_IMAGE_BYTES = 984;    // body of a settings file
+constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;  // each of RX, TX and RX_TEMP
+constexpr size_t PORT_TABLE_ENTRIES = 1024;    // PortEntry table
+constexpr size_t PORT_NAME_UNITS = 256;        // PortEntry device name, UTF-16 units
+constexpr size_t ACTIVE_PORT_NAME_UNITS = 16;  // active port device name, UTF-16 units
+constexpr size_t UI_SLOT_COUNT = 256;          // window-handle slots of the UiRecord
+constexpr size_t UI_TEXT_BUFFER_BYTES = 32767; // log buffer and scratch buffer, each
+constexpr size_t LOG_LINE_UNITS = 100;         // formatting limit of one log line or reading
+constexpr size_t COMMAND_LINE_BYTES = 1024;    // command-line copy
+constexpr size_t IDENT_TEXT_BYTES = 1024;      // controller identification text
+constexpr size_t SETTINGS_PATH_UNITS = 1024;   // settings-file path buffer
+constexpr size_t SETTINGS_IMAGE_BYTES = 984;   // body of a settings file
 
 // One serial-port candidate of a scan pass.
 struct PortEntry {
@@ -76,11 +76,13 @@ struct UiRecord {
 };
 
 // Slots of the controls that are not settings.
-constexpr size_t SLOT_DISTANCE1 = 0;    // control 1002
-constexpr size_t SLOT_DISTANCE2 = 1;    // control 1003
+constexpr size_t SLOT_DISTANCE1 = 0;     // control 1002
+constexpr size_t SLOT_DISTANCE2 = 1;     // control 1003
 constexpr size_t SLOT_ILLUMINANCE = 250; // control 1005
-constexpr size_t SLOT_STATUS_LOG = 255; // control 1004
-constexpr size_t slot_of_position(int p) { return static_cast<size_t>(p) + 2; }
+constexpr size_t SLOT_STATUS_LOG = 255;  // control 1004
+constexpr size_t slot_of_position(int p) {
+    return static_cast<size_t>(p) + 2;
+}
 
 struct AppState {
     // -- shell
@@ -104,9 +106,9 @@ struct AppState {
     int32_t command;         // command of the next request
 
     // -- active port (UI thread before the worker starts, worker thread at its exit)
-    HANDLE active_port;                             // handle the worker talks through
+    HANDLE active_port;                               // handle the worker talks through
     wchar_t active_port_name[ACTIVE_PORT_NAME_UNITS]; // device name of the active port
-    int32_t active_port_number;                     // port number of the active port
+    int32_t active_port_number;                       // port number of the active port
 
     uint32_t link_flags; // LinkFlags bits; only through link_flags_* (both threads)
 
@@ -136,15 +138,17 @@ struct AppState {
     int32_t pending_command; // PendingDeviceCommand; only through pending_command_* (both)
 };
 
-extern AppState app;          // the one AppState
-extern HINSTANCE app_instance; // instance handle of the program
+extern AppState app;            // the one AppState
+extern HINSTANCE app_instance;  // instance handle of the program
 extern HWND app_dialog_created; // main dialog as returned by dialog creation
 
 // ---- Atomic access to the shared cells -----------------------------------------------------
 inline uint32_t link_flags_get() {
     return std::atomic_ref<uint32_t>(app.link_flags).load(std::memory_order_seq_cst);
 }
-inline bool link_flags_test(uint32_t bits) { return (link_flags_get() & bits) != 0; }
+inline bool link_flags_test(uint32_t bits) {
+    return (link_flags_get() & bits) != 0;
+}
 inline void link_flags_set(uint32_t bits) {
     std::atomic_ref<uint32_t>(app.link_flags).fetch_or(bits, std::memory_order_seq_cst);
 }

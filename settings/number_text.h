@@ -17,7 +17,7 @@
 
 // Each formatter writes at most cap - 1 code units and a terminator (nothing when cap is 0) and
 // returns the number of code units written without the terminator.
-size_t num_format_int(char16_t* out, size_t cap, int32_t value);                 // "%d"
+size_t num_format_int(char16_t* out, size_t cap, int32_t value);                // "%d"
 size_t num_format_fixed(char16_t* out, size_t cap, double value, int decimals); // "%.Nf"
 size_t num_format_fixed_width(char16_t* out, size_t cap, double value, int width,
                               int decimals); // "%W.Nf", padded on the left with blanks

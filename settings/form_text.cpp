@@ -1,0 +1,43 @@
+#include "settings/form_text.h"
+
+#include <cfloat>
+#include <cmath>
+
+#include "settings/number_text.h"
+#include "settings/settings_layout.h"
+
+size_t form_value_text(char16_t* out, size_t cap, int position, float value, ShowVariant variant) {
+    double wide = value;
+    switch (settings_value_kind(position)) {
+    case VALUE_WHOLE:
+        return num_format_fixed(out, cap, wide, 0);
+    case VALUE_TENTHS:
+        return num_format_fixed(out, cap, wide, 1);
+    case VALUE_THRESHOLD:
+        return num_format_fixed(out, cap, wide, variant == SHOW_FILE ? 1 : 0);
+    case VALUE_FLAG:
+        break;
+    }
+    if (cap != 0) {
+        out[0] = 0;
+    }
+    return 0;
+}
+
+bool form_flag_checked(float value) {
+    return value == 1.0f;
+}
+
+// Rounds a double to single precision. Converting a double beyond the float range is undefined
+// in C++, so those are settled here the way the rounding would: up to half a unit above
+// FLT_MAX still rounds down to it, from there on (ties go to the even infinity) it is infinite.
+float form_text_value(const char16_t* text) {
+    double value = num_parse_wide(text);
+    double magnitude = std::fabs(value);
+    if (magnitude > FLT_MAX) {
+        const double overflow = std::ldexp(2.0 - std::ldexp(1.0, -24), 127); // 2^128 - 2^103
+        float limited = magnitude >= overflow ? INFINITY : FLT_MAX;
+        return value < 0 ? -limited : limited;
+    }
+    return static_cast<float>(value);
+}
