@@ -50,7 +50,9 @@ install_packages() {
 
 need_build_tools() {
     need_commands cmake cmake ninja ninja-build g++ g++ clang++ clang \
-        x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64 || return 1
+        x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix \
+        x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix \
+        x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64 || return 1
     need_packages googletest libgtest-dev libclang-rt-14-dev
 }
 
