@@ -85,7 +85,7 @@ TEST_F(DispatchTest, ScanTicksScanAtOnceThenEveryFourth) {
 }
 
 // Every timer message restarts the scan period, so a running poll timer keeps the scan tick
-// from ever coming; once the poll timer is gone, the scan tick comes a second later.
+// from ever coming; once the poll timer is gone, the scan tick comes about a second later.
 TEST_F(DispatchTest, PollTimerHoldsOffTheScanTick) {
     app.scan_ticks = 0;
     SetTimer(dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
@@ -93,8 +93,13 @@ TEST_F(DispatchTest, PollTimerHoldsOffTheScanTick) {
     EXPECT_EQ(app.scan_ticks, 0);
     EXPECT_TRUE(link_flags_test(LINK_POLL_DUE));
     KillTimer(dialog, TIMER_POLL);
-    pump_for(1500);
+    DWORD killed = GetTickCount();
+    while (app.scan_ticks == 0 && GetTickCount() - killed < 3000)
+        pump_for(10);
+    DWORD waited = GetTickCount() - killed;
     EXPECT_EQ(app.scan_ticks, 1);
+    // The last poll message restarted the scan period at most one poll period before the kill.
+    EXPECT_GE(waited, SCAN_PERIOD_MS - POLL_PERIOD_MS - 50);
 }
 
 TEST_F(DispatchTest, LogAppendsUntilTheBufferWouldReach32765Bytes) {
