@@ -124,7 +124,7 @@ struct AppState {
 
     const wchar_t* settings_path; // path that WM_APP_SAVE_FILE / WM_APP_LOAD_FILE act on (UI)
 
-    float settings_table[SETTINGS_COUNT]; // SettingsTable; see settings_table_lock (both threads)
+    float settings_table[SETTINGS_COUNT]; // SettingsTable (UI thread only, see form.h)
 
     int32_t pending_command; // PendingDeviceCommand; only through pending_command_* (both)
 };

@@ -9,8 +9,6 @@
 // closed without error; otherwise the log says the save failed.
 #include "settings/settings_file.h"
 
-#include <commdlg.h>
-
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -24,10 +22,6 @@ namespace {
 
 constexpr size_t CONTENT_BYTES = SETTINGS_FILE_BYTES;      // logical content of a file
 constexpr size_t DISK_BYTES_MAX = 2 * SETTINGS_FILE_BYTES; // every byte a 0x0A at worst
-
-OPENFILENAMEW file_dialog;                       // shared by the save and open dialogs
-wchar_t settings_file_path[SETTINGS_PATH_UNITS]; // last path chosen, empty at start-up
-const wchar_t FILE_FILTER[] = L"Контроллер лестницы LUMIVO24\0*.lv24\0All\0*.*\0";
 
 // Formats one log line with the path into the scratch buffer and appends it to the log.
 void log_path_line(const char16_t* pattern, const wchar_t* path) {
@@ -69,19 +63,9 @@ void show_file_error(const wchar_t* path) {
 
 } // namespace
 
-void settings_file_prepare_dialog(HWND owner) {
-    memset(&file_dialog, 0, sizeof(file_dialog));
-    file_dialog.lStructSize = sizeof(OPENFILENAMEW);
-    file_dialog.hwndOwner = owner;
-    file_dialog.lpstrFilter = FILE_FILTER;
-    file_dialog.nFilterIndex = 1;
-    file_dialog.lpstrFile = settings_file_path;
-    file_dialog.nMaxFile = SETTINGS_PATH_UNITS;
-}
-
 void settings_file_save_command() {
-    file_dialog.Flags = OFN_CREATEPROMPT;
-    if (GetSaveFileNameW(&file_dialog) != 1) {
+    settings_file_dialog.Flags = OFN_CREATEPROMPT;
+    if (GetSaveFileNameW(&settings_file_dialog) != 1) {
         return;
     }
     if (!has_settings_extension(reinterpret_cast<const char16_t*>(settings_file_path))) {
@@ -97,8 +81,8 @@ void settings_file_save_command() {
 }
 
 void settings_file_open_command() {
-    file_dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (GetOpenFileNameW(&file_dialog) != 1) {
+    settings_file_dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameW(&settings_file_dialog) != 1) {
         return;
     }
     app.settings_path = settings_file_path;
