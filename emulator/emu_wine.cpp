@@ -23,19 +23,27 @@ void emu_wine_value_data(int com, char* out, size_t cap) {
     snprintf(out, cap, "COM%d", com);
 }
 
-// Runs the wine launcher with `args` in the prefix, its output kept off our standard output
-// and its input off our standard input. Waits at most EMU_WINE_TIMEOUT_S.
+// Runs the wine launcher with `args` in the prefix, its input and output on /dev/null. Waits
+// at most EMU_WINE_TIMEOUT_S.
 static int run_wine(const EmuWine* wine, const char* const* args) {
     pid_t pid = fork();
     if (pid < 0) {
         return -1;
     }
     if (pid == 0) {
+        // A wineserver started by this run outlives it; it must not hold our output open.
         int null = open("/dev/null", O_RDWR);
         if (null >= 0) {
             dup2(null, STDIN_FILENO);
             dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
         }
+        // The emulator blocks its ending signals outside its poll and ignores SIGPIPE; wine
+        // and the wineserver it may start must not inherit either.
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        signal(SIGPIPE, SIG_DFL);
         setenv("WINEPREFIX", wine->prefix, 1);
         setenv("WINEDEBUG", "-all", 1);
         setenv("WINEDLLOVERRIDES", "mscoree,mshtml=", 1);
