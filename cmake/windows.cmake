@@ -21,5 +21,14 @@ add_executable(lumivo24 WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp $<TARGET_OB
 target_link_libraries(lumivo24 PRIVATE lumivo_win32)
 set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-add_subdirectory(tests/win32)
-add_subdirectory(tests/e2e)
+# The tests need GoogleTest's sources (Debian's googletest package puts them in /usr/src).
+set(LUMIVO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Win32 tests")
+if(EXISTS ${LUMIVO_GTEST_SOURCE_DIR}/CMakeLists.txt)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${LUMIVO_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_subdirectory(tests/win32)
+    add_subdirectory(tests/e2e)
+else()
+    message(STATUS "No GoogleTest sources at ${LUMIVO_GTEST_SOURCE_DIR}: building the program only")
+endif()
