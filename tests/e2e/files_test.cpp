@@ -403,6 +403,12 @@ TEST_F(Files, AFailedSaveIsReportedAndALongPathIsCutInTheLog) {
     EXPECT_TRUE(log_grows(failed, 0)) << testing::PrintToString(app_log());
     EXPECT_EQ(app_log_count(SAVED), saved_before);
 
+    // A directory that does not exist (the save dialog lets it through).
+    const std::wstring nowhere = path_in(L"nowhere\\x.lv24");
+    ASSERT_TRUE(choose_in_dialog(13, nowhere));
+    EXPECT_TRUE(log_grows(WRITE_FAILED + nowhere + L"\".\r\n", 0))
+        << testing::PrintToString(app_log());
+
     // A path whose log line does not fit 99 characters loses its tail there, not in the file.
     const std::wstring long_path = path_in(std::wstring(90, L'n') + L".lv24");
     const std::wstring line = SAVED + long_path;
