@@ -13,7 +13,12 @@
 
 // ---- the program ----
 bool app_start(const wchar_t* arguments = L""); // starts it and waits for its window
-void app_stop();                                // closes the window and waits for the exit
+// Starts it without waiting: with a wide command line, or a narrow one in the ANSI code page
+// (the bytes the program's own narrow command line is made of). app_wait_window then waits.
+bool app_launch(const wchar_t* arguments);
+bool app_launch_narrow(const char* arguments);
+bool app_wait_window(DWORD timeout_ms = 15000);
+void app_stop(); // closes the window and waits for the exit
 HWND app_window();
 bool app_running();
 DWORD app_exit_code();
@@ -23,6 +28,9 @@ bool app_visible(int control_id);
 bool app_read_only(int control_id);
 void app_set_text(int control_id, const wchar_t* text);
 void app_click(int control_id); // WM_COMMAND as a click of that button sends it
+// The same posted, for a button that opens a modal window: returns at once.
+void app_click_async(int control_id);
+void app_set_check(int control_id, bool checked);
 std::wstring app_log();
 bool app_log_contains(const wchar_t* text);
 int app_log_count(const wchar_t* text); // occurrences of a text in the status log
@@ -42,6 +50,21 @@ template <typename F> bool wait_until(F done, DWORD timeout_ms) {
         Sleep(20);
     }
 }
+
+// ---- modal windows of the program (file dialogs, message boxes) ----
+// A visible top-level window of the program's process other than its main window, matched by
+// caption and by window class (nullptr matches any); waits up to `timeout_ms` for it.
+HWND app_modal(const wchar_t* caption, const wchar_t* window_class = L"#32770",
+               DWORD timeout_ms = 10000);
+std::wstring window_text(HWND window);
+// The text of a message box (its longest static text).
+std::wstring message_box_text(HWND box);
+// Presses a button of a dialog (posted, as a click would) and waits until the dialog is gone.
+bool dialog_press(HWND dialog, int button_id, DWORD timeout_ms = 10000);
+// In a common file dialog: selects filter `filter_index` (0-based) when it is not -1, types
+// `name` into the file-name field and presses OK. False when the field is not found or the
+// dialog stays.
+bool file_dialog_choose(HWND dialog, const wchar_t* name, int filter_index = -1);
 
 // ---- the emulator ----
 // Sends one command line to emulator `which` (1 or 2) and returns its reply line ("" on failure).

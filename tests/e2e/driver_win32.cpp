@@ -40,7 +40,7 @@ std::wstring env(const wchar_t* name) {
 
 } // namespace
 
-bool app_start(const wchar_t* arguments) {
+bool app_launch(const wchar_t* arguments) {
     std::wstring exe = env(L"LUMIVO_EXE");
     if (exe.empty()) {
         return false;
@@ -48,12 +48,26 @@ bool app_start(const wchar_t* arguments) {
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
-    std::wstring buffer = command;
-    if (!CreateProcessW(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &process)) {
+    window = nullptr;
+    return CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &si, &process) != 0;
+}
+
+bool app_launch_narrow(const char* arguments) {
+    char exe[1024] = {};
+    DWORD n = GetEnvironmentVariableA("LUMIVO_EXE", exe, sizeof exe);
+    if (n == 0 || n >= sizeof exe) {
         return false;
     }
+    std::string command = std::string("\"") + exe + "\" " + arguments;
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
     window = nullptr;
+    return CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &process) != 0;
+}
+
+bool app_wait_window(DWORD timeout_ms) {
     return wait_until(
         [] {
             FindContext ctx{process.dwProcessId, nullptr};
@@ -61,7 +75,11 @@ bool app_start(const wchar_t* arguments) {
             window = ctx.found;
             return window != nullptr && IsWindowVisible(window);
         },
-        15000);
+        timeout_ms);
+}
+
+bool app_start(const wchar_t* arguments) {
+    return app_launch(arguments) && app_wait_window();
 }
 
 void app_stop() {
@@ -123,6 +141,144 @@ void app_set_text(int control_id, const wchar_t* text) {
 void app_click(int control_id) {
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(control_id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(window, control_id)));
+}
+
+void app_click_async(int control_id) {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(control_id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, control_id)));
+}
+
+void app_set_check(int control_id, bool checked) {
+    SendMessageW(GetDlgItem(window, control_id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
+                 0);
+}
+
+std::wstring window_text(HWND hwnd) {
+    const LRESULT length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+namespace {
+
+struct ModalSearch {
+    const wchar_t* caption;
+    const wchar_t* window_class;
+    HWND found;
+};
+
+BOOL CALLBACK find_modal(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ModalSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != process.dwProcessId || hwnd == window || !IsWindowVisible(hwnd)) {
+        return TRUE;
+    }
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (search->window_class != nullptr && wcscmp(cls, search->window_class) != 0) {
+        return TRUE;
+    }
+    if (search->caption != nullptr && window_text(hwnd) != search->caption) {
+        return TRUE;
+    }
+    search->found = hwnd;
+    return FALSE;
+}
+
+struct ChildSearch {
+    const wchar_t* window_class;
+    std::wstring best; // longest text so far
+    HWND found;
+};
+
+BOOL CALLBACK find_child(HWND hwnd, LPARAM param) {
+    auto* search = reinterpret_cast<ChildSearch*>(param);
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (_wcsicmp(cls, search->window_class) == 0) {
+        std::wstring text = window_text(hwnd);
+        if (search->found == nullptr || text.size() > search->best.size()) {
+            search->found = hwnd;
+            search->best = text;
+        }
+    }
+    return TRUE;
+}
+
+// The file-name field: the combo box of the newer dialog templates (1148) or the edit of the
+// older ones (1152); in a combo box the text goes to its edit.
+HWND file_name_field(HWND dialog) {
+    HWND field = nullptr;
+    const int ids[] = {1148, 1152};
+    for (int id : ids) {
+        field = GetDlgItem(dialog, id);
+        if (field == nullptr) {
+            // Explorer-style dialogs built around a child dialog keep their controls one level
+            // down.
+            HWND child = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+            field = child != nullptr ? GetDlgItem(child, id) : nullptr;
+        }
+        if (field != nullptr) {
+            break;
+        }
+    }
+    if (field == nullptr) {
+        return nullptr;
+    }
+    wchar_t cls[64] = {};
+    GetClassNameW(field, cls, 64);
+    if (_wcsicmp(cls, L"Edit") != 0) {
+        ChildSearch search{L"Edit", L"", nullptr};
+        EnumChildWindows(field, find_child, reinterpret_cast<LPARAM>(&search));
+        if (search.found != nullptr) {
+            field = search.found;
+        }
+    }
+    return field;
+}
+
+} // namespace
+
+HWND app_modal(const wchar_t* caption, const wchar_t* window_class, DWORD timeout_ms) {
+    ModalSearch search{caption, window_class, nullptr};
+    wait_until(
+        [&] {
+            search.found = nullptr;
+            EnumWindows(find_modal, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeout_ms);
+    return search.found;
+}
+
+std::wstring message_box_text(HWND box) {
+    ChildSearch search{L"Static", L"", nullptr};
+    EnumChildWindows(box, find_child, reinterpret_cast<LPARAM>(&search));
+    return search.best;
+}
+
+bool dialog_press(HWND dialog, int button_id, DWORD timeout_ms) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button_id)));
+    return wait_until([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeout_ms);
+}
+
+bool file_dialog_choose(HWND dialog, const wchar_t* name, int filter_index) {
+    if (filter_index >= 0) {
+        HWND filter = GetDlgItem(dialog, 1136); // the file-type combo box
+        SendMessageW(filter, CB_SETCURSEL, static_cast<WPARAM>(filter_index), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1136, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(filter));
+    }
+    HWND field = file_name_field(dialog);
+    if (field == nullptr) {
+        return false;
+    }
+    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
+    return dialog_press(dialog, IDOK);
 }
 
 std::wstring app_log() {

@@ -1,0 +1,423 @@
+// Settings files from end to end: the save and open dialogs of the group "Файл", the file named
+// on the command line, files that fail their check, saves that fail, and a saved file read back
+// byte by byte by the test itself (its own CRC and line-end decoding, not the program's).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "settings/settings_layout.h"
+
+namespace {
+
+const wchar_t SAVED[] = L"Данные записаны в файл \"";
+const wchar_t LOADED[] = L"Данные прочитаны из файла \"";
+const wchar_t WRITE_FAILED[] = L"Ошибка записи в файл \"";
+const wchar_t BOX_CAPTION[] = L"Ошибка открытия файла!";
+
+std::wstring path_in(const std::wstring& name) {
+    return test_folder() + L"\\" + name;
+}
+
+std::vector<uint8_t> read_file(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        return bytes;
+    }
+    bytes.resize(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    CloseHandle(f);
+    return bytes;
+}
+
+void write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(f);
+}
+
+bool file_exists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// CR LF pairs back to LF, every other byte kept.
+std::vector<uint8_t> decode_line_ends(const std::vector<uint8_t>& disk) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < disk.size(); ++i) {
+        if (!(disk[i] == 0x0D && i + 1 < disk.size() && disk[i + 1] == 0x0A)) {
+            out.push_back(disk[i]);
+        }
+    }
+    return out;
+}
+
+uint16_t crc16_ccitt_false(const uint8_t* data, size_t n) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= static_cast<uint16_t>(data[i] << 8);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
+        }
+    }
+    return crc;
+}
+
+bool contains(const std::vector<uint8_t>& hay, std::initializer_list<uint8_t> needle) {
+    const std::vector<uint8_t> n(needle);
+    return std::search(hay.begin(), hay.end(), n.begin(), n.end()) != hay.end();
+}
+
+// Waits for `line` to appear in the log once more than `before` times.
+bool log_grows(const std::wstring& line, int before) {
+    return wait_until([&] { return app_log_count(line.c_str()) > before; }, 10000);
+}
+
+// The save or the open dialog: clicks the button, chooses `name` (a full path) and waits for
+// the dialog to close.
+bool choose_in_dialog(int button, const std::wstring& name, int filter_index = -1) {
+    app_click_async(button);
+    HWND dialog = app_modal(nullptr);
+    return dialog != nullptr && file_dialog_choose(dialog, name.c_str(), filter_index);
+}
+
+bool save_as(const std::wstring& name, const std::wstring& expected_path) {
+    const std::wstring line = SAVED + expected_path + L"\".\r\n";
+    const int before = app_log_count(line.c_str());
+    return choose_in_dialog(13, name) && log_grows(line, before);
+}
+
+bool open_file(const std::wstring& path) {
+    const std::wstring line = LOADED + path + L"\".\r\n";
+    const int before = app_log_count(line.c_str());
+    return choose_in_dialog(14, path) && log_grows(line, before);
+}
+
+// One settings control of the form: its id, whether it is a check box, the text typed into it
+// (or its check state) and the text the form shows for that value after a file load.
+struct Field {
+    int id;
+    bool check;
+    std::wstring typed;
+    std::wstring shown;
+    bool checked;
+};
+
+// Distinct values for all 248 controls, in the order the file stores them. Channel 1's OnDelay
+// is 616 (its float holds a 0x1A byte) and channel 2's OnStartLevel 8.625 (a 0x0A byte).
+std::vector<Field> distinct_fields() {
+    std::vector<Field> f = {
+        {1006, false, L"11", L"11", false},     {1007, false, L"12", L"12", false},
+        {1009, false, L"13", L"13", false},     {1010, false, L"14", L"14", false},
+        {1008, false, L"49.8", L"49.8", false}, {1302, true, L"", L"", false},
+        {1304, false, L"321", L"321", false},
+    };
+    const int record[CHANNEL_COLUMNS] = {0, 1, 2, 3, 4, 5, 6, 7, 9, 8};
+    for (int c = 1; c <= CHANNEL_COUNT; ++c) {
+        for (int column : record) {
+            const int id = ControlIdGrid[CHANNEL_COUNT * column + c - 1];
+            wchar_t text[32];
+            if (column == COL_STANDBY_ENABLED) {
+                f.push_back({id, true, L"", L"", c % 3 == 0});
+                continue;
+            }
+            const bool time = column == 0 || column == 3 || column == 4 || column == 7;
+            if (time) {
+                swprintf(text, 32, L"%d", 1000 * (column + 1) + c);
+            } else {
+                swprintf(text, 32, L"%.1f", 10.0 * column + 0.1 * c);
+            }
+            f.push_back({id, false, text, text, false});
+        }
+    }
+    f[7].typed = f[7].shown = L"616";
+    f[7 + 10 + 1].typed = L"8.625";
+    f[7 + 10 + 1].shown = L"8.6";
+    f.push_back({1309, false, L"77", L"77", false}); // RepeatTimer: in the form, not in the file
+    return f;
+}
+
+void type_fields(const std::vector<Field>& fields) {
+    for (const Field& field : fields) {
+        if (field.check) {
+            app_set_check(field.id, field.checked);
+        } else {
+            app_set_text(field.id, field.typed.c_str());
+        }
+    }
+}
+
+void scramble_form(const std::vector<Field>& fields) {
+    for (const Field& field : fields) {
+        if (field.check) {
+            app_set_check(field.id, !field.checked);
+        } else {
+            app_set_text(field.id, L"0");
+        }
+    }
+}
+
+// Names of the controls that do not show what `fields` says, with what they show.
+std::wstring form_mismatches(const std::vector<Field>& fields) {
+    std::wstring out;
+    for (const Field& field : fields) {
+        if (field.check ? app_checked(field.id) != field.checked
+                        : app_text(field.id) != field.shown) {
+            out += std::to_wstring(field.id) + L"=" +
+                   (field.check ? std::wstring(app_checked(field.id) ? L"on" : L"off")
+                                : app_text(field.id)) +
+                   L" ";
+        }
+    }
+    return out;
+}
+
+float float_at(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i) {
+        bits |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
+    }
+    float value;
+    memcpy(&value, &bits, 4);
+    return value;
+}
+
+class Files : public testing::Test {
+  protected:
+    void TearDown() override {
+        // A message box left open by a failed case must not keep the program alive.
+        if (HWND box = app_modal(BOX_CAPTION, L"#32770", 0)) {
+            dialog_press(box, IDOK);
+        }
+        app_stop();
+    }
+};
+
+TEST_F(Files, SaveDialogAppendsTheExtensionUnlessTheNameEndsInIt) {
+    ASSERT_TRUE(app_start());
+    const struct {
+        const wchar_t* typed;
+        const wchar_t* saved;
+    } cases[] = {
+        {L"plain", L"plain.lv24"},
+        {L"upper.LV24", L"upper.LV24.lv24"},
+        {L"nodotlv24", L"nodotlv24.lv24"},
+        {L"kept.lv24", L"kept.lv24"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(save_as(path_in(c.typed), path_in(c.saved)))
+            << testing::PrintToString(c.typed) << " log: " << testing::PrintToString(app_log());
+        EXPECT_TRUE(file_exists(path_in(c.saved))) << testing::PrintToString(c.saved);
+        EXPECT_GE(read_file(path_in(c.saved)).size(), 1054u);
+    }
+    EXPECT_FALSE(file_exists(path_in(L"plain")));
+    EXPECT_FALSE(file_exists(path_in(L"kept.lv24.lv24")));
+
+    // The open dialog starts from the last path chosen and loads the file it is given.
+    app_click_async(14);
+    HWND dialog = app_modal(nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND field = nullptr;
+    for (int id : {1148, 1152}) {
+        field = field != nullptr ? field : GetDlgItem(dialog, id);
+    }
+    EXPECT_NE(window_text(field).find(L"kept.lv24"), std::wstring::npos)
+        << testing::PrintToString(window_text(field));
+    dialog_press(dialog, IDCANCEL);
+    EXPECT_TRUE(open_file(path_in(L"kept.lv24")));
+    EXPECT_EQ(app_log_count(L"Ошибка"), 0) << testing::PrintToString(app_log());
+}
+
+TEST_F(Files, SaveThenLoadRestoresTheFormAndTheFileIsLaidOutByteForByte) {
+    ASSERT_TRUE(app_start());
+    const std::vector<Field> fields = distinct_fields();
+    type_fields(fields);
+    const std::wstring path = path_in(L"all.lv24");
+    ASSERT_TRUE(save_as(path, path)) << testing::PrintToString(app_log());
+
+    // The file on disk.
+    const std::vector<uint8_t> disk = read_file(path);
+    const std::vector<uint8_t> content = decode_line_ends(disk);
+    ASSERT_EQ(content.size(), 1050u);
+    EXPECT_EQ(disk.size(), 1050u + std::count(content.begin(), content.end(), 0x0A));
+    EXPECT_GE(disk.size(), 1054u);
+    // The banner: an empty line, then lines of 26, 15 and 14 bytes, each ended by CR LF.
+    for (size_t end : {0u, 28u, 45u, 61u}) {
+        EXPECT_EQ(content[end], 0x0D) << end;
+        EXPECT_EQ(content[end + 1], 0x0A) << end;
+    }
+    EXPECT_EQ(std::count(content.begin(), content.begin() + 63, 0x0A), 4);
+    EXPECT_EQ(std::count(content.begin(), content.begin() + 63, 0x00), 0);
+    EXPECT_EQ(std::count(content.begin(), content.begin() + 63, 0x1A), 0);
+    EXPECT_EQ(content[63], 0);
+    // The floats in file order, exactly the values typed; RepeatTimer not among them.
+    for (size_t i = 0; i < 246; ++i) {
+        const Field& field = fields[i];
+        const float expected = field.check
+                                   ? (field.checked ? 1.0f : 0.0f)
+                                   : static_cast<float>(wcstod(field.typed.c_str(), nullptr));
+        EXPECT_EQ(float_at(content, 64 + 4 * i), expected) << "float " << i;
+    }
+    EXPECT_EQ(content[1048] | content[1049] << 8, crc16_ccitt_false(content.data(), 1048));
+    EXPECT_TRUE(contains(disk, {0x00, 0x00, 0x1A, 0x44}));       // 616
+    EXPECT_TRUE(contains(disk, {0x00, 0x00, 0x0D, 0x0A, 0x41})); // 8.625
+
+    // Loaded into the same program: everything comes back, the two values the file does not
+    // hold from the table of the last save.
+    scramble_form(fields);
+    ASSERT_TRUE(open_file(path)) << testing::PrintToString(app_log());
+    EXPECT_EQ(form_mismatches(fields), L"");
+    app_stop();
+
+    // Loaded into a fresh program: everything the file holds comes back; RepeatTimer and the
+    // last channel's StandbyEnabled keep the fresh table's zeros.
+    ASSERT_TRUE(app_start((L"\"" + path + L"\"").c_str()));
+    EXPECT_TRUE(app_log_contains((LOADED + path + L"\".\r\n").c_str()));
+    std::vector<Field> expected = fields;
+    expected.back().shown = L"0";
+    expected[expected.size() - 2].checked = false;
+    EXPECT_EQ(form_mismatches(expected), L"");
+}
+
+TEST_F(Files, CommandLineLoadsAQuotedPathCyrillicNamesAndReportsMissingFiles) {
+    // A file to load, saved by the program with a recognisable OffTimer.
+    ASSERT_TRUE(app_start());
+    app_set_text(1304, L"4321");
+    const std::wstring dir = path_in(L"with space");
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::wstring spaced = dir + L"\\a b.lv24";
+    ASSERT_TRUE(save_as(spaced, spaced));
+    app_stop();
+    const std::vector<uint8_t> bytes = read_file(spaced);
+    const std::wstring cyrillic = path_in(L"Лестница ёЁ.lv24");
+    write_file(cyrillic, bytes);
+
+    struct Case {
+        std::wstring arguments;
+        std::wstring loaded;
+    };
+    const Case cases[] = {
+        {L"\"" + spaced + L"\"", spaced},
+        {dir + L"\\\"a b\".lv24", spaced},
+        {L"\"" + dir + L"\"\\\"a\" \"b.lv24\"", spaced},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(app_start(c.arguments.c_str()));
+        EXPECT_TRUE(app_log_contains((LOADED + c.loaded + L"\".\r\n").c_str()))
+            << testing::PrintToString(c.arguments) << testing::PrintToString(app_log());
+        EXPECT_EQ(app_text(1304), L"4321");
+        app_stop();
+    }
+
+    // The narrow command line in the Cyrillic code page: Л е с т н и ц а, space, ё, Ё.
+    std::string narrow = "\"";
+    for (wchar_t ch : path_in(L"")) {
+        narrow.push_back(static_cast<char>(ch));
+    }
+    narrow += "\xCB\xE5\xF1\xF2\xED\xE8\xF6\xE0 \xB8\xA8.lv24\"";
+    ASSERT_TRUE(app_launch_narrow(narrow.c_str()) && app_wait_window());
+    EXPECT_TRUE(app_log_contains((LOADED + cyrillic + L"\".\r\n").c_str()))
+        << testing::PrintToString(app_log());
+    EXPECT_EQ(app_text(1304), L"4321");
+    app_stop();
+
+    // A missing file is named in the log; an empty command line loads and logs nothing.
+    emu_ok("silent on");
+    const std::wstring missing = path_in(L"missing.lv24");
+    ASSERT_TRUE(app_start(missing.c_str()));
+    EXPECT_TRUE(app_log_contains((L"Ошибка открытия файла " + missing + L".\r\n").c_str()))
+        << testing::PrintToString(app_log());
+    EXPECT_EQ(app_text(1304), L"180");
+    app_stop();
+    ASSERT_TRUE(app_start(L""));
+    Sleep(1500);
+    EXPECT_EQ(app_log_count(L"файл"), 0) << testing::PrintToString(app_log());
+    EXPECT_EQ(app_text(1304), L"180");
+    emu_ok("silent off");
+}
+
+TEST_F(Files, AFileThatFailsItsCheckShowsTheBoxLogsAfterItAndChangesNothing) {
+    ASSERT_TRUE(app_start());
+    const std::wstring good = path_in(L"good.lv24");
+    ASSERT_TRUE(save_as(good, good));
+    const std::vector<uint8_t> bytes = read_file(good);
+    std::vector<uint8_t> bad_crc = bytes;
+    bad_crc[100] ^= 0x40;
+    write_file(path_in(L"badcrc.lv24"), bad_crc);
+    write_file(path_in(L"short.lv24"),
+               std::vector<uint8_t>(bytes.begin(), bytes.begin() + bytes.size() - 1));
+    std::vector<uint8_t> text(2000, 'x');
+    write_file(path_in(L"notes.txt"), text);
+    app_set_text(1304, L"999");
+
+    struct Case {
+        const wchar_t* name;
+        int filter;
+    };
+    for (const Case& c :
+         {Case{L"badcrc.lv24", -1}, Case{L"short.lv24", -1}, Case{L"notes.txt", 1}}) {
+        const std::wstring path = path_in(c.name);
+        const std::wstring line = L"Ошибка файла \"" + path + L"\".\r\n";
+        const int before = app_log_count(line.c_str());
+        ASSERT_TRUE(choose_in_dialog(14, path, c.filter)) << testing::PrintToString(c.name);
+        HWND box = app_modal(BOX_CAPTION);
+        ASSERT_NE(box, nullptr) << testing::PrintToString(c.name);
+        EXPECT_EQ(message_box_text(box), line);
+        EXPECT_EQ(app_log_count(line.c_str()), before); // logged only once the box is closed
+        EXPECT_TRUE(dialog_press(box, IDOK));
+        EXPECT_TRUE(log_grows(line, before)) << testing::PrintToString(app_log());
+        EXPECT_EQ(app_text(1304), L"999");
+    }
+    EXPECT_EQ(app_log_count(LOADED), 0);
+    app_stop();
+
+    // At start-up the box comes before the window is shown.
+    const std::wstring bad = path_in(L"badcrc.lv24");
+    ASSERT_TRUE(app_launch((L"\"" + bad + L"\"").c_str()));
+    HWND box = app_modal(BOX_CAPTION, L"#32770", 15000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(message_box_text(box), L"Ошибка файла \"" + bad + L"\".\r\n");
+    EXPECT_TRUE(dialog_press(box, IDOK));
+    ASSERT_TRUE(app_wait_window());
+    EXPECT_TRUE(app_log_contains((L"Ошибка файла \"" + bad + L"\".\r\n").c_str()));
+    EXPECT_EQ(app_text(1304), L"180");
+}
+
+TEST_F(Files, AFailedSaveIsReportedAndALongPathIsCutInTheLog) {
+    ASSERT_TRUE(app_start());
+    // "dir" becomes "dir.lv24", which is a directory: the file cannot be created.
+    CreateDirectoryW(path_in(L"dir.lv24").c_str(), nullptr);
+    const int saved_before = app_log_count(SAVED);
+    const std::wstring failed = std::wstring(WRITE_FAILED) + path_in(L"dir.lv24") + L"\".\r\n";
+    ASSERT_TRUE(choose_in_dialog(13, path_in(L"dir")));
+    EXPECT_TRUE(log_grows(failed, 0)) << testing::PrintToString(app_log());
+    EXPECT_EQ(app_log_count(SAVED), saved_before);
+
+    // A directory that does not exist (the save dialog lets it through).
+    const std::wstring nowhere = path_in(L"nowhere\\x.lv24");
+    ASSERT_TRUE(choose_in_dialog(13, nowhere));
+    EXPECT_TRUE(log_grows(WRITE_FAILED + nowhere + L"\".\r\n", 0))
+        << testing::PrintToString(app_log());
+
+    // A path whose log line does not fit 99 characters loses its tail there, not in the file.
+    const std::wstring long_path = path_in(std::wstring(90, L'n') + L".lv24");
+    const std::wstring line = SAVED + long_path;
+    ASSERT_GT(line.size(), 99u);
+    ASSERT_TRUE(choose_in_dialog(13, long_path));
+    EXPECT_TRUE(wait_until([&] { return app_log_contains(line.substr(0, 99).c_str()); }, 10000))
+        << testing::PrintToString(app_log());
+    EXPECT_FALSE(app_log_contains((long_path + L"\".").c_str()));
+    EXPECT_TRUE(file_exists(long_path));
+}
+
+} // namespace
