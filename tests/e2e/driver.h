@@ -22,7 +22,8 @@ bool app_checked(int control_id);
 bool app_visible(int control_id);
 bool app_read_only(int control_id);
 void app_set_text(int control_id, const wchar_t* text);
-void app_click(int control_id); // WM_COMMAND as a click of that button sends it
+void app_click(int control_id);                     // WM_COMMAND as a click of that button sends it
+void app_set_checked(int control_id, bool checked); // a check box ticked or cleared
 std::wstring app_log();
 bool app_log_contains(const wchar_t* text);
 int app_log_count(const wchar_t* text); // occurrences of a text in the status log

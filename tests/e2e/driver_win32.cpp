@@ -125,6 +125,11 @@ void app_click(int control_id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(window, control_id)));
 }
 
+void app_set_checked(int control_id, bool checked) {
+    SendMessageW(GetDlgItem(window, control_id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED,
+                 0);
+}
+
 std::wstring app_log() {
     return app_text(1004);
 }
