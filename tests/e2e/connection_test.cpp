@@ -44,7 +44,8 @@ bool wait_text(int id, const wchar_t* text, DWORD ms = REPLY_MS) {
 // Request counts of one kind at the emulator ("status", "read", "write", ...).
 long requests(const char* kind, int which = 1) {
     const std::string reply = emu("requests", which);
-    const std::string key = " " + std::string(kind) + "=";
+    std::string key = " ";
+    key.append(kind).append("=");
     const size_t at = reply.find(key);
     return at == std::string::npos ? -1 : atol(reply.c_str() + at + key.size());
 }

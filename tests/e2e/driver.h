@@ -14,6 +14,7 @@
 // ---- the program ----
 bool app_start(const wchar_t* arguments = L""); // starts it and waits for its window
 void app_stop();                                // closes the window and waits for the exit
+bool app_attach(DWORD timeout_ms); // finds the window of a program started by someone else
 HWND app_window();
 bool app_running();
 DWORD app_exit_code();
