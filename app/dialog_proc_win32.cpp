@@ -43,6 +43,14 @@ static void on_timer(HWND dialog, UINT_PTR id) {
     case TIMER_POLL:
         link_flags_set(LINK_POLL_DUE);
         SetTimer(dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
+        // The worker kills this timer as it ends, from its own thread. Had that kill landed
+        // between this tick's dispatch and the re-arm above, the poll timer would tick on with
+        // no connection and, restarting TIMER_SCAN each time, stop scanning for good. The worker
+        // clears the running bit before its kill, so testing the bit after the re-arm leaves no
+        // gap: either the worker's kill comes later, or the bit is seen clear here.
+        if (!link_flags_test(LINK_WORKER_RUNS)) {
+            KillTimer(dialog, TIMER_POLL);
+        }
         break;
     case TIMER_REPLY:
         link_flags_set(LINK_REPLY_ELAPSED);

@@ -18,7 +18,8 @@ bool app_start(const wchar_t* arguments = L""); // starts it and waits for its w
 bool app_launch(const wchar_t* arguments);
 bool app_launch_narrow(const char* arguments);
 bool app_wait_window(DWORD timeout_ms = 15000);
-void app_stop(); // closes the window and waits for the exit
+void app_stop();                   // closes the window and waits for the exit
+bool app_attach(DWORD timeout_ms); // finds the window of a program started by someone else
 HWND app_window();
 bool app_running();
 DWORD app_exit_code();

@@ -25,7 +25,8 @@ BOOL CALLBACK find_window(HWND hwnd, LPARAM param) {
     GetClassNameW(hwnd, cls, 32);
     wchar_t caption[16] = {};
     GetWindowTextW(hwnd, caption, 16);
-    if (pid == ctx->pid && wcscmp(cls, L"#32770") == 0 && wcsncmp(caption, L"lumivo", 6) == 0) {
+    if ((ctx->pid == 0 || pid == ctx->pid) && wcscmp(cls, L"#32770") == 0 &&
+        wcsncmp(caption, L"lumivo", 6) == 0) {
         ctx->found = hwnd;
         return FALSE;
     }
@@ -80,6 +81,18 @@ bool app_wait_window(DWORD timeout_ms) {
 
 bool app_start(const wchar_t* arguments) {
     return app_launch(arguments) && app_wait_window();
+}
+
+bool app_attach(DWORD timeout_ms) {
+    window = nullptr;
+    return wait_until(
+        [] {
+            FindContext ctx{0, nullptr};
+            EnumWindows(find_window, reinterpret_cast<LPARAM>(&ctx));
+            window = ctx.found;
+            return window != nullptr && IsWindowVisible(window);
+        },
+        timeout_ms);
 }
 
 void app_stop() {

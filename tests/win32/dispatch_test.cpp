@@ -90,6 +90,7 @@ TEST_F(DispatchTest, ScanTicksScanAtOnceThenEveryFourth) {
 // from ever coming; once the poll timer is gone, the scan tick comes about a second later.
 TEST_F(DispatchTest, PollTimerHoldsOffTheScanTick) {
     app.scan_ticks = 0;
+    link_flags_set(LINK_WORKER_RUNS); // as during a connection
     SetTimer(dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
     pump_for(1800);
     EXPECT_EQ(app.scan_ticks, 0);
@@ -102,6 +103,17 @@ TEST_F(DispatchTest, PollTimerHoldsOffTheScanTick) {
     EXPECT_EQ(app.scan_ticks, 1);
     // The last poll message restarted the scan period at most one poll period before the kill.
     EXPECT_GE(waited, SCAN_PERIOD_MS - POLL_PERIOD_MS - 50);
+}
+
+// A poll tick handled after the worker has ended does not re-arm the poll timer: scanning comes
+// back instead of being held off for good.
+TEST_F(DispatchTest, PollTickWithNoWorkerLeavesNoPollTimer) {
+    app.scan_ticks = 0;
+    SetTimer(dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
+    DWORD start = GetTickCount();
+    while (app.scan_ticks == 0 && GetTickCount() - start < 3000)
+        pump_for(10);
+    EXPECT_EQ(app.scan_ticks, 1);
 }
 
 TEST_F(DispatchTest, LogAppendsUntilTheBufferWouldReach32765Bytes) {
