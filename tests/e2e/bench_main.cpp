@@ -20,14 +20,6 @@ double now_ms() {
     return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-// Number of requests of one kind the emulator has answered ("status", "read", "write", ...).
-long emu_requests(const char* kind) {
-    const std::string reply = emu("requests");
-    const std::string key = std::string(kind) + "=";
-    const size_t at = reply.find(key);
-    return at == std::string::npos ? -1 : atol(reply.c_str() + at + key.size());
-}
-
 double median(std::vector<double> v) {
     if (v.empty()) {
         return 0;

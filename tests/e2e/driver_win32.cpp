@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/settings_layout.h"
+
 namespace {
 
 PROCESS_INFORMATION process{};
@@ -144,6 +146,25 @@ int app_log_count(const wchar_t* text) {
     return count;
 }
 
+std::vector<std::wstring> app_form() {
+    std::vector<std::wstring> form;
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        const int id = settings_control_id(p);
+        if (settings_value_kind(p) == VALUE_FLAG) {
+            form.push_back(app_checked(id) ? L"[x]" : L"[ ]");
+        } else {
+            form.push_back(app_text(id));
+        }
+    }
+    return form;
+}
+
+bool app_responds(DWORD timeout_ms) {
+    DWORD_PTR result = 0;
+    return window != nullptr &&
+           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result) != 0;
+}
+
 DWORD app_handle_count() {
     DWORD count = 0;
     GetProcessHandleCount(process.hProcess, &count);
@@ -194,6 +215,15 @@ std::string emu(const char* command, int which) {
 
 bool emu_ok(const char* command, int which) {
     return emu(command, which).rfind("ok", 0) == 0;
+}
+
+long emu_requests(const char* kind, int which) {
+    const std::string reply = emu("requests", which);
+    std::string key(" ");
+    key += kind;
+    key += '=';
+    const size_t at = reply.find(key);
+    return at == std::string::npos ? -1 : atol(reply.c_str() + at + key.size());
 }
 
 std::wstring test_folder() {
