@@ -165,10 +165,56 @@ bool app_responds(DWORD timeout_ms) {
            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result) != 0;
 }
 
+// Wine reports no handle count for a process and no private usage: the handles are then counted
+// in the system's handle table, and the memory taken from the commit charge (PagefileUsage), which
+// Windows keeps equal to the private usage.
+struct SystemHandleEntry {
+    ULONG pid;
+    BYTE type;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+struct SystemHandleTable {
+    ULONG count;
+    SystemHandleEntry entries[1];
+};
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+DWORD handles_in_system_table(DWORD pid) {
+    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) {
+        return 0;
+    }
+    std::vector<BYTE> buffer(1 << 16);
+    const LONG INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
+    const ULONG SYSTEM_HANDLE_INFORMATION = 16;
+    LONG status;
+    while ((status = query(SYSTEM_HANDLE_INFORMATION, buffer.data(),
+                           static_cast<ULONG>(buffer.size()), nullptr)) == INFO_LENGTH_MISMATCH &&
+           buffer.size() < (64u << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        return 0;
+    }
+    const auto* table = reinterpret_cast<const SystemHandleTable*>(buffer.data());
+    DWORD count = 0;
+    for (ULONG i = 0; i < table->count; ++i) {
+        count += table->entries[i].pid == pid;
+    }
+    return count;
+}
+
 DWORD app_handle_count() {
     DWORD count = 0;
+    if (process.hProcess == nullptr) {
+        return 0;
+    }
     GetProcessHandleCount(process.hProcess, &count);
-    return count;
+    return count != 0 ? count : handles_in_system_table(process.dwProcessId);
 }
 
 SIZE_T app_private_bytes() {
@@ -176,7 +222,7 @@ SIZE_T app_private_bytes() {
     counters.cb = sizeof(counters);
     GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof(counters));
-    return counters.PrivateUsage;
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 std::string emu(const char* command, int which) {
