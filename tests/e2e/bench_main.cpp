@@ -21,20 +21,6 @@ double now_ms() {
     return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-// Number of requests of one kind the emulator has taken in ("status", "read", "write", ...),
-// from its reply "ok identify=N status=N read=N write=N other=N bad-crc=N"; -1 when the reply
-// has no such count.
-long emu_requests(const char* kind) {
-    const std::string reply = emu("requests");
-    if (reply.rfind("ok ", 0) != 0) {
-        return -1;
-    }
-    std::string key = " ";
-    key.append(kind).append("=");
-    const size_t at = reply.find(key);
-    return at == std::string::npos ? -1 : atol(reply.c_str() + at + key.size());
-}
-
 double median(std::vector<double> v) {
     if (v.empty()) {
         return 0;

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // ---- the program ----
 bool app_start(const wchar_t* arguments = L""); // starts it and waits for its window
@@ -35,6 +36,10 @@ void app_set_check(int control_id, bool checked);
 std::wstring app_log();
 bool app_log_contains(const wchar_t* text);
 int app_log_count(const wchar_t* text); // occurrences of a text in the status log
+// The 248 settings controls in table order: an edit's text, a check box's state as "[x]" / "[ ]".
+std::vector<std::wstring> app_form();
+// True when the window handles a message within `timeout_ms` (it is not hung).
+bool app_responds(DWORD timeout_ms = 2000);
 DWORD app_handle_count();
 SIZE_T app_private_bytes();
 
@@ -71,6 +76,9 @@ bool file_dialog_choose(HWND dialog, const wchar_t* name, int filter_index = -1)
 // Sends one command line to emulator `which` (1 or 2) and returns its reply line ("" on failure).
 std::string emu(const char* command, int which = 1);
 bool emu_ok(const char* command, int which = 1);
+// One count of the emulator's `requests` reply ("identify", "status", "read", "write"); -1 when
+// there is none.
+long emu_requests(const char* kind, int which = 1);
 
 // Path of the program for a file-system test folder (a Windows path under the build tree).
 std::wstring test_folder();

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "settings/settings_layout.h"
+
 namespace {
 
 PROCESS_INFORMATION process{};
@@ -313,10 +315,75 @@ int app_log_count(const wchar_t* text) {
     return count;
 }
 
+std::vector<std::wstring> app_form() {
+    std::vector<std::wstring> form;
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        const int id = settings_control_id(p);
+        if (settings_value_kind(p) == VALUE_FLAG) {
+            form.push_back(app_checked(id) ? L"[x]" : L"[ ]");
+        } else {
+            form.push_back(app_text(id));
+        }
+    }
+    return form;
+}
+
+bool app_responds(DWORD timeout_ms) {
+    DWORD_PTR result = 0;
+    return window != nullptr &&
+           SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeout_ms, &result) != 0;
+}
+
+// Wine reports no handle count for a process and no private usage: the handles are then counted
+// in the system's handle table, and the memory taken from the commit charge (PagefileUsage), which
+// Windows keeps equal to the private usage.
+struct SystemHandleEntry {
+    ULONG pid;
+    BYTE type;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+struct SystemHandleTable {
+    ULONG count;
+    SystemHandleEntry entries[1];
+};
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+DWORD handles_in_system_table(DWORD pid) {
+    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) {
+        return 0;
+    }
+    std::vector<BYTE> buffer(1 << 16);
+    const LONG INFO_LENGTH_MISMATCH = static_cast<LONG>(0xC0000004);
+    const ULONG SYSTEM_HANDLE_INFORMATION = 16;
+    LONG status;
+    while ((status = query(SYSTEM_HANDLE_INFORMATION, buffer.data(),
+                           static_cast<ULONG>(buffer.size()), nullptr)) == INFO_LENGTH_MISMATCH &&
+           buffer.size() < (64u << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (status != 0) {
+        return 0;
+    }
+    const auto* table = reinterpret_cast<const SystemHandleTable*>(buffer.data());
+    DWORD count = 0;
+    for (ULONG i = 0; i < table->count; ++i) {
+        count += table->entries[i].pid == pid;
+    }
+    return count;
+}
+
 DWORD app_handle_count() {
     DWORD count = 0;
+    if (process.hProcess == nullptr) {
+        return 0;
+    }
     GetProcessHandleCount(process.hProcess, &count);
-    return count;
+    return count != 0 ? count : handles_in_system_table(process.dwProcessId);
 }
 
 SIZE_T app_private_bytes() {
@@ -324,7 +391,7 @@ SIZE_T app_private_bytes() {
     counters.cb = sizeof(counters);
     GetProcessMemoryInfo(process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof(counters));
-    return counters.PrivateUsage;
+    return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 std::string emu(const char* command, int which) {
@@ -363,6 +430,15 @@ std::string emu(const char* command, int which) {
 
 bool emu_ok(const char* command, int which) {
     return emu(command, which).rfind("ok", 0) == 0;
+}
+
+long emu_requests(const char* kind, int which) {
+    const std::string reply = emu("requests", which);
+    std::string key(" ");
+    key += kind;
+    key += '=';
+    const size_t at = reply.find(key);
+    return at == std::string::npos ? -1 : atol(reply.c_str() + at + key.size());
 }
 
 std::wstring test_folder() {
