@@ -114,8 +114,8 @@ uint32_t enumerate_ports(HKEY key) {
                          nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
         return 0;
     }
-    if (static_cast<int64_t>(values) != app.last_port_count) {
-        app.last_port_count = static_cast<int32_t>(values);
+    if (static_cast<int64_t>(values) != cell_load(&app.last_port_count)) {
+        cell_store(&app.last_port_count, static_cast<int32_t>(values));
         log_port_count(values);
     }
     if (values == 0 || link_flags_test(LINK_PORTS_PROBING | LINK_IDENTIFIED)) {
@@ -151,7 +151,7 @@ int probe_ports() {
                                                          : sizeof(entry->device_name));
         send_identify(handle);
         SetTimer(app.dialog, timer_id, PROBE_PERIOD_MS, nullptr);
-        app.scan_ticks = 0;
+        cell_store(&app.scan_ticks, 0);
         ++probed;
     }
     return probed;
@@ -183,7 +183,7 @@ void handle_probe_timer(UINT_PTR id) {
             close_entry(entry);
             continue;
         }
-        app.scan_ticks = 0;
+        cell_store(&app.scan_ticks, 0);
         link_flags_clear(LINK_PORTS_PROBING);
         IdentAnswer answer{};
         if (!ident_parse(probe_receive, PROBE_RECEIVE_BYTES, n, &answer)) {

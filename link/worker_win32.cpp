@@ -119,8 +119,9 @@ bool allocate_buffers() {
 
 void exit_sequence() {
     CloseHandle(app.active_port);
-    app.scan_ticks = 10;      // the next scan tick scans at once
-    app.last_port_count = -1; // and logs the port count again
+    // Both are the user-interface thread's counters: stored atomically from this thread.
+    cell_store(&app.scan_ticks, 10);      // the next scan tick scans at once
+    cell_store(&app.last_port_count, -1); // and logs the port count again
     set_form_lock(1);
     app.active_port_name[0] = 0;
     app.active_port = nullptr;

@@ -79,3 +79,8 @@ int settings_file_check(const uint8_t* decoded, size_t n, uint8_t image[SETTINGS
 
 // True when `path` ends in ".lv24" exactly (case counts).
 bool has_settings_extension(const char16_t* path);
+
+// Gives a chosen save path the extension when it lacks it, in its buffer of `cap` code units.
+// False, with the path unchanged, when the buffer has no room left for it: a path cut to make
+// room would name another file.
+bool settings_path_complete(char16_t* path, size_t cap);

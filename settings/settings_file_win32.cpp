@@ -68,13 +68,10 @@ void settings_file_save_command() {
     if (GetSaveFileNameW(&settings_file_dialog) != 1) {
         return;
     }
-    if (!has_settings_extension(reinterpret_cast<const char16_t*>(settings_file_path))) {
-        // A name with no room left for the extension is refused rather than cut to another name.
-        if (wcslen(settings_file_path) + 5 >= SETTINGS_PATH_UNITS) {
-            log_path_line(u"Слишком длинное имя файла \"%s\".\r\n", settings_file_path);
-            return;
-        }
-        wcscat(settings_file_path, L".lv24");
+    if (!settings_path_complete(reinterpret_cast<char16_t*>(settings_file_path),
+                                SETTINGS_PATH_UNITS)) {
+        log_path_line(u"Слишком длинное имя файла \"%s\".\r\n", settings_file_path);
+        return;
     }
     app.settings_path = settings_file_path;
     SendMessageW(app.dialog, WM_APP_SAVE_FILE, 0, 0);

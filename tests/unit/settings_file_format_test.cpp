@@ -236,4 +236,19 @@ TEST(SettingsFile, Extension) {
     EXPECT_FALSE(has_settings_extension(u""));
 }
 
+TEST(SettingsFile, ChosenSavePathGetsTheExtensionOnlyWhenItFits) {
+    char16_t path[14] = u"C:\\a.LV24"; // 9 units: ".lv24" needs 5 more and the terminator
+    EXPECT_FALSE(settings_path_complete(path, 14));
+    EXPECT_EQ(std::u16string(path), u"C:\\a.LV24"); // refused, not cut to another name
+    char16_t roomy[16] = u"C:\\a.LV24";
+    EXPECT_TRUE(settings_path_complete(roomy, 16));
+    EXPECT_EQ(std::u16string(roomy), u"C:\\a.LV24.lv24");
+    char16_t kept[8] = u"b.lv24"; // already complete: no room needed
+    EXPECT_TRUE(settings_path_complete(kept, 8));
+    EXPECT_EQ(std::u16string(kept), u"b.lv24");
+    char16_t exact[10] = u"C:\\x"; // 4 units + 5 + the terminator fill it exactly
+    EXPECT_TRUE(settings_path_complete(exact, 10));
+    EXPECT_EQ(std::u16string(exact), u"C:\\x.lv24");
+}
+
 } // namespace
