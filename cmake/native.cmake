@@ -1,4 +1,4 @@
-# Host tree: the portable code, its unit tests, the controller emulator and the fuzzers.
+# Host tree: the portable code, its unit tests and the controller emulator.
 if(LUMIVO_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)

@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of the fuzzers into tests/fuzz/corpus/<name>/.
+
+Each seed is a small, real piece of traffic or file content in the layout its fuzzer reads
+(see the comment at the top of each tests/fuzz/*_fuzz.cpp): identification answers, status
+replies, settings replies, receive programs made of reads, number texts and settings files.
+Running it again rewrites the same files; it removes nothing else.
+"""
+
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CORPUS = os.path.join(HERE, "corpus")
+
+CMD_IDENTIFY = 0x0001
+CMD_GET_STATUS = 0x0002
+CMD_READ_SETTINGS = 0x0003
+CMD_WRITE_SETTINGS = 0x0103
+
+SETTINGS_COUNT = 248
+CHANNELS = 24
+
+
+def crc16(data):
+    """CRC-16/CCITT-FALSE."""
+    crc = 0xFFFF
+    for byte in data:
+        crc ^= byte << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x1021) if crc & 0x8000 else crc << 1
+            crc &= 0xFFFF
+    return crc
+
+
+def frame(command, payload=b""):
+    head = struct.pack("<HH", command & 0xFFFF, len(payload) + 6) + payload
+    return head + struct.pack("<H", crc16(head))
+
+
+def write(name, seed, data):
+    folder = os.path.join(CORPUS, name)
+    os.makedirs(folder, exist_ok=True)
+    assert len(data) <= 4096, (name, seed)
+    with open(os.path.join(folder, seed), "wb") as out:
+        out.write(data)
+
+
+# Identification answers: u16 byte count of the read, fill byte of the probe buffer, the bytes.
+
+def ident_seed(seed, received, count=None, fill=0):
+    write("ident_answer", seed,
+          struct.pack("<HB", len(received) if count is None else count, fill) + received)
+
+
+def ident_seeds():
+    answer = frame(CMD_IDENTIFY, b"VORK, kavren board v5.000")
+    ident_seed("answer_5000", answer)
+    ident_seed("answer_after_stray_bytes", b"\x00\xff" + answer)
+    ident_seed("answer_4_9999", frame(CMD_IDENTIFY, b"VORK, kavren board v4.9999"))
+    ident_seed("answer_5_002", frame(CMD_IDENTIFY, b"VORK, kavren board v5.002"))
+    ident_seed("answer_without_version", frame(CMD_IDENTIFY, b"VORK, kavren board"))
+    ident_seed("answer_exponent", frame(CMD_IDENTIFY, b"VORK, kavren board v 5d0 rev"))
+    ident_seed("answer_cut_short", answer[:15])
+    ident_seed("answer_at_start", answer[4:])
+    ident_seed("count_beyond_buffer", answer, count=0xFFFF, fill=0x56)
+    long_text = b"VORK, kavren board v5.000 " + b"x" * 1100
+    ident_seed("answer_long_length", struct.pack("<HH", 1, len(long_text) + 6) + long_text)
+    ident_seed("length_below_six", b"\x01\x00\x03\x00VORK, kavren board v5")
+
+
+# Status replies: the bytes of one read.
+
+def status_reply(raw, d1, d2, faults, length=17):
+    body = struct.pack("<HHHffB", CMD_GET_STATUS, length, raw, d1, d2, faults)
+    return body + struct.pack("<H", crc16(body))
+
+
+def status_seeds():
+    write("status_reply", "reply", status_reply(2048, 12.5, 12.4, 0))
+    write("status_reply", "zeros_before", b"\x00" * 9 + status_reply(0, -0.7, 300.0, 0))
+    write("status_reply", "both_sensors_fail", status_reply(4095, 0.0, 0.0, 3))
+    write("status_reply", "dark_beyond_scale", status_reply(5120, 1e10, float("nan"), 0))
+    write("status_reply", "length_above_received", status_reply(100, 1.0, 2.0, 0, length=40))
+    write("status_reply", "cut_short", status_reply(100, 1.0, 2.0, 0)[:14])
+
+
+# Settings payloads: the table packed the controller's way.
+
+def channel_position(column, channel):
+    return 8 + CHANNELS * column + channel - 1
+
+
+def pack_int(value, width):
+    whole = int(value)  # cut toward zero
+    return whole & ((1 << (8 * width)) - 1)
+
+
+def wire_image(table):
+    out = bytearray(643)
+    for at, position in ((0, 0), (2, 1), (4, 2), (6, 3), (10, 6)):
+        struct.pack_into("<H", out, at, pack_int(table[position] + 0.4999, 2))
+    struct.pack_into("<H", out, 8, pack_int(4096 - (table[4] * 40.95 + 0.4999), 2))
+    out[12] = pack_int(table[5] + 0.4999, 1)
+    fields = ((0, 0, 4, 1), (1, 4, 2, 10), (2, 6, 2, 10), (3, 8, 4, 1), (4, 12, 4, 1),
+              (5, 16, 2, 10), (6, 18, 2, 10), (7, 20, 4, 1), (9, 24, 2, 10))
+    mask = 0
+    for channel in range(1, CHANNELS + 1):
+        record = 13 + 26 * (channel - 1)
+        for column, at, width, scale in fields:
+            value = table[channel_position(column, channel)] * scale + 0.4999
+            struct.pack_into("<I" if width == 4 else "<H", out, record + at,
+                             pack_int(value, width))
+        if table[channel_position(8, channel)] == 1.0:
+            mask |= 1 << (channel - 1)
+    struct.pack_into("<I", out, 637, mask)
+    struct.pack_into("<H", out, 641, crc16(out[:641]))
+    return bytes(out)
+
+
+def sample_table():
+    table = [0.0] * SETTINGS_COUNT
+    table[0:8] = [10, 200, 15, 250, 30, 1, 60, 5]
+    for channel in range(1, CHANNELS + 1):
+        values = (100 * channel, 12.5, 100, 1500, 30000, 100, 0, 2000, channel % 2, 5.5)
+        for column, value in enumerate(values):
+            table[channel_position(column, channel)] = value
+    return table
+
+
+def wire_seeds():
+    write("wire_image", "zero_table", wire_image([0.0] * SETTINGS_COUNT))
+    sample = wire_image(sample_table())
+    write("wire_image", "sample_table", sample)
+    write("wire_image", "wrong_crc", sample[:641] + b"\x00\x00")
+    write("wire_image", "cut_short", sample[:300])
+    big = bytearray(sample)
+    struct.pack_into("<I", big, 13, 0xFFFFFFFF)  # channel 1 OnDelay beyond a float's precision
+    struct.pack_into("<H", big, 8, 0xFFFF)       # darker than the sensor's scale
+    struct.pack_into("<I", big, 637, 0xFF800001)  # mask bits that belong to no channel
+    struct.pack_into("<H", big, 641, crc16(big[:641]))
+    write("wire_image", "extremes", bytes(big))
+
+
+# Receive programs: a byte choosing RX, then steps (see frame_receive_fuzz.cpp).
+
+def reads(data, size=0x7F):
+    """Steps that bring `data` in reads of at most `size` bytes (at most 0x7F)."""
+    out = bytearray()
+    for at in range(0, len(data), size):
+        part = data[at:at + size]
+        out += bytes([len(part)]) + part
+    return bytes(out)
+
+
+SMALL_RX_655 = 0x6D  # 1 + 109 * 6 bytes: one settings reply fits
+FULL_RX = 0x80
+
+
+def receive_seeds():
+    reply = frame(CMD_READ_SETTINGS, wire_image(sample_table()))
+    write("frame_receive", "settings_reply", bytes([SMALL_RX_655]) + reads(reply))
+    write("frame_receive", "settings_reply_after_stray_byte",
+          bytes([SMALL_RX_655]) + reads(b"\x00" + reply[:4]) + reads(reply[4:]))
+    write("frame_receive", "settings_reply_cut_short", bytes([SMALL_RX_655]) + reads(reply[:300]))
+    write("frame_receive", "settings_reply_full_rx", bytes([FULL_RX]) + reads(reply, 100))
+    status = status_reply(2048, 12.5, 12.4, 0)
+    write("frame_receive", "status_then_new_transaction",
+          bytes([0x03]) + reads(status) + b"\xc0\xc1" + reads(status, 5))
+    write("frame_receive", "overflowing_full_rx",
+          bytes([FULL_RX]) + reads(reply[:10]) + b"\xbf\x11\xbf\x22\xc0" + reads(status))
+    write("frame_receive", "overflowing_small_rx", bytes([0x01]) + b"\xa0\x33" + reads(status))
+    request = b"\xc2" + struct.pack("<IB", CMD_READ_SETTINGS, 2) + struct.pack("<HH", 0, 0)
+    write("frame_receive", "built_request", bytes([0x05]) + request + reads(status))
+    write_request = (b"\xc2" + struct.pack("<IB", CMD_WRITE_SETTINGS, 2) +
+                     struct.pack("<HH", 643, 0) + wire_image(sample_table()))
+    write("frame_receive", "built_settings_write", bytes([FULL_RX]) + write_request)
+    write("frame_receive", "payload_of_odd_state",
+          bytes([0x10]) + b"\xc3" + struct.pack("<II", 0xFFFFFFFF, 0xFFFFFFFC))
+
+
+# Number texts: the text itself; its first bytes double as the formatters' fields
+# (double bits, decimals, width, buffer units).
+
+def number_seeds():
+    texts = {
+        "plain": b"12.5",
+        "blanks_sign_exponent": b" \t-3.25e2",
+        "d_exponent": b"1d5",
+        "exponent_without_digits": b"7.5e+x",
+        "tenth": b"0.1",
+        "beyond_range": b"1e400",
+        "smallest_subnormal": b"4.9406564584124654e-324",
+        "halfway_below_smallest": b"2.4703282292062327208828439643411068618252990130716238221279284125033775364e-324",
+        "halfway_integer": b"9007199254740993",
+        "long_digits": b"0." + b"1234567890" * 90 + b"5e-3",
+        "version": b"5.000\x00junk",
+        "point_only": b"+.e5",
+        "inf_word": b"inf",
+        "hex_prefix": b"0x1p3",
+        "huge_exponent": b"1e99999999999999999999999",
+        "nonascii": b"\xa012\xff",
+    }
+    for seed, text in texts.items():
+        write("number_text", seed, text)
+    fields = {
+        "format_half": (2.5, 0, 0, 40),
+        "format_quarter": (0.25, 1, 3, 40),
+        "format_percent": (50.0, 1, 3, 8),
+        "format_negative_tiny": (-0.04, 1, 0, 40),
+        "format_huge": (1e300, 1, 0, 79),
+        "format_cut": (123456.75, 40, 100, 5),
+    }
+    for seed, (value, decimals, width, units) in fields.items():
+        write("number_text", seed,
+              struct.pack("<dbbB", value, decimals, width, units))
+
+
+def main():
+    ident_seeds()
+    status_seeds()
+    wire_seeds()
+    receive_seeds()
+    number_seeds()
+
+
+if __name__ == "__main__":
+    main()

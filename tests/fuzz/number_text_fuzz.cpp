@@ -1,0 +1,93 @@
+// Number texts: what a user types into the form (and the version text of a controller), and the
+// texts the form shows for any value.
+//
+// Input, read twice: as text, it goes through the narrow parser (with its length), the wide
+// parser (the same bytes as UTF-16 units, terminated) and the C library's strtod, and all must
+// agree to the bit where their grammars do. As fields, it gives a double's bits, a number of
+// decimals, a width and a buffer size for the formatters, whose texts must equal "%W.Nf" built
+// from the exact decimal expansion with halves rounded away from zero.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "settings/number_text.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+uint64_t bits_of_double(double value) {
+    uint64_t bits;
+    memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+void check_parsers(const uint8_t* data, size_t size) {
+    ExactBytes narrow = exact_copy(data, size);
+    double from_narrow = num_parse_narrow(reinterpret_cast<const char*>(narrow.get()), size);
+
+    std::unique_ptr<char16_t[]> wide(new char16_t[size + 1]);
+    for (size_t i = 0; i < size; ++i) {
+        wide[i] = data[i];
+    }
+    wide[size] = 0;
+    double from_wide = num_parse_wide(wide.get());
+    FUZZ_CHECK(bits_of_double(from_narrow) == bits_of_double(from_wide));
+
+    bool comparable = false;
+    double expected = reference_number(reinterpret_cast<const char*>(data), size, &comparable);
+    if (comparable) {
+        FUZZ_CHECK(bits_of_double(from_narrow) == bits_of_double(expected));
+    } else {
+        FUZZ_CHECK(from_narrow == 0.0);
+    }
+}
+
+// The formatter's text must be terminated, within cap, and the expected text cut to fit.
+void check_output(const char16_t* out, size_t cap, size_t length, const std::string& expected) {
+    if (cap == 0) {
+        FUZZ_CHECK(length == 0);
+        return;
+    }
+    size_t fits = std::min(expected.size(), cap - 1);
+    FUZZ_CHECK(length == fits);
+    FUZZ_CHECK(out[length] == 0);
+    FUZZ_CHECK(std::u16string(out, length) == widen(expected.substr(0, fits)));
+}
+
+void check_formatters(const uint8_t* data, size_t size) {
+    FuzzReader in{data, size};
+    uint64_t bits = fuzz_u32(&in) | static_cast<uint64_t>(fuzz_u32(&in)) << 32;
+    double value;
+    memcpy(&value, &bits, sizeof value);
+    int decimals = static_cast<int8_t>(fuzz_u8(&in)) % 44;
+    int width = static_cast<int8_t>(fuzz_u8(&in));
+    size_t cap = fuzz_u8(&in) % 80;
+    std::unique_ptr<char16_t[]> out(new char16_t[cap]);
+
+    int kept = std::min(std::max(decimals, 0), 40); // the formatter's limits
+    size_t length = num_format_fixed_width(out.get(), cap, value, width, decimals);
+    check_output(out.get(), cap, length, reference_fixed(value, width, kept));
+    length = num_format_fixed(out.get(), cap, value, decimals);
+    check_output(out.get(), cap, length, reference_fixed(value, 0, kept));
+
+    // What the form shows a table value as: the float widened, "%.0f" and "%.1f".
+    float single = static_cast<float>(value);
+    for (int places : {0, 1}) {
+        length = num_format_fixed(out.get(), cap, single, places);
+        check_output(out.get(), cap, length, reference_fixed(single, 0, places));
+    }
+
+    int32_t whole = static_cast<int32_t>(bits);
+    char text[16];
+    snprintf(text, sizeof text, "%d", whole);
+    length = num_format_int(out.get(), cap, whole);
+    check_output(out.get(), cap, length, text);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    check_parsers(data, size);
+    check_formatters(data, size);
+    return 0;
+}
