@@ -15,22 +15,19 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "link/link_flags.h"
+#include "settings/settings_file_format.h"
 #include "settings/settings_layout.h"
-
-// ---- LinkFlags bits ------------------------------------------------------------------------
-enum : uint32_t {
-    LINK_PORTS_PROBING = 0x0001, // ports are open for identification probing
-    LINK_IDENTIFIED = 0x0002,    // a controller has been identified
-    LINK_WORKER_RUNS = 0x0004,   // the link worker runs
-    LINK_WORKER_DONE = 0x0008,   // the link worker has finished
-    LINK_REPLY_ELAPSED = 0x0080, // the reply window of the current transaction has elapsed
-    LINK_POLL_DUE = 0x1000,      // a status poll is due
-};
 
 // ---- Private window messages ---------------------------------------------------------------
 constexpr UINT WM_APP_LOG = 1025;       // lParam: NUL-terminated UTF-16 text to append to the log
 constexpr UINT WM_APP_SAVE_FILE = 1313; // save the form to the current settings-file path
 constexpr UINT WM_APP_LOAD_FILE = 1314; // load the current settings-file path into the form
+// The link worker's form transfers, each carried out whole on the user-interface thread:
+constexpr UINT WM_APP_FORM_TO_TABLE = 1315; // gather the form into the table; lParam: float[248]
+                                            // that receives a copy of the table
+constexpr UINT WM_APP_TABLE_FROM_CONTROLLER = 1316; // lParam: a checked 643-byte settings
+                                                    // payload to unpack into the table and show
 
 // ---- Timers of the main dialog -------------------------------------------------------------
 constexpr UINT_PTR TIMER_POLL = 1000;       // 200 ms: a status poll is due
@@ -41,11 +38,6 @@ constexpr UINT_PTR TIMER_PROBE_BASE = 1001; // probe timer id = port number + th
 constexpr UINT POLL_PERIOD_MS = 200;
 constexpr UINT SCAN_PERIOD_MS = 1000;
 constexpr UINT PROBE_PERIOD_MS = 200;
-
-// ---- Controller commands held in the pending command cell ------------------------------------
-constexpr int32_t PENDING_NONE = 0;
-constexpr int32_t PENDING_WRITE_SETTINGS = 15; // write the form into the controller
-constexpr int32_t PENDING_READ_SETTINGS = 16;  // read the controller's settings into the form
 
 // ---- Sizes ---------------------------------------------------------------------------------
 constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;  // each of RX, TX and RX_TEMP
@@ -58,7 +50,6 @@ constexpr size_t LOG_LINE_UNITS = 100;         // formatting limit of one log li
 constexpr size_t COMMAND_LINE_BYTES = 1024;    // command-line copy
 constexpr size_t IDENT_TEXT_BYTES = 1024;      // controller identification text
 constexpr size_t SETTINGS_PATH_UNITS = 1024;   // settings-file path buffer
-constexpr size_t SETTINGS_IMAGE_BYTES = 984;   // body of a settings file
 
 // One serial-port candidate of a scan pass.
 struct PortEntry {
@@ -123,9 +114,9 @@ struct AppState {
     int32_t scan_ticks; // port-scan tick counter (UI thread; worker sets 10 at its exit)
 
     // -- settings file (UI thread)
-    uint8_t settings_image[SETTINGS_IMAGE_BYTES]; // SettingsImage of the last save or load
-    FILE* file_out;                               // stream of a save while it runs
-    FILE* file_in;                                // stream of a load while it runs
+    uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
+    FILE* file_out;                                    // stream of a save while it runs
+    FILE* file_in;                                     // stream of a load while it runs
 
     // -- identification (UI thread at identification, worker thread at its exit)
     char ident_text[IDENT_TEXT_BYTES]; // controller identification text
@@ -133,7 +124,7 @@ struct AppState {
 
     const wchar_t* settings_path; // path that WM_APP_SAVE_FILE / WM_APP_LOAD_FILE act on (UI)
 
-    float settings_table[SETTINGS_COUNT]; // SettingsTable; see settings_table_lock (both threads)
+    float settings_table[SETTINGS_COUNT]; // SettingsTable (UI thread only, see form.h)
 
     int32_t pending_command; // PendingDeviceCommand; only through pending_command_* (both)
 };
@@ -144,31 +135,23 @@ extern HWND app_dialog_created; // main dialog as returned by dialog creation
 
 // ---- Atomic access to the shared cells -----------------------------------------------------
 inline uint32_t link_flags_get() {
-    return std::atomic_ref<uint32_t>(app.link_flags).load(std::memory_order_seq_cst);
+    return flags_load(&app.link_flags);
 }
 inline bool link_flags_test(uint32_t bits) {
     return (link_flags_get() & bits) != 0;
 }
 inline void link_flags_set(uint32_t bits) {
-    std::atomic_ref<uint32_t>(app.link_flags).fetch_or(bits, std::memory_order_seq_cst);
+    flags_set(&app.link_flags, bits);
 }
 inline void link_flags_clear(uint32_t bits) {
-    std::atomic_ref<uint32_t>(app.link_flags).fetch_and(~bits, std::memory_order_seq_cst);
+    flags_clear(&app.link_flags, bits);
 }
 inline void link_flags_reset() {
-    std::atomic_ref<uint32_t>(app.link_flags).store(0, std::memory_order_seq_cst);
+    std::atomic_ref<uint32_t>(app.link_flags).store(0);
 }
 inline int32_t pending_command_get() {
-    return std::atomic_ref<int32_t>(app.pending_command).load(std::memory_order_seq_cst);
+    return cell_load(&app.pending_command);
 }
 inline void pending_command_set(int32_t value) {
-    std::atomic_ref<int32_t>(app.pending_command).store(value, std::memory_order_seq_cst);
+    cell_store(&app.pending_command, value);
 }
-
-// ---- Ordering of the SettingsTable between the two threads ---------------------------------
-// A file save or load (UI thread) and a controller transfer (worker thread) each work on a
-// private copy of the table and hold this lock only while copying between that copy and
-// app.settings_table, so no fill-and-pack or unpack-and-show is interleaved with the other
-// thread's. The lock is never held across a message sent to the other thread.
-void settings_table_lock();
-void settings_table_unlock();

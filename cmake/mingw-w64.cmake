@@ -2,8 +2,10 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(LUMIVO_MINGW x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${LUMIVO_MINGW}-gcc)
-set(CMAKE_CXX_COMPILER ${LUMIVO_MINGW}-g++)
+# The POSIX-threads variant of the compiler: its C++ library has std::mutex and std::thread,
+# which GoogleTest needs (the win32-threads variant lacks them before GCC 13).
+set(CMAKE_C_COMPILER ${LUMIVO_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${LUMIVO_MINGW}-g++-posix)
 set(CMAKE_RC_COMPILER ${LUMIVO_MINGW}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${LUMIVO_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,5 +1,9 @@
 # Host tree: the portable code, its unit tests and the controller emulator.
-if(LUMIVO_SANITIZE)
+option(LUMIVO_TSAN "Build the native tree with ThreadSanitizer instead" OFF)
+if(LUMIVO_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+elseif(LUMIVO_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)
 endif()

@@ -22,3 +22,4 @@ target_link_libraries(lumivo24 PRIVATE lumivo_win32)
 set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 add_subdirectory(tests/win32)
+add_subdirectory(tests/e2e)

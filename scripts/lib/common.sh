@@ -51,13 +51,18 @@ install_packages() {
 
 need_build_tools() {
     need_commands cmake cmake ninja ninja-build g++ g++ clang++ clang \
-        x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64 x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64 || return 1
+        x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix \
+        x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix \
+        x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64 || return 1
     need_packages googletest libgtest-dev libclang-rt-14-dev
 }
 
+# Debian's wine64 package puts its loader in /usr/lib/wine, off the PATH, so it is looked up as
+# a package, not as a command.
 need_wine_tools() {
-    need_commands wine wine wine64 wine64 Xvfb xvfb xwd x11-apps convert imagemagick \
-        xdpyinfo x11-utils
+    need_commands wine wine wineserver wine Xvfb xvfb xwd x11-apps convert imagemagick \
+        xdpyinfo x11-utils || return 1
+    need_packages wine64
 }
 
 # A virtual display, started when there is none. Sets DISPLAY and XVFB_PID.

@@ -1,0 +1,142 @@
+// The main dialog's window procedure: the one place where buttons, timers and the program's
+// private messages enter its logic.
+//
+// Every timer message, whatever its id, restarts TIMER_SCAN's period first. So while TIMER_POLL
+// ticks every 200 ms during a connection the scan tick never comes, and scanning resumes by
+// itself one second after the poll timer has been killed.
+//
+// Messages this procedure handles return TRUE so that the dialog manager does not act on them
+// a second time: WM_APP_LOG has the value of DM_SETDEFID, and the default handling would
+// otherwise change the dialog's default button on every log line.
+#include <atomic>
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/main_dialog.h"
+#include "app/status_log.h"
+#include "link/ports.h"
+#include "link/wire_image.h"
+#include "resources/resource_ids.h"
+#include "settings/form.h"
+#include "settings/settings_file.h"
+
+static const char16_t DEFAULTS_RESTORED[] = u"Восстановлены значения по умолчанию.\r\n";
+
+// The counter is set back to 10 by the link worker at the end of a connection.
+static void scan_tick() {
+    std::atomic_ref<int32_t> ticks(app.scan_ticks);
+    int32_t old = ticks.load();
+    ticks.store(old + 1);
+    if (old > 2) {
+        ticks.store(0);
+        link_flags_clear(LINK_PORTS_PROBING);
+        scan_ports();
+    }
+}
+
+static void on_timer(HWND dialog, UINT_PTR id) {
+    SetTimer(dialog, TIMER_SCAN, SCAN_PERIOD_MS, nullptr);
+    switch (id) {
+    case TIMER_SCAN:
+        scan_tick();
+        break;
+    case TIMER_POLL:
+        link_flags_set(LINK_POLL_DUE);
+        SetTimer(dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
+        break;
+    case TIMER_REPLY:
+        link_flags_set(LINK_REPLY_ELAPSED);
+        KillTimer(dialog, TIMER_REPLY);
+        break;
+    default:
+        handle_probe_timer(id);
+        break;
+    }
+}
+
+// Returns true for the cancel command, the one command that answers 1.
+static bool on_command(HWND dialog, WORD id) {
+    switch (id) {
+    case IDCANCEL:
+        SendMessageW(dialog, WM_CLOSE, 0, 0);
+        return true;
+    case IDC_FILE_SAVE:
+        settings_file_save_command();
+        break;
+    case IDC_FILE_OPEN:
+        settings_file_open_command();
+        break;
+    case IDC_DEVICE_WRITE:
+        pending_command_set(PENDING_WRITE_SETTINGS);
+        break;
+    case IDC_DEVICE_READ:
+        pending_command_set(PENDING_READ_SETTINGS);
+        break;
+    case IDC_LOAD_DEFAULTS:
+        load_defaults();
+        status_log_line(DEFAULTS_RESTORED);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+// The link worker's form transfers, each carried out whole here on the user-interface thread, so
+// that a file save or load never lands in the middle of one: gather the form into the table and
+// hand the worker a copy to pack; or unpack a checked controller payload into the table and show
+// it.
+static void form_to_table_for_worker(float* copy) {
+    gather_form();
+    memcpy(copy, app.settings_table, sizeof(app.settings_table));
+}
+
+static void table_from_controller(const uint8_t* payload) {
+    wire_image_unpack(payload, app.settings_table);
+    show_table(SHOW_CONTROLLER);
+}
+
+// The path a file message acts on; an unset path counts as empty.
+static const wchar_t* current_settings_path() {
+    return app.settings_path != nullptr ? app.settings_path : L"";
+}
+
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        main_dialog_init(dialog);
+        return FALSE;
+    case WM_CLOSE:
+        main_dialog_close(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return on_command(dialog, LOWORD(wparam)) ? TRUE : FALSE;
+    case WM_TIMER:
+        on_timer(dialog, LOWORD(wparam));
+        return FALSE;
+    case WM_APP_LOG:
+        status_log_receive(reinterpret_cast<const wchar_t*>(lparam));
+        return TRUE;
+    case WM_APP_SAVE_FILE:
+        save_settings_file(current_settings_path());
+        return TRUE;
+    case WM_APP_LOAD_FILE:
+        load_settings_file(current_settings_path());
+        return TRUE;
+    case WM_APP_FORM_TO_TABLE:
+        form_to_table_for_worker(reinterpret_cast<float*>(lparam));
+        return TRUE;
+    case WM_APP_TABLE_FROM_CONTROLLER:
+        table_from_controller(reinterpret_cast<const uint8_t*>(lparam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// A modeless dialog ends by being destroyed; EndDialog is meant for modal dialogs and would only
+// hide this one. Timers die with the window; a running link worker ends with the process.
+void main_dialog_close(HWND dialog) {
+    DestroyWindow(dialog);
+    PostQuitMessage(0);
+}

@@ -1,0 +1,31 @@
+// The main dialog: its creation at start-up, its window procedure, its initialisation and the
+// message loop that runs it. Everything here runs on the user-interface thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "app/caption_version.h" // CAPTION_UNITS
+
+// Zeroes AppState and the caption buffer, keeps a bounded copy of the command line and creates
+// the main dialog (its initialisation runs inside). Returns the dialog, or nullptr after telling
+// the user why the program cannot start.
+HWND app_start(wchar_t* caption, size_t caption_units, const char* command_line);
+
+// Appends ", Version: ..." built from the build date to the dialog's caption, using `caption`
+// (caption_units long) as the working buffer.
+void app_caption_set(HWND dialog, wchar_t* caption, size_t caption_units);
+
+// Runs the message loop until the quit message (or a failing GetMessageW); returns the wParam
+// of the last message retrieved.
+int app_message_loop();
+
+// The window procedure of the main dialog.
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// WM_INITDIALOG: timers, control map, defaults, edit lock, icons, file dialog, command-line file.
+void main_dialog_init(HWND dialog);
+
+// WM_CLOSE: ends the dialog and the message loop.
+void main_dialog_close(HWND dialog);

@@ -1,0 +1,37 @@
+// The StatusLog on the window side: the append rule itself is portable (status_log_text.h);
+// here the result is put into the status window.
+#include "app/status_log.h"
+
+#include "app/app_state.h"
+#include "app/status_log_text.h"
+
+void status_log_receive(const wchar_t* text) {
+    if (text == nullptr)
+        return;
+    UiRecord* ui = app.ui;
+    status_log_append(reinterpret_cast<char16_t*>(ui->log), UI_TEXT_BUFFER_BYTES,
+                      reinterpret_cast<const char16_t*>(text));
+    HWND window = ui->slots[SLOT_STATUS_LOG];
+    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ui->log));
+    SendMessageW(window, EM_SCROLL, SB_BOTTOM, 0);
+}
+
+void log_send(HWND dialog, const wchar_t* line) {
+    SendMessageW(dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
+}
+
+void status_log_line(const char16_t* text) {
+    log_send(app.dialog, reinterpret_cast<const wchar_t*>(text));
+}
+
+void ui_log_format(const char16_t* pattern, const char16_t* text_arg) {
+    auto* scratch = reinterpret_cast<char16_t*>(app.ui->scratch);
+    log_format(scratch, LOG_LINE_UNITS, pattern, text_arg);
+    status_log_line(scratch);
+}
+
+void ui_log_format_int(const char16_t* pattern, int32_t number) {
+    auto* scratch = reinterpret_cast<char16_t*>(app.ui->scratch);
+    log_format_int(scratch, LOG_LINE_UNITS, pattern, number);
+    status_log_line(scratch);
+}

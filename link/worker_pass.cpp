@@ -1,0 +1,61 @@
+#include "link/worker_pass.h"
+
+#include "link/frame.h"
+#include "link/link_flags.h"
+
+namespace {
+
+constexpr int32_t STATUS_TIMEOUT_MS = 100;
+constexpr int32_t WRITE_TIMEOUT_MS = 100;
+constexpr int32_t READ_TIMEOUT_MS = 500;
+
+int write_settings(const WorkerOps* ops) {
+    ops->prepare_write(ops->context);
+    if (ops->transact(ops->context, CMD_WRITE_SETTINGS, static_cast<int32_t>(WIRE_IMAGE_BYTES),
+                      WRITE_TIMEOUT_MS) != 0) {
+        return -1;
+    }
+    ops->log(ops->context, u"Данные записаны в контроллер.\r\n");
+    return 0;
+}
+
+int read_settings(const WorkerOps* ops) {
+    if (ops->transact(ops->context, CMD_READ_SETTINGS, 0, READ_TIMEOUT_MS) != 0) {
+        return -1;
+    }
+    // Only a complete reply whose payload passes its own checksum reaches the table; anything
+    // else would be completed from stale buffer bytes.
+    if (ops->take_settings(ops->context)) {
+        ops->log(ops->context, u"Данные прочитаны из контроллера.\r\n");
+    } else {
+        ops->log(ops->context, u"Ошибка чтения данных из контроллера.\r\n");
+    }
+    return 0;
+}
+
+} // namespace
+
+WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, const WorkerOps* ops) {
+    if ((flags_load(link_flags) & LINK_POLL_DUE) != 0) {
+        flags_clear(link_flags, LINK_POLL_DUE);
+        if (ops->transact(ops->context, CMD_GET_STATUS, 0, STATUS_TIMEOUT_MS) != 0) {
+            ops->log(ops->context, u"Контроллер отключен.\r\n");
+            return PASS_DISCONNECTED;
+        }
+        ops->show_status(ops->context);
+    }
+    ops->receive(ops->context);
+    const int32_t command = cell_load(pending_command);
+    int result = 0;
+    if (command == PENDING_WRITE_SETTINGS) {
+        result = write_settings(ops);
+    } else if (command == PENDING_READ_SETTINGS) {
+        result = read_settings(ops);
+    }
+    if (result != 0) {
+        ops->log(ops->context, u"Контроллер отключен.\r\n");
+        return PASS_DISCONNECTED;
+    }
+    cell_store(pending_command, PENDING_NONE);
+    return (flags_load(link_flags) & LINK_WORKER_RUNS) != 0 ? PASS_CONTINUE : PASS_STOPPED;
+}

@@ -1,0 +1,32 @@
+// One pass of the link worker's loop, apart from the platform it runs on.
+//
+// A pass polls the sensors when a poll is due, drains what arrived in between, and carries out
+// the settings read or write that the pending command cell asks for; then it clears the cell.
+// The platform side supplies the operations below. The worker code on Windows runs the pass on
+// its thread; the unit tests run it on a plain thread against a simulated user-interface thread,
+// under ThreadSanitizer.
+#pragma once
+
+#include <cstdint>
+
+struct WorkerOps {
+    void* context; // passed to every operation
+    // One transaction; 0 when at least one byte came back, nonzero when nothing did.
+    int (*transact)(void* context, int32_t command, int32_t payload_length, int32_t timeout_ms);
+    void (*receive)(void* context);     // one drain read between transactions
+    void (*show_status)(void* context); // show the readings of the status reply just received
+    // Gathers the form into the table and packs the settings payload into the request.
+    void (*prepare_write)(void* context);
+    // Takes the settings reply just received: true when it was complete and valid and is now
+    // in the table and the form, false when it was left alone.
+    bool (*take_settings)(void* context);
+    void (*log)(void* context, const char16_t* line); // one line for the status log
+};
+
+enum WorkerPassResult {
+    PASS_CONTINUE = 0, // begin the next pass
+    PASS_DISCONNECTED = 1, // a request got no reply; "Контроллер отключен." has been logged
+    PASS_STOPPED = 2, // the connection was asked to end (LINK_WORKER_RUNS clear)
+};
+
+WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, const WorkerOps* ops);

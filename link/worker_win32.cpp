@@ -1,0 +1,150 @@
+// The link worker: one connection with an identified controller.
+//
+// The worker runs the passes of worker_pass.cpp until a request gets no reply, then the exit
+// sequence closes the port, locks the form and hands control back to port scanning.
+//
+// The worker never touches a control or the SettingsTable itself. Everything on the window side
+// is sent to the user-interface thread with SendMessageW, and a form transfer is ONE message:
+// the user-interface thread gathers the whole form into the table (or unpacks a checked payload
+// into the table and shows the whole table) while the worker waits. A file save or load, which
+// also runs on that thread, therefore never lands in the middle of a controller transfer, no
+// lock is needed, and nothing is held while the two threads talk.
+#include "link/worker.h"
+
+#include <process.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app_state.h"
+#include "link/frame.h"
+#include "link/status_reply.h"
+#include "link/transact.h"
+#include "link/wire_image.h"
+#include "link/worker_pass.h"
+#include "settings/form.h"
+
+namespace {
+
+// The worker's own formatting buffers; the user-interface thread formats in the UiRecord.
+char16_t reading_text[3][STATUS_TEXT_UNITS];
+
+void worker_log(void*, const char16_t* line) {
+    SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
+}
+
+void set_text(size_t slot, const char16_t* text) {
+    SendMessageW(app.ui->slots[slot], WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+int worker_transact(void*, int32_t command, int32_t payload_length, int32_t timeout_ms) {
+    app.command = command;
+    app.payload_length = payload_length;
+    app.reply_timeout = timeout_ms;
+    return link_transact();
+}
+
+void worker_receive(void*) {
+    link_receive();
+}
+
+// Shows the readings of a status reply, when all of its fields have arrived.
+void worker_show_status(void*) {
+    const uint32_t count = app.received_count < LINK_BUFFER_BYTES
+                               ? app.received_count
+                               : static_cast<uint32_t>(LINK_BUFFER_BYTES);
+    StatusReadings readings{};
+    if (!status_reply_parse(app.rx_temp, count, &readings)) {
+        return;
+    }
+    app.raw_light = readings.raw_light;
+    app.distance1 = readings.distance1;
+    app.distance2 = readings.distance2;
+    app.fault_bits = readings.fault_bits;
+    status_reading_texts(&readings, reading_text[0], reading_text[1], reading_text[2]);
+    set_text(SLOT_ILLUMINANCE, reading_text[0]);
+    set_text(SLOT_DISTANCE1, reading_text[1]);
+    set_text(SLOT_DISTANCE2, reading_text[2]);
+}
+
+void worker_prepare_write(void*) {
+    float table[SETTINGS_COUNT];
+    SendMessageW(app.dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(table));
+    wire_image_pack(table, app.tx + LINK_FRAME_PAYLOAD_AT);
+}
+
+bool worker_take_settings(void*) {
+    size_t start = 0;
+    const size_t available =
+        frame_payload_received(LINK_BUFFER_BYTES, app.received_count, app.frame_start, &start);
+    if (!wire_image_valid(app.rx + start, available)) {
+        return false;
+    }
+    SendMessageW(app.dialog, WM_APP_TABLE_FROM_CONTROLLER, 0,
+                 reinterpret_cast<LPARAM>(app.rx + start));
+    return true;
+}
+
+const WorkerOps worker_ops = {nullptr,
+                              worker_transact,
+                              worker_receive,
+                              worker_show_status,
+                              worker_prepare_write,
+                              worker_take_settings,
+                              worker_log};
+
+bool allocate_buffers() {
+    app.rx = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
+    if (app.rx == nullptr) {
+        worker_log(nullptr, u"Error of allocation of memory on the RX buffer\r\n");
+        return false;
+    }
+    app.tx = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
+    if (app.tx == nullptr) {
+        worker_log(nullptr, u"Error of allocation of memory on the TX buffer\r\n");
+        return false;
+    }
+    app.rx_temp = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
+    if (app.rx_temp == nullptr) {
+        worker_log(nullptr, u"Error of allocation of memory on the RX_TEMP buffer\r\n");
+        return false;
+    }
+    app.received_count = 0;
+    app.payload_length = 0;
+    memset(app.rx, 0, LINK_BUFFER_BYTES);
+    memset(app.tx, 0, LINK_BUFFER_BYTES);
+    memset(app.rx_temp, 0, LINK_BUFFER_BYTES);
+    return true;
+}
+
+void exit_sequence() {
+    CloseHandle(app.active_port);
+    app.scan_ticks = 10;      // the next scan tick scans at once
+    app.last_port_count = -1; // and logs the port count again
+    set_form_lock(1);
+    app.active_port_name[0] = 0;
+    app.active_port = nullptr;
+    app.active_port_number = 0;
+    app.ident_text[0] = 0;
+    app.board_revision = 0;
+    link_flags_clear(LINK_IDENTIFIED);
+    free(app.rx);
+    free(app.tx);
+    free(app.rx_temp);
+    app.rx = app.tx = app.rx_temp = nullptr;
+    link_flags_clear(LINK_WORKER_RUNS);
+    link_flags_set(LINK_WORKER_DONE);
+    KillTimer(app.dialog, TIMER_POLL);
+    SetTimer(app.dialog, TIMER_SCAN, SCAN_PERIOD_MS, nullptr);
+}
+
+} // namespace
+
+void __cdecl link_worker(void*) {
+    if (allocate_buffers() && link_flags_test(LINK_WORKER_RUNS)) {
+        while (worker_pass(&app.link_flags, &app.pending_command, &worker_ops) == PASS_CONTINUE) {
+        }
+    }
+    exit_sequence();
+    _endthread();
+}

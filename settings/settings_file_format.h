@@ -1,0 +1,81 @@
+// The settings file: a banner, the settings image and a CRC-16, stored with text line ends.
+//
+// Content, 1050 bytes: a 63-byte banner (an empty line and three lines of 26, 15 and 14 bytes,
+// each ended by CR LF), a 0 byte, the 984-byte image, and link_crc16 over bytes 0..1047 stored
+// little-endian. The image holds 246 floats, each a bit copy of a table cell, little-endian:
+// Sensor1Min, Sensor2Min, Sensor1Max, Sensor2Max, LightThreshold, UseLightSensor, OffTimer, then
+// 24 channel records of OnDelay .. FallTime, StandbyLevel, StandbyEnabled. The last record ends
+// after its StandbyLevel, and RepeatTimer is not stored at all; unpacking leaves both of those
+// table cells as they are.
+//
+// On disk every 0x0A of the content is preceded by 0x0D (the form a text-mode stream writes).
+// Decoding turns each 0x0D 0x0A pair back into 0x0A and keeps every other byte, 0x1A included:
+// a float such as 616.0 (00 00 1A 44) or a CRC byte 0x1A is ordinary data here, so a file is
+// read in binary mode and decoded with settings_text_decode, never through a text-mode stream,
+// which would take 0x1A for the end of the file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "settings/settings_layout.h"
+
+constexpr size_t SETTINGS_FILE_IMAGE_FLOATS = 246;
+constexpr size_t SETTINGS_FILE_IMAGE_BYTES = 4 * SETTINGS_FILE_IMAGE_FLOATS; // 984
+constexpr size_t SETTINGS_BANNER_BYTES = 63;
+constexpr size_t SETTINGS_IMAGE_OFFSET = SETTINGS_BANNER_BYTES + 1; // after the 0 byte
+constexpr size_t SETTINGS_CRC_OFFSET = SETTINGS_IMAGE_OFFSET + SETTINGS_FILE_IMAGE_BYTES;
+constexpr size_t SETTINGS_FILE_BYTES = SETTINGS_CRC_OFFSET + 2; // 1050
+constexpr size_t SETTINGS_TEXT_FAILED = SIZE_MAX; // result of an encoding that does not fit
+
+// Table position of each float of the image, in image order.
+constexpr std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> settings_image_order() {
+    std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> order{};
+    const int globals[7] = {POS_SENSOR1_MIN, POS_SENSOR2_MIN,     POS_SENSOR1_MAX,
+                            POS_SENSOR2_MAX, POS_LIGHT_THRESHOLD, POS_USE_LIGHT_SENSOR,
+                            POS_OFF_TIMER};
+    const int record[CHANNEL_COLUMNS] = {
+        COL_ON_DELAY,      COL_ON_START_LEVEL,  COL_ON_END_LEVEL,  COL_RISE_TIME,
+        COL_OFF_DELAY,     COL_OFF_START_LEVEL, COL_OFF_END_LEVEL, COL_FALL_TIME,
+        COL_STANDBY_LEVEL, COL_STANDBY_ENABLED};
+    size_t at = 0;
+    for (int position : globals) {
+        order[at++] = static_cast<int16_t>(position);
+    }
+    for (int channel = 1; channel <= CHANNEL_COUNT && at < order.size(); ++channel) {
+        for (int k = 0; k < CHANNEL_COLUMNS && at < order.size(); ++k) {
+            order[at++] = static_cast<int16_t>(channel_position(record[k], channel));
+        }
+    }
+    return order;
+}
+inline constexpr std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> SettingsImageOrder =
+    settings_image_order();
+
+// Copies the table into the image and back (see the layout above).
+void settings_image_pack(const float table[SETTINGS_COUNT],
+                         uint8_t image[SETTINGS_FILE_IMAGE_BYTES]);
+void settings_image_unpack(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES],
+                           float table[SETTINGS_COUNT]);
+
+// Builds the 1050-byte content of a file holding `image`.
+void settings_file_content(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES],
+                           uint8_t content[SETTINGS_FILE_BYTES]);
+
+// Writes `in` with each 0x0A as 0x0D 0x0A. Returns the bytes written, or SETTINGS_TEXT_FAILED
+// (writing nothing) when they would not fit in `cap`.
+size_t settings_text_encode(const uint8_t* in, size_t n, uint8_t* out, size_t cap);
+
+// Turns each 0x0D 0x0A of `in` into 0x0A, keeping every other byte, and stops when `cap` bytes
+// are written. Returns the bytes written. To get the first k bytes of the content right, give
+// at least 2k + 1 bytes of the file, or all of it.
+size_t settings_text_decode(const uint8_t* in, size_t n, uint8_t* out, size_t cap);
+
+// Checks decoded file bytes: at least 1050 of them, the CRC of the first 1048 equal to the
+// stored one (the banner's text is not compared, later bytes are ignored). On success copies the
+// image out and returns 0; returns -1 for a short file and -2 for a CRC mismatch.
+int settings_file_check(const uint8_t* decoded, size_t n, uint8_t image[SETTINGS_FILE_IMAGE_BYTES]);
+
+// True when `path` ends in ".lv24" exactly (case counts).
+bool has_settings_extension(const char16_t* path);

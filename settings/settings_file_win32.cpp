@@ -1,0 +1,133 @@
+// Saving and loading settings files.
+//
+// The file is a 1050-byte content (banner, a 0 byte, the settings image, CRC-16) in which every
+// 0x0A is stored on disk as 0x0D 0x0A. The translation is done by our own portable code and the
+// file is opened in binary mode, so the result is the same with every C runtime, and a 0x1A byte
+// in the data (616 ms is 00 00 1A 44) is data, not the end of the file.
+//
+// A save is reported as done only when the file was created, every byte written and the file
+// closed without error; otherwise the log says the save failed.
+#include "settings/settings_file.h"
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "app/app_state.h"
+#include "app/status_log_text.h"
+#include "settings/form.h"
+#include "settings/settings_file_format.h"
+
+namespace {
+
+constexpr size_t CONTENT_BYTES = SETTINGS_FILE_BYTES;      // logical content of a file
+constexpr size_t DISK_BYTES_MAX = 2 * SETTINGS_FILE_BYTES; // every byte a 0x0A at worst
+
+// Formats one log line with the path into the scratch buffer and appends it to the log.
+void log_path_line(const char16_t* pattern, const wchar_t* path) {
+    char16_t* line = reinterpret_cast<char16_t*>(app.ui->scratch);
+    log_format(line, LOG_LINE_UNITS, pattern, reinterpret_cast<const char16_t*>(path));
+    SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
+}
+
+bool write_content(const wchar_t* path, const uint8_t* disk, size_t size) {
+    app.file_out = _wfopen(path, L"wb");
+    if (app.file_out == nullptr) {
+        return false;
+    }
+    const bool written = fwrite(disk, 1, size, app.file_out) == size;
+    const bool closed = fclose(app.file_out) == 0;
+    app.file_out = nullptr;
+    return written && closed;
+}
+
+// Reads at most `cap` bytes of the file; -1 when it cannot be opened.
+long read_disk_bytes(const wchar_t* path, uint8_t* disk, size_t cap) {
+    app.file_in = _wfopen(path, L"rb");
+    if (app.file_in == nullptr) {
+        return -1;
+    }
+    const size_t got = fread(disk, 1, cap, app.file_in);
+    fclose(app.file_in);
+    app.file_in = nullptr;
+    return static_cast<long>(got);
+}
+
+void show_file_error(const wchar_t* path) {
+    char16_t line[LOG_LINE_UNITS];
+    log_format(line, LOG_LINE_UNITS, u"Ошибка файла \"%s\".\r\n",
+               reinterpret_cast<const char16_t*>(path));
+    MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(line), L"Ошибка открытия файла!", MB_OK);
+    SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
+}
+
+} // namespace
+
+void settings_file_save_command() {
+    settings_file_dialog.Flags = OFN_CREATEPROMPT;
+    if (GetSaveFileNameW(&settings_file_dialog) != 1) {
+        return;
+    }
+    if (!has_settings_extension(reinterpret_cast<const char16_t*>(settings_file_path))) {
+        // A name with no room left for the extension is refused rather than cut to another name.
+        if (wcslen(settings_file_path) + 5 >= SETTINGS_PATH_UNITS) {
+            log_path_line(u"Слишком длинное имя файла \"%s\".\r\n", settings_file_path);
+            return;
+        }
+        wcscat(settings_file_path, L".lv24");
+    }
+    app.settings_path = settings_file_path;
+    SendMessageW(app.dialog, WM_APP_SAVE_FILE, 0, 0);
+}
+
+void settings_file_open_command() {
+    settings_file_dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameW(&settings_file_dialog) != 1) {
+        return;
+    }
+    app.settings_path = settings_file_path;
+    SendMessageW(app.dialog, WM_APP_LOAD_FILE, 0, 0);
+}
+
+void save_settings_file(const wchar_t* path) {
+    if (path == nullptr || path[0] == 0) {
+        return;
+    }
+    gather_form();
+    settings_image_pack(app.settings_table, app.settings_image);
+    static uint8_t content[CONTENT_BYTES];
+    static uint8_t disk[DISK_BYTES_MAX];
+    settings_file_content(app.settings_image, content);
+    const size_t size = settings_text_encode(content, CONTENT_BYTES, disk, DISK_BYTES_MAX);
+    if (size == SETTINGS_TEXT_FAILED || !write_content(path, disk, size)) {
+        log_path_line(u"Ошибка записи в файл \"%s\".\r\n", path);
+        return;
+    }
+    log_path_line(u"Данные записаны в файл \"%s\".\r\n", path);
+}
+
+void load_settings_file(const wchar_t* path) {
+    if (path == nullptr || path[0] == 0) {
+        return;
+    }
+    // One byte more than the largest file that can carry the content, so that a CR LF pair at
+    // the end of the content is never split.
+    static uint8_t disk[DISK_BYTES_MAX + 1];
+    static uint8_t content[DISK_BYTES_MAX + 1];
+    const long got = read_disk_bytes(path, disk, sizeof(disk));
+    if (got < 0) {
+        log_path_line(u"Ошибка открытия файла %s.\r\n", path);
+        return;
+    }
+    const size_t decoded =
+        settings_text_decode(disk, static_cast<size_t>(got), content, sizeof(content));
+    uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
+    if (settings_file_check(content, decoded, image) != 0) {
+        show_file_error(path);
+        return;
+    }
+    memcpy(app.settings_image, image, sizeof(image));
+    settings_image_unpack(app.settings_image, app.settings_table);
+    show_table(SHOW_FILE);
+    log_path_line(u"Данные прочитаны из файла \"%s\".\r\n", path);
+}

@@ -1,0 +1,179 @@
+// The main dialog's dispatch: button commands, the four kinds of timer, the status log and
+// closing, driven through the real window procedure.
+#include <string>
+
+#include "app/status_log.h"
+#include "main_dialog_fixture.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+using DispatchTest = MainDialogTest;
+
+void command(HWND dialog, int id) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+void timer(HWND dialog, UINT_PTR id) {
+    SendMessageW(dialog, WM_TIMER, id, 0);
+}
+
+std::u16string log_text(HWND dialog) {
+    return window_text(GetDlgItem(dialog, IDC_STATUS_LOG));
+}
+
+void log_line(HWND dialog, const std::u16string& text) {
+    SendMessageW(dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+TEST_F(DispatchTest, DefaultsCommandRestoresTheFormAndLogsIt) {
+    HWND on_delay = position_window(channel_position(COL_ON_DELAY, 2));
+    HWND standby = position_window(channel_position(COL_STANDBY_ENABLED, 2));
+    set_window_text(on_delay, u"999");
+    SendMessageW(standby, BM_SETCHECK, BST_CHECKED, 0);
+    command(dialog, IDC_LOAD_DEFAULTS);
+    EXPECT_EQ(window_text(on_delay), u"50");
+    EXPECT_EQ(SendMessageW(standby, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(log_text(dialog), u"Восстановлены значения по умолчанию.\r\n");
+    command(dialog, IDC_LOAD_DEFAULTS);
+    EXPECT_EQ(log_text(dialog), u"Восстановлены значения по умолчанию.\r\n"
+                                u"Восстановлены значения по умолчанию.\r\n");
+    // Restoring defaults does not unlock the form.
+    EXPECT_TRUE(has_style(on_delay, ES_READONLY));
+    EXPECT_FALSE(has_style(standby, WS_VISIBLE));
+}
+
+TEST_F(DispatchTest, ControllerButtonsOnlyRecordTheCommand) {
+    command(dialog, IDC_DEVICE_READ);
+    EXPECT_EQ(pending_command_get(), PENDING_READ_SETTINGS);
+    command(dialog, IDC_DEVICE_WRITE);
+    EXPECT_EQ(pending_command_get(), PENDING_WRITE_SETTINGS);
+    command(dialog, 999); // unknown commands change nothing
+    EXPECT_EQ(pending_command_get(), PENDING_WRITE_SETTINGS);
+    EXPECT_EQ(log_text(dialog), u"");
+}
+
+TEST_F(DispatchTest, PollAndReplyTimersSetTheirBits) {
+    timer(dialog, TIMER_POLL);
+    EXPECT_EQ(link_flags_get(), LINK_POLL_DUE);
+    timer(dialog, TIMER_REPLY);
+    EXPECT_EQ(link_flags_get(), LINK_POLL_DUE | LINK_REPLY_ELAPSED);
+    timer(dialog, TIMER_PROBE_BASE + 7); // a probe timer leaves the bits alone
+    EXPECT_EQ(link_flags_get(), LINK_POLL_DUE | LINK_REPLY_ELAPSED);
+}
+
+// The reply timer fires once: its handler kills it.
+TEST_F(DispatchTest, ReplyTimerIsKilledByItsFirstMessage) {
+    SetTimer(dialog, TIMER_REPLY, 30, nullptr);
+    pump_for(150);
+    EXPECT_TRUE(link_flags_test(LINK_REPLY_ELAPSED));
+    link_flags_clear(LINK_REPLY_ELAPSED);
+    pump_for(200);
+    EXPECT_FALSE(link_flags_test(LINK_REPLY_ELAPSED));
+}
+
+// Counter 10 after start-up: the first tick scans; afterwards every fourth tick does.
+TEST_F(DispatchTest, ScanTicksScanAtOnceThenEveryFourth) {
+    const int expected_after[] = {0, 1, 2, 3, 0, 1, 2, 3, 0};
+    const bool scanned[] = {true, false, false, false, true, false, false, false, true};
+    for (size_t i = 0; i < std::size(expected_after); ++i) {
+        // A scan pass logs the port count when it differs from the last one logged: with an
+        // impossible last count, the count changes exactly when a pass runs.
+        app.last_port_count = -2;
+        timer(dialog, TIMER_SCAN);
+        EXPECT_EQ(app.scan_ticks, expected_after[i]) << "tick " << i;
+        EXPECT_EQ(app.last_port_count != -2, scanned[i]) << "tick " << i;
+    }
+}
+
+// Every timer message restarts the scan period, so a running poll timer keeps the scan tick
+// from ever coming; once the poll timer is gone, the scan tick comes about a second later.
+TEST_F(DispatchTest, PollTimerHoldsOffTheScanTick) {
+    app.scan_ticks = 0;
+    SetTimer(dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
+    pump_for(1800);
+    EXPECT_EQ(app.scan_ticks, 0);
+    EXPECT_TRUE(link_flags_test(LINK_POLL_DUE));
+    KillTimer(dialog, TIMER_POLL);
+    DWORD killed = GetTickCount();
+    while (app.scan_ticks == 0 && GetTickCount() - killed < 3000)
+        pump_for(10);
+    DWORD waited = GetTickCount() - killed;
+    EXPECT_EQ(app.scan_ticks, 1);
+    // The last poll message restarted the scan period at most one poll period before the kill.
+    EXPECT_GE(waited, SCAN_PERIOD_MS - POLL_PERIOD_MS - 50);
+}
+
+TEST_F(DispatchTest, LogAppendsUntilTheBufferWouldReach32765Bytes) {
+    // 16000 + 382 units = 32764 bytes: still appended.
+    std::u16string first(16000, u'a');
+    std::u16string second(382, u'b');
+    log_line(dialog, first);
+    log_line(dialog, second);
+    std::u16string shown = log_text(dialog);
+    ASSERT_EQ(shown.size(), 16382u);
+    EXPECT_EQ(shown, first + second);
+    // One more unit would make 32766 bytes: the log is replaced by the new line alone.
+    log_line(dialog, u"c");
+    EXPECT_EQ(log_text(dialog), u"c");
+    // A line longer than the whole buffer replaces the log, cut to what the buffer holds.
+    std::u16string huge(20000, u'd');
+    log_line(dialog, huge);
+    EXPECT_EQ(log_text(dialog), huge.substr(0, 16382));
+    log_line(dialog, u"e");
+    EXPECT_EQ(log_text(dialog), u"e");
+}
+
+TEST_F(DispatchTest, UiFormattedLinesAreCutTo99Units) {
+    std::u16string path(150, u'p');
+    ui_log_format(u"Данные записаны в файл \"%s\".\r\n", path.c_str());
+    std::u16string shown = log_text(dialog);
+    EXPECT_EQ(shown.size(), 99u);
+    EXPECT_EQ(shown.substr(0, 25), u"Данные записаны в файл \"p");
+    ui_log_format_int(u"Количество COM-портов: %d\r\n", 3);
+    EXPECT_EQ(log_text(dialog).substr(99), u"Количество COM-портов: 3\r\n");
+}
+
+// Lines sent from another thread are appended on this one while it dispatches messages.
+TEST_F(DispatchTest, WorkerThreadLinesReachTheLog) {
+    struct Job {
+        HWND dialog;
+        bool done;
+    } job{dialog, false};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID arg) -> DWORD {
+            auto* j = static_cast<Job*>(arg);
+            wchar_t line[LOG_LINE_UNITS] = L"Контроллер отключен.\r\n";
+            log_send(j->dialog, line);
+            return 0;
+        },
+        &job, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        pump_messages();
+    CloseHandle(thread);
+    EXPECT_EQ(log_text(dialog), u"Контроллер отключен.\r\n");
+}
+
+TEST_F(DispatchTest, CloseEndsTheLoopWithExitCodeZero) {
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app_message_loop(), 0);
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(DispatchTest, CancelCommandClosesTheProgram) {
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(app_message_loop(), 0);
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+// The log message shares its value with the dialog manager's "set default button" message;
+// logging must not change the dialog's default button.
+TEST_F(DispatchTest, LoggingLeavesTheDefaultButtonAlone) {
+    LRESULT before = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+    log_line(dialog, u"x\r\n");
+    EXPECT_EQ(SendMessageW(dialog, DM_GETDEFID, 0, 0), before);
+}
+
+} // namespace
