@@ -3,7 +3,8 @@
 
 Each seed is a small, real piece of traffic or file content in the layout its fuzzer reads
 (see the comment at the top of each tests/fuzz/*_fuzz.cpp): identification answers, status
-replies, settings replies, receive programs made of reads, number texts and settings files.
+replies, settings replies, receive programs made of reads, number texts, settings files,
+serial-port names from the registry and command lines.
 Running it again rewrites the same files; it removes nothing else.
 """
 
@@ -216,12 +217,80 @@ def number_seeds():
               struct.pack("<dbbB", value, decimals, width, units))
 
 
+# Settings files as they lie on disk: banner, 0 byte, image, CRC, each LF written as CR LF.
+
+BANNER = b"\r\nLumivo Lighting Works Ltd.\r\nNizhny Novgorod\r\nlumivo.example\r\n"
+OTHER_BANNER = b"\r\nSomebody Else Lighting Co.\r\nSomewhere Cityx\r\nlights.example\r\n"
+
+
+def image_order():
+    order = [0, 2, 1, 3, 4, 5, 6]
+    record = (0, 1, 2, 3, 4, 5, 6, 7, 9, 8)  # StandbyLevel before StandbyEnabled
+    for channel in range(1, CHANNELS + 1):
+        for column in record:
+            order.append(channel_position(column, channel))
+    return order[:246]
+
+
+def settings_file(table, banner=BANNER, crc_fix=None):
+    assert len(banner) == 63
+    image = b"".join(struct.pack("<f", table[p]) for p in image_order())
+    content = banner + b"\x00" + image
+    crc = crc16(content) if crc_fix is None else crc_fix
+    content += struct.pack("<H", crc)
+    return content.replace(b"\n", b"\r\n")
+
+
+def settings_file_seeds():
+    sample = sample_table()
+    write("settings_file", "sample", settings_file(sample))
+    write("settings_file", "zero_table", settings_file([0.0] * SETTINGS_COUNT))
+    odd = list(sample)
+    odd[channel_position(0, 1)] = 8.625  # float bytes 00 00 0A 41
+    odd[channel_position(0, 2)] = 616.0  # float bytes 00 00 1A 44
+    write("settings_file", "line_feed_and_eof_bytes", settings_file(odd))
+    write("settings_file", "other_banner", settings_file(sample, banner=OTHER_BANNER))
+    write("settings_file", "wrong_crc", settings_file(sample, crc_fix=0x1A0A))
+    write("settings_file", "cut_short", settings_file(sample)[:700])
+    write("settings_file", "not_a_settings_file", b"This is some other file.\r\n" * 3)
+
+
+# Registry value data of serial ports: UTF-16LE units, not terminated.
+
+def port_name_seeds():
+    names = {
+        "com3": "COM3", "com10": "COM10", "com_only": "COM", "blanks_and_zeros": "COM \t0042",
+        "negative": "COM-5", "beyond_32_bits": "COM99999999999", "no_digits": "COMx",
+        "timer_of_reply": "COM4000", "nonascii_space": "COM\u3000" + "7",
+    }
+    for seed, name in names.items():
+        write("port_name", seed, name.encode("utf-16-le"))
+
+
+# Command lines: buffer sizes (converted text, log line, log bytes), then the 8-bit text.
+
+def log_text_seeds():
+    lines = {
+        "cyrillic_path": (255, 100, 255, "C:\\Пользователи\\Ёлка\\лестница.lv24".encode("cp1251")),
+        "quoted": (255, 100, 64, b'"D:\\settings\\stairs.lv24"'),
+        "long_path": (255, 100, 255, b"C:\\" + b"very_long_directory_name\\" * 8 + b"x.lv24"),
+        "pattern_marks": (40, 30, 21, b"100%s %d %%s done"),
+        "tiny_buffers": (1, 1, 3, b"abc"),
+        "upper_bytes": (255, 119, 200, bytes(range(0x80, 0x100))),
+    }
+    for seed, (text_units, line_units, log_bytes, text) in lines.items():
+        write("log_text", seed, bytes([text_units, line_units, log_bytes]) + text)
+
+
 def main():
     ident_seeds()
     status_seeds()
     wire_seeds()
     receive_seeds()
     number_seeds()
+    settings_file_seeds()
+    port_name_seeds()
+    log_text_seeds()
 
 
 if __name__ == "__main__":

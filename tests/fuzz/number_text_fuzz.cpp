@@ -1,15 +1,17 @@
-// Number texts: what a user types into the form (and the version text of a controller), and the
-// texts the form shows for any value.
+// Number texts: what a user types into the form (and the version text of a controller), the
+// table value it becomes, and the texts the form shows for any value.
 //
-// Input, read twice: as text, it goes through the narrow parser (with its length), the wide
-// parser (the same bytes as UTF-16 units, terminated) and the C library's strtod, and all must
-// agree to the bit where their grammars do. As fields, it gives a double's bits, a number of
-// decimals, a width and a buffer size for the formatters, whose texts must equal "%W.Nf" built
-// from the exact decimal expansion with halves rounded away from zero.
+// Input, read twice. As text, it goes through the narrow parser (with its length), the wide
+// parser (the same bytes as UTF-16 units, terminated) and the C library's strtod, which must
+// agree to the bit where their grammars do; the form's reading of it must be the nearest float.
+// As fields, it gives a double's bits, a number of decimals, a width and a buffer size for the
+// formatters, whose texts must equal "%W.Nf" built from the exact decimal expansion with halves
+// rounded away from zero.
 #include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "settings/form_text.h"
 #include "settings/number_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -32,6 +34,9 @@ void check_parsers(const uint8_t* data, size_t size) {
     wide[size] = 0;
     double from_wide = num_parse_wide(wide.get());
     FUZZ_CHECK(bits_of_double(from_narrow) == bits_of_double(from_wide));
+    // A typed value goes into the table as the nearest float (infinite beyond its range).
+    float typed = form_text_value(wide.get());
+    FUZZ_CHECK(bits_of_float(typed) == bits_of_float(static_cast<float>(from_wide)));
 
     bool comparable = false;
     double expected = reference_number(reinterpret_cast<const char*>(data), size, &comparable);
