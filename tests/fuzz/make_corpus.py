@@ -180,8 +180,7 @@ def receive_seeds():
           bytes([0x10]) + b"\xc3" + struct.pack("<II", 0xFFFFFFFF, 0xFFFFFFFC))
 
 
-# Number texts: the text itself; its first bytes double as the formatters' fields
-# (double bits, decimals, width, buffer units).
+# Number texts: the text itself; its first bytes double as the formatters' fields.
 
 def number_seeds():
     texts = {
@@ -195,6 +194,11 @@ def number_seeds():
         "halfway_below_smallest": b"2.4703282292062327208828439643411068618252990130716238221279284125033775364e-324",
         "halfway_integer": b"9007199254740993",
         "long_digits": b"0." + b"1234567890" * 90 + b"5e-3",
+        # The largest operands of the exact reading: every kept digit, and the decimal point
+        # at the last place before the value rounds to zero or to infinity.
+        "many_digits_smallest": b"9" * 900 + b"e-1224",
+        "many_digits_largest": b"9" * 900 + b"e-591",
+        "many_digits_beyond": b"1" * 900 + b"e-590",
         "version": b"5.000\x00junk",
         "point_only": b"+.e5",
         "inf_word": b"inf",
@@ -204,17 +208,19 @@ def number_seeds():
     }
     for seed, text in texts.items():
         write("number_text", seed, text)
+    # double, decimals, width, buffer units, table position, 1 when shown from the controller
     fields = {
-        "format_half": (2.5, 0, 0, 40),
-        "format_quarter": (0.25, 1, 3, 40),
-        "format_percent": (50.0, 1, 3, 8),
-        "format_negative_tiny": (-0.04, 1, 0, 40),
-        "format_huge": (1e300, 1, 0, 79),
-        "format_cut": (123456.75, 40, 100, 5),
+        "format_half": (2.5, 0, 0, 40, 0, 0),
+        "format_quarter": (0.25, 1, 3, 40, channel_position(1, 3), 0),
+        "format_percent": (30.0048828125, 1, 3, 8, 4, 1),
+        "format_negative_tiny": (-0.04, 1, 0, 40, 4, 0),
+        "format_huge": (1e300, 1, 0, 79, channel_position(0, 24), 0),
+        "format_cut": (123456.75, 40, 100, 5, channel_position(9, 1), 0),
+        "format_flag": (1.0, 0, 0, 10, channel_position(8, 7), 1),
     }
-    for seed, (value, decimals, width, units) in fields.items():
+    for seed, (value, decimals, width, units, position, variant) in fields.items():
         write("number_text", seed,
-              struct.pack("<dbbB", value, decimals, width, units))
+              struct.pack("<dbbBBB", value, decimals, width, units, position, variant))
 
 
 # Settings files as they lie on disk: banner, 0 byte, image, CRC, each LF written as CR LF.

@@ -4,8 +4,9 @@
 // Input, read twice. As text, it goes through the narrow parser (with its length), the wide
 // parser (the same bytes as UTF-16 units, terminated) and the C library's strtod, which must
 // agree to the bit where their grammars do; the form's reading of it must be the nearest float.
-// As fields, it gives a double's bits, a number of decimals, a width and a buffer size for the
-// formatters, whose texts must equal "%W.Nf" built from the exact decimal expansion with halves
+// As fields, it gives a double's bits, a number of decimals, a width, a buffer size, a table
+// position and where the value came from for the formatters (and the form's text of a table
+// value), whose texts must equal "%W.Nf" built from the exact decimal expansion with halves
 // rounded away from zero.
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "settings/form_text.h"
 #include "settings/number_text.h"
+#include "settings/settings_layout.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -81,6 +83,24 @@ void check_formatters(const uint8_t* data, size_t size) {
         length = num_format_fixed(out.get(), cap, single, places);
         check_output(out.get(), cap, length, reference_fixed(single, 0, places));
     }
+
+    // The form's text of a table value at any position: whole numbers "%.0f", levels "%.1f",
+    // the light threshold "%.1f" from a file and "%.0f" from the controller, check boxes none.
+    int position = fuzz_u8(&in) % SETTINGS_COUNT;
+    ShowVariant variant = fuzz_u8(&in) & 1 ? SHOW_CONTROLLER : SHOW_FILE;
+    int column = position < GLOBAL_COUNT ? -1 : (position - GLOBAL_COUNT) / CHANNEL_COUNT;
+    int places = column == COL_ON_START_LEVEL || column == COL_ON_END_LEVEL ||
+                         column == COL_OFF_START_LEVEL || column == COL_OFF_END_LEVEL ||
+                         column == COL_STANDBY_LEVEL
+                     ? 1
+                     : 0;
+    if (position == POS_LIGHT_THRESHOLD) {
+        places = variant == SHOW_FILE ? 1 : 0;
+    }
+    bool flag = position == POS_USE_LIGHT_SENSOR || column == COL_STANDBY_ENABLED;
+    length = form_value_text(out.get(), cap, position, single, variant);
+    check_output(out.get(), cap, length, flag ? "" : reference_fixed(single, 0, places));
+    FUZZ_CHECK(form_flag_checked(single) == (bits_of_float(single) == 0x3F800000u));
 
     int32_t whole = static_cast<int32_t>(bits);
     char text[16];
