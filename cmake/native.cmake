@@ -1,4 +1,4 @@
-# Host tree: the portable code, its unit tests, the controller emulator and the fuzzers.
+# Host tree: the portable code, its unit tests and the controller emulator.
 option(LUMIVO_TSAN "Build the native tree with ThreadSanitizer instead" OFF)
 if(LUMIVO_TSAN)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)

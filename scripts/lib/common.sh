@@ -4,6 +4,7 @@
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 NATIVE_DIR="$ROOT/build/native"
 WINDOWS_DIR="$ROOT/build/windows"
+FUZZ_DIR="$ROOT/build/fuzz"
 export WINEPREFIX="${LUMIVO_WINEPREFIX:-$ROOT/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
