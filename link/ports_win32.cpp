@@ -23,7 +23,7 @@
 #include "link/serial.h"
 #include "link/worker.h"
 #include "settings/form.h"
-#include "app/status_log_text.h"
+#include "app/status_log.h"
 
 namespace {
 
@@ -34,13 +34,6 @@ constexpr int32_t PORT_UNUSABLE = INT32_MIN; // port number of an entry that can
 
 wchar_t value_name[VALUE_NAME_UNITS];
 uint8_t probe_receive[PROBE_RECEIVE_BYTES];
-
-void log_port_count(uint32_t count) {
-    char16_t* line = reinterpret_cast<char16_t*>(app.ui->scratch);
-    log_format_int(line, LOG_LINE_UNITS, u"Количество COM-портов: %d\r\n",
-                   static_cast<int32_t>(count));
-    SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
-}
 
 int32_t read_port_number(HKEY key, DWORD index) {
     DWORD name_units = VALUE_NAME_UNITS;
@@ -116,7 +109,7 @@ uint32_t enumerate_ports(HKEY key) {
     }
     if (static_cast<int64_t>(values) != cell_load(&app.last_port_count)) {
         cell_store(&app.last_port_count, static_cast<int32_t>(values));
-        log_port_count(values);
+        ui_log_format_int(u"Количество COM-портов: %d\r\n", static_cast<int32_t>(values));
     }
     if (values == 0 || link_flags_test(LINK_PORTS_PROBING | LINK_IDENTIFIED)) {
         return 0;

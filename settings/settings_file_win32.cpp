@@ -14,6 +14,7 @@
 #include <cwchar>
 
 #include "app/app_state.h"
+#include "app/status_log.h"
 #include "app/status_log_text.h"
 #include "settings/form.h"
 #include "settings/settings_file_format.h"
@@ -22,13 +23,6 @@ namespace {
 
 constexpr size_t CONTENT_BYTES = SETTINGS_FILE_BYTES;      // logical content of a file
 constexpr size_t DISK_BYTES_MAX = 2 * SETTINGS_FILE_BYTES; // every byte a 0x0A at worst
-
-// Formats one log line with the path into the scratch buffer and appends it to the log.
-void log_path_line(const char16_t* pattern, const wchar_t* path) {
-    char16_t* line = reinterpret_cast<char16_t*>(app.ui->scratch);
-    log_format(line, LOG_LINE_UNITS, pattern, reinterpret_cast<const char16_t*>(path));
-    SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
-}
 
 bool write_content(const wchar_t* path, const uint8_t* disk, size_t size) {
     app.file_out = _wfopen(path, L"wb");
@@ -70,7 +64,8 @@ void settings_file_save_command() {
     }
     if (!settings_path_complete(reinterpret_cast<char16_t*>(settings_file_path),
                                 SETTINGS_PATH_UNITS)) {
-        log_path_line(u"Слишком длинное имя файла \"%s\".\r\n", settings_file_path);
+        ui_log_format(u"Слишком длинное имя файла \"%s\".\r\n",
+                      reinterpret_cast<const char16_t*>(settings_file_path));
         return;
     }
     app.settings_path = settings_file_path;
@@ -97,10 +92,10 @@ void save_settings_file(const wchar_t* path) {
     settings_file_content(app.settings_image, content);
     const size_t size = settings_text_encode(content, CONTENT_BYTES, disk, DISK_BYTES_MAX);
     if (size == SETTINGS_TEXT_FAILED || !write_content(path, disk, size)) {
-        log_path_line(u"Ошибка записи в файл \"%s\".\r\n", path);
+        ui_log_format(u"Ошибка записи в файл \"%s\".\r\n", reinterpret_cast<const char16_t*>(path));
         return;
     }
-    log_path_line(u"Данные записаны в файл \"%s\".\r\n", path);
+    ui_log_format(u"Данные записаны в файл \"%s\".\r\n", reinterpret_cast<const char16_t*>(path));
 }
 
 void load_settings_file(const wchar_t* path) {
@@ -113,7 +108,7 @@ void load_settings_file(const wchar_t* path) {
     static uint8_t content[DISK_BYTES_MAX + 1];
     const long got = read_disk_bytes(path, disk, sizeof(disk));
     if (got < 0) {
-        log_path_line(u"Ошибка открытия файла %s.\r\n", path);
+        ui_log_format(u"Ошибка открытия файла %s.\r\n", reinterpret_cast<const char16_t*>(path));
         return;
     }
     const size_t decoded =
@@ -126,5 +121,6 @@ void load_settings_file(const wchar_t* path) {
     memcpy(app.settings_image, image, sizeof(image));
     settings_image_unpack(app.settings_image, app.settings_table);
     show_table(SHOW_FILE);
-    log_path_line(u"Данные прочитаны из файла \"%s\".\r\n", path);
+    ui_log_format(u"Данные прочитаны из файла \"%s\".\r\n",
+                  reinterpret_cast<const char16_t*>(path));
 }
