@@ -5,7 +5,9 @@
 // bytes read, decoded from text line ends, checked, the image unpacked into the table), and
 // checked against the file layout written out here once more. The same bytes, taken as content
 // and as an image, go through the way back (encoding, building a file) and must return
-// unchanged; read as UTF-16 units they are a path for the extension test.
+// unchanged; read as UTF-16 units they are a path for the extension test and the completion of
+// a save path.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -167,6 +169,22 @@ void check_extension(const uint8_t* data, size_t size) {
     memcpy(exact.get(), path.c_str(), (path.size() + 1) * sizeof(char16_t));
     bool expected = path.size() >= 5 && path.compare(path.size() - 5, 5, u".lv24") == 0;
     FUZZ_CHECK(has_settings_extension(exact.get()) == expected);
+
+    // The save path gets the extension appended in its buffer, or is left as it is when the
+    // buffer (terminated, with 0 to 7 units to spare) has no room for it.
+    size_t cap = path.size() + 1 + (size != 0 ? data[size - 1] % 8 : 0);
+    std::unique_ptr<char16_t[]> buffer(new char16_t[cap]);
+    std::fill(buffer.get(), buffer.get() + cap, u'#');
+    memcpy(buffer.get(), path.c_str(), (path.size() + 1) * sizeof(char16_t));
+    bool completed = settings_path_complete(buffer.get(), cap);
+    std::u16string result(buffer.get());
+    if (expected) {
+        FUZZ_CHECK(completed && result == path);
+    } else if (path.size() + 5 < cap) {
+        FUZZ_CHECK(completed && result == path + u".lv24");
+    } else {
+        FUZZ_CHECK(!completed && result == path);
+    }
 }
 
 } // namespace
