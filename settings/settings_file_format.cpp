@@ -114,13 +114,16 @@ bool has_settings_extension(const char16_t* path) {
 }
 
 bool settings_path_complete(char16_t* path, size_t cap) {
-    if (has_settings_extension(path)) {
-        return true;
-    }
     static const char16_t extension[] = u".lv24";
     size_t length = 0;
     while (length < cap && path[length] != 0) {
         ++length;
+    }
+    if (length == cap) {
+        return false; // no terminator inside the buffer: nothing to trust
+    }
+    if (length >= 5 && std::memcmp(path + length - 5, extension, 5 * sizeof(char16_t)) == 0) {
+        return true;
     }
     if (length + 5 >= cap) {
         return false;

@@ -249,6 +249,8 @@ TEST(SettingsFile, ChosenSavePathGetsTheExtensionOnlyWhenItFits) {
     char16_t exact[10] = u"C:\\x"; // 4 units + 5 + the terminator fill it exactly
     EXPECT_TRUE(settings_path_complete(exact, 10));
     EXPECT_EQ(std::u16string(exact), u"C:\\x.lv24");
+    char16_t unterminated[4] = {u'a', u'b', u'c', u'd'}; // never read past the buffer
+    EXPECT_FALSE(settings_path_complete(unterminated, 4));
 }
 
 } // namespace
