@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver.h"
+#include "log_lines.h"
 #include "factory_table.h"
 #include "link/frame.h"
 #include "link/crc16.h"
@@ -18,13 +19,6 @@ namespace {
 
 constexpr DWORD CONNECT_MS = 15000; // start-up or replug to connected, with room to spare
 constexpr DWORD REPLY_MS = 8000;    // a reading or a log line after the emulator has changed
-
-const wchar_t CONNECTED[] = L"Контроллер подключен.";
-const wchar_t DISCONNECTED[] = L"Контроллер отключен.";
-const wchar_t READ_DONE[] = L"Данные прочитаны из контроллера.";
-const wchar_t READ_FAILED[] = L"Ошибка чтения данных из контроллера.";
-const wchar_t WRITTEN[] = L"Данные записаны в контроллер.";
-const wchar_t NOT_WORKING[] = L"Не работает";
 
 constexpr int ILLUMINANCE = 1005, DISTANCE1 = 1002, DISTANCE2 = 1003;
 constexpr int DEVICE_WRITE = 15, DEVICE_READ = 16;

@@ -11,30 +11,14 @@
 #include <vector>
 
 #include "driver.h"
+#include "factory_table.h"
+#include "log_lines.h"
 #include "link/wire_image.h"
 #include "resources/resource_ids.h"
 
 namespace {
 
-const wchar_t CONNECTED[] = L"Контроллер подключен.";
-const wchar_t UNKNOWN_BOARD[] = L"BOARD REVISION: It isn't known!";
-const wchar_t DISCONNECTED[] = L"Контроллер отключен.";
-const wchar_t READ_DONE[] = L"Данные прочитаны из контроллера.";
-const wchar_t READ_FAILED[] = L"Ошибка чтения данных из контроллера.";
-const wchar_t WRITTEN[] = L"Данные записаны в контроллер.";
-const wchar_t DEFAULTS[] = L"Восстановлены значения по умолчанию.";
-
 using Form = std::vector<std::wstring>;
-
-std::string hex_of(const uint8_t* bytes, size_t n) {
-    std::string text;
-    char pair[3];
-    for (size_t i = 0; i < n; ++i) {
-        snprintf(pair, sizeof pair, "%02X", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
 
 // Settings that differ from the factory ones in every control.
 std::string distinct_settings_hex() {
@@ -57,7 +41,7 @@ std::string distinct_settings_hex() {
     }
     uint8_t payload[WIRE_IMAGE_BYTES];
     wire_image_pack(table, payload);
-    return hex_of(payload, sizeof payload);
+    return hex_encode(payload, sizeof payload);
 }
 
 std::string device_settings() {
@@ -205,11 +189,12 @@ TEST_F(HostileDevice, IdentificationAnswersWithOddLengthFieldsOrNoFrameStillIden
     // The identification string at the very start of the data, with nothing around it.
     const std::string text = "VORK, kavren board v5.000";
     const std::string whole =
-        "raw identify " + hex_of(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        "raw identify " + hex_encode(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     reconnect_with(whole.c_str(), CONNECTED);
     // Cut right after the "v": no version, so the board is connected with the form locked.
     const std::string cut =
-        "raw identify " + hex_of(reinterpret_cast<const uint8_t*>(text.data()), text.size() - 5);
+        "raw identify " +
+        hex_encode(reinterpret_cast<const uint8_t*>(text.data()), text.size() - 5);
     reconnect_with(cut.c_str(), UNKNOWN_BOARD);
     EXPECT_TRUE(app_read_only(IDC_SENSOR1_MIN));
     EXPECT_EQ(app_form(), before);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_text.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -12,14 +14,6 @@
 #include <vector>
 
 namespace {
-
-std::string narrow(const char16_t* text) {
-    std::string out;
-    for (; *text != 0; ++text) {
-        out.push_back(static_cast<char>(*text));
-    }
-    return out;
-}
 
 std::u16string wide(const std::string& text) {
     return std::u16string(text.begin(), text.end());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_text.h"
+
 #include <algorithm>
 #include <map>
 #include <set>
@@ -11,14 +13,6 @@
 #include "settings/form_text.h"
 
 namespace {
-
-std::string narrow(const char16_t* text) {
-    std::string out;
-    for (; *text != 0; ++text) {
-        out.push_back(static_cast<char>(*text));
-    }
-    return out;
-}
 
 int32_t grid_id(int column, int channel) {
     return settings_control_id(channel_position(column, channel));
