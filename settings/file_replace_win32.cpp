@@ -1,0 +1,73 @@
+// Writes a new file beside the target, flushes it, and moves it over the target in one step
+// (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH). A target that is a
+// folder, is read-only or is held open without sharing refuses the move and keeps its content.
+#include "settings/file_replace.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+namespace {
+
+constexpr size_t PATH_UNITS_MAX = 32767; // the longest path the system takes
+constexpr size_t SUFFIX_UNITS = 24;      // ".~lv24-" and two eight-digit numbers
+constexpr unsigned NAME_ATTEMPTS = 64;   // different names tried before giving up
+constexpr DWORD WRITE_CHUNK = 1u << 20;  // at most this much per WriteFile
+
+wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1];
+
+// Creates a new, empty file named after the target; its name is left in temp_path.
+HANDLE create_beside(const wchar_t* path) {
+    const size_t length = wcsnlen(path, PATH_UNITS_MAX + 1);
+    if (length == 0 || length > PATH_UNITS_MAX) {
+        return INVALID_HANDLE_VALUE;
+    }
+    const DWORD process = GetCurrentProcessId();
+    for (unsigned attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+        wmemcpy(temp_path, path, length);
+        swprintf(temp_path + length, SUFFIX_UNITS + 1, L".~lv24-%lx-%x",
+                 static_cast<unsigned long>(process), attempt);
+        HANDLE file = CreateFileW(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            break; // the folder is missing or closed to us: another name will not help
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
+    while (n > 0) {
+        const DWORD chunk = n < WRITE_CHUNK ? static_cast<DWORD>(n) : WRITE_CHUNK;
+        DWORD written = 0;
+        if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes += written;
+        n -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+FileReplaceResult file_replace_write(const wchar_t* path, const uint8_t* bytes, size_t n) {
+    HANDLE file = create_beside(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return FILE_REPLACE_CREATE_FAILED;
+    }
+    const bool written = write_all(file, bytes, n) && FlushFileBuffers(file) != 0;
+    const bool closed = CloseHandle(file) != 0;
+    if (!written || !closed) {
+        DeleteFileW(temp_path);
+        return FILE_REPLACE_WRITE_FAILED;
+    }
+    if (!MoveFileExW(temp_path, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temp_path);
+        return FILE_REPLACE_REPLACE_FAILED;
+    }
+    return FILE_REPLACE_DONE;
+}
