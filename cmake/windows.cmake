@@ -15,7 +15,11 @@ target_link_libraries(lumivo_win32 PUBLIC lumivo_portable user32 gdi32 comdlg32 
 
 # The resource script is UTF-8; windres must be told so, or the Russian captions come out wrong.
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001 -I${CMAKE_SOURCE_DIR}/resources")
+# The generated folder holds the version header and the manifest made from the project version.
 add_library(lumivo_resources OBJECT ${CMAKE_SOURCE_DIR}/resources/lumivo24.rc)
+target_include_directories(lumivo_resources PRIVATE ${LUMIVO_GENERATED_DIR})
+set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/lumivo24.rc PROPERTIES OBJECT_DEPENDS
+    "${LUMIVO_GENERATED_DIR}/lumivo_version.h;${LUMIVO_GENERATED_DIR}/lumivo24.manifest")
 
 add_executable(lumivo24 WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp $<TARGET_OBJECTS:lumivo_resources>)
 target_link_libraries(lumivo24 PRIVATE lumivo_win32)
