@@ -49,20 +49,61 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
-need_build_tools() {
-    need_commands cmake cmake ninja ninja-build g++ g++ clang++ clang \
-        x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix \
+# Tools of the host tree (portable code, emulator, command-line tool, unit tests).
+need_host_tools() {
+    need_commands cmake cmake ninja ninja-build g++ g++ || return 1
+    need_packages googletest libgtest-dev
+}
+
+# The mingw-w64 cross compilers of the Windows tree.
+need_windows_tools() {
+    need_commands x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix \
         x86_64-w64-mingw32-gcc-posix gcc-mingw-w64-x86-64-posix \
-        x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64 || return 1
-    need_packages googletest libgtest-dev libclang-rt-14-dev
+        x86_64-w64-mingw32-windres binutils-mingw-w64-x86-64
+}
+
+# Everything scripts/build builds, the fuzz tree's clang included.
+need_build_tools() {
+    need_host_tools || return 1
+    need_windows_tools || return 1
+    need_commands clang++ clang || return 1
+    need_packages libclang-rt-14-dev
+}
+
+# Configures one tree from its preset and builds only the given targets of it.
+build_targets() { # preset target...
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null || return 1
+    cmake --build --preset "$preset" --target "$@"
 }
 
 # Debian's wine64 package puts its loader in /usr/lib/wine, off the PATH, so it is looked up as
 # a package, not as a command.
 need_wine_tools() {
-    need_commands wine wine wineserver wine Xvfb xvfb xwd x11-apps convert imagemagick \
-        xdpyinfo x11-utils || return 1
+    need_commands wine wine wineserver wine Xvfb xvfb xwd x11-apps xdpyinfo x11-utils || return 1
     need_packages wine64
+}
+
+# ImageMagick's convert, in CONVERT. Another program may be called convert (on some systems a
+# disk converter is), so the command counts only when its -version names ImageMagick; Debian
+# also installs it as convert-im6.q16.
+CONVERT=
+find_imagemagick() {
+    local c path
+    for c in convert convert-im6.q16 magick; do
+        path=$(command -v "$c" 2>/dev/null) || continue
+        if timeout 10 "$path" -version </dev/null 2>/dev/null | head -n 1 | grep -q ImageMagick; then
+            CONVERT=$path
+            return 0
+        fi
+    done
+    return 1
+}
+need_imagemagick() {
+    find_imagemagick && return 0
+    install_packages imagemagick || return 1
+    find_imagemagick || { log "ImageMagick's convert was not found after installing imagemagick"; return 1; }
 }
 
 # A virtual display, started when there is none. Sets DISPLAY and XVFB_PID.
