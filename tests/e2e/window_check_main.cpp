@@ -1,7 +1,8 @@
 // For the release tests under Wine: looks at a lumivo24.exe started by someone else (through the
 // Start-menu shortcut, or by opening a .lv24 file) the way the technician would see it.
 //
-//   lumivo_window_check started          its window appears with the program's caption
+//   lumivo_window_check started          its window appears with the program's caption; the
+//                                        program's path is printed on the first line
 //   lumivo_window_check loaded PATH      ... and the status log says the file PATH was read
 //   lumivo_window_check close            the window is closed and goes away
 //
@@ -33,6 +34,22 @@ bool has_program_caption() {
     return std::wstring(caption).rfind(L"lumivo, Version: ", 0) == 0;
 }
 
+// The path of the program that owns the window.
+std::wstring program_path() {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(app_window(), &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (process != nullptr) {
+        if (!QueryFullProcessImageNameW(process, 0, path, &size)) {
+            path[0] = 0;
+        }
+        CloseHandle(process);
+    }
+    return path;
+}
+
 bool window_gone(DWORD timeout_ms) {
     HWND window = app_window();
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -52,6 +69,7 @@ int main() {
     bool ok = false;
     if (check == L"started") {
         ok = has_program_caption();
+        print_utf8(L"program: " + program_path() + L"\n");
     } else if (check == L"loaded" && argc > 2) {
         const std::wstring line = std::wstring(L"Данные прочитаны из файла \"") + argv[2] + L"\".";
         ok = wait_until([&] { return app_log_contains(line.c_str()); }, 15000);
