@@ -8,7 +8,6 @@
 // Messages this procedure handles return TRUE so that the dialog manager does not act on them
 // a second time: WM_APP_LOG has the value of DM_SETDEFID, and the default handling would
 // otherwise change the dialog's default button on every log line.
-#include <atomic>
 #include <cstring>
 
 #include "app/app_state.h"
@@ -24,11 +23,7 @@ static const char16_t DEFAULTS_RESTORED[] = u"Восстановлены зна�
 
 // The counter is set back to 10 by the link worker at the end of a connection.
 static void scan_tick() {
-    std::atomic_ref<int32_t> ticks(app.scan_ticks);
-    int32_t old = ticks.load();
-    ticks.store(old + 1);
-    if (old > 2) {
-        ticks.store(0);
+    if (scan_tick_step(&app.scan_ticks)) {
         link_flags_clear(LINK_PORTS_PROBING);
         scan_ports();
     }
