@@ -56,6 +56,8 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
         ops->log(ops->context, u"Контроллер отключен.\r\n");
         return PASS_DISCONNECTED;
     }
-    cell_store(pending_command, PENDING_NONE);
+    // Only the command this pass read is cleared: a click made while the transfer was under way
+    // has stored its own command, which the next pass carries out.
+    cell_clear_if(pending_command, command);
     return (flags_load(link_flags) & LINK_WORKER_RUNS) != 0 ? PASS_CONTINUE : PASS_STOPPED;
 }

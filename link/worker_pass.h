@@ -1,10 +1,10 @@
 // One pass of the link worker's loop, apart from the platform it runs on.
 //
 // A pass polls the sensors when a poll is due, drains what arrived in between, and carries out
-// the settings read or write that the pending command cell asks for; then it clears the cell.
-// The platform side supplies the operations below. The worker code on Windows runs the pass on
-// its thread; the unit tests run it on a plain thread against a simulated user-interface thread,
-// under ThreadSanitizer.
+// the settings read or write that the pending command cell asks for; then it clears the cell,
+// unless a new click has stored another command there meanwhile. The platform side supplies the
+// operations below. The worker code on Windows runs the pass on its thread; the unit tests run it
+// on a plain thread against a simulated user-interface thread, under ThreadSanitizer.
 #pragma once
 
 #include <cstdint>

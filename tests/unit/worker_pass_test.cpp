@@ -26,6 +26,9 @@ struct Fake {
     bool answer = true;         // transactions get a reply
     bool settings_valid = true; // a settings reply is complete and valid
     int32_t last_payload_length = -1;
+    // A controller button clicked while a transaction is under way: stored in the cell.
+    int32_t* pending = nullptr;
+    int32_t click = PENDING_NONE;
 };
 
 Fake* fake(void* c) {
@@ -36,10 +39,15 @@ WorkerOps fake_ops(Fake* f) {
     return WorkerOps{
         f,
         [](void* c, int32_t command, int32_t length, int32_t) {
-            fake(c)->commands.push_back(command);
-            fake(c)->last_payload_length = length;
-            fake(c)->calls.push_back("transact");
-            return fake(c)->answer ? 0 : -1;
+            Fake* f = fake(c);
+            f->commands.push_back(command);
+            f->last_payload_length = length;
+            f->calls.push_back("transact");
+            if (f->click != PENDING_NONE) {
+                cell_store(f->pending, f->click);
+                f->click = PENDING_NONE;
+            }
+            return f->answer ? 0 : -1;
         },
         [](void* c) { fake(c)->calls.push_back("receive"); },
         [](void* c) { fake(c)->calls.push_back("show"); },
@@ -110,6 +118,30 @@ TEST(WorkerPass, MissingReplyEndsTheConnectionOnce) {
         ASSERT_EQ(f.lines.size(), 1u);
         EXPECT_EQ(f.lines[0], u"Контроллер отключен.\r\n");
         EXPECT_EQ(pending, command); // the exit skips the end of the pass
+    }
+}
+
+// A click on either controller button while a settings transfer is under way is kept and carried
+// out in the next pass; the transfer's own command is the one cleared.
+TEST(WorkerPass, AClickDuringATransferIsCarriedOutInTheNextPass) {
+    const struct {
+        int32_t running, clicked, next_command;
+    } cases[] = {{PENDING_READ_SETTINGS, PENDING_WRITE_SETTINGS, CMD_WRITE_SETTINGS},
+                 {PENDING_WRITE_SETTINGS, PENDING_READ_SETTINGS, CMD_READ_SETTINGS}};
+    for (const auto& c : cases) {
+        Fake f;
+        int32_t pending = c.running;
+        f.pending = &pending;
+        f.click = c.clicked;
+        const WorkerOps ops = fake_ops(&f);
+        uint32_t flags = LINK_WORKER_RUNS;
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
+        EXPECT_EQ(pending, c.clicked);
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
+        ASSERT_EQ(f.commands.size(), 2u);
+        EXPECT_EQ(f.commands[1], c.next_command);
+        EXPECT_EQ(pending, PENDING_NONE);
+        EXPECT_EQ(f.lines.size(), 2u);
     }
 }
 
