@@ -382,6 +382,29 @@ TEST_F(Connection, CommandsClickedWhileDisconnectedAreDropped) {
     EXPECT_TRUE(wait_log(READ_DONE)) << log_text();
 }
 
+// Closing the window right after "Записать" in "Настройки", at moments spread over one pass:
+// the controller gets the form as it stands or nothing at all, never a payload the form did not
+// give (a worker that outlived the window used to pack whatever its stack held).
+TEST_F(Connection, ClosingDuringAWriteSendsTheFormOrNothing) {
+    float held[SETTINGS_COUNT];
+    chosen_table(held);
+    const std::string before = payload_hex(held);
+    float defaults[SETTINGS_COUNT];
+    emu_settings_factory_table(defaults); // what the form shows after start-up
+    const std::string form = payload_hex(defaults);
+    for (DWORD delay : {0, 0, 0, 25, 50, 75, 100, 150}) {
+        ASSERT_TRUE(emu_ok(("set settings " + before).c_str()));
+        start_connected();
+        app_click_async(DEVICE_WRITE);
+        Sleep(delay);
+        app_stop();
+        Sleep(300); // anything still on its way reaches the emulator
+        const std::string reply = emu("get settings");
+        const std::string stored = reply.size() > 3 ? reply.substr(3) : reply;
+        EXPECT_TRUE(stored == before || stored == form) << "closed after " << delay << " ms";
+    }
+}
+
 // A settings reply that is cut short or whose payload fails its own checksum is not shown: the
 // form stays as it was, the failure is logged, and the connection goes on.
 TEST_F(Connection, DamagedSettingsRepliesLeaveTheFormAlone) {
