@@ -115,7 +115,7 @@ struct AppState {
 
     // -- settings file (UI thread)
     uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
-    FILE* file_out;                                    // stream of a save while it runs
+    FILE* file_out;                                    // unused: saves use file_replace_write
     FILE* file_in;                                     // stream of a load while it runs
 
     // -- identification (UI thread at identification, worker thread at its exit)
