@@ -1,9 +1,9 @@
 // The cells the user-interface thread and the link worker share without a lock: the LinkFlags
 // word, the pending controller command and the port-scan counter. Every change of a LinkFlags
 // bit is an atomic read-modify-write, so that a bit set by one thread at the same moment as
-// another bit is changed by the other thread is never lost; the command cell is read and written
-// with atomic 32-bit accesses and cleared only by a compare-and-swap; the counter is stepped in
-// one atomic read-modify-write.
+// another bit is changed by the other thread is never lost; the command cell is written with
+// atomic 32-bit stores and emptied by an atomic exchange as the worker takes a command; the
+// counter is stepped in one atomic read-modify-write.
 #pragma once
 
 #include <atomic>
@@ -39,11 +39,10 @@ inline void cell_store(int32_t* cell, int32_t value) {
     std::atomic_ref<int32_t>(*cell).store(value, std::memory_order_seq_cst);
 }
 
-// Sets the cell to 0 only if it still holds `expected`, in one atomic step; true when it did.
-// A value stored by the other thread in the meantime stays.
-inline bool cell_clear_if(int32_t* cell, int32_t expected) {
-    return std::atomic_ref<int32_t>(*cell).compare_exchange_strong(expected, 0,
-                                                                   std::memory_order_seq_cst);
+// Returns the cell's value and leaves 0 in it, in one atomic step: a value the other thread
+// stores afterwards stays in the cell, and none stored before is lost.
+inline int32_t cell_take(int32_t* cell) {
+    return std::atomic_ref<int32_t>(*cell).exchange(0, std::memory_order_seq_cst);
 }
 
 // One tick of the port-scan counter: a tick that finds a value above 2 sets it to 0 and scans,

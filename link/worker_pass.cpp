@@ -60,7 +60,9 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
         ops->show_status(ops->context);
     }
     ops->receive(ops->context);
-    const int32_t command = cell_load(pending_command);
+    // The command is taken out of the cell in one atomic step, so that any click made from now
+    // on, even a second click of the same button during this transfer, stays for the next pass.
+    const int32_t command = cell_take(pending_command);
     if (command == PENDING_WRITE_SETTINGS || command == PENDING_READ_SETTINGS) {
         if (!connection_runs(link_flags)) {
             return PASS_STOPPED;
@@ -75,8 +77,5 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
             return PASS_STOPPED;
         }
     }
-    // Only the command this pass read is cleared: a click made while the transfer was under way
-    // has stored its own command, which the next pass carries out.
-    cell_clear_if(pending_command, command);
     return connection_runs(link_flags) ? PASS_CONTINUE : PASS_STOPPED;
 }

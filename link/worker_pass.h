@@ -1,10 +1,11 @@
 // One pass of the link worker's loop, apart from the platform it runs on.
 //
 // A pass polls the sensors when a poll is due, drains what arrived in between, and carries out
-// the settings read or write that the pending command cell asks for; then it clears the cell,
-// unless a new click has stored another command there meanwhile. The platform side supplies the
-// operations below. The worker code on Windows runs the pass on its thread; the unit tests run it
-// on a plain thread against a simulated user-interface thread, under ThreadSanitizer.
+// the settings read or write that the pending command cell asks for, taking the command out of
+// the cell as it reads it, so that a click made during the transfer waits for the next pass. The
+// platform side supplies the operations below. The worker code on Windows runs the pass on its
+// thread; the unit tests run it on a plain thread against a simulated user-interface thread, under
+// ThreadSanitizer.
 //
 // Closing the window clears LINK_WORKER_RUNS before the window goes: a pass that finds the bit
 // clear before a request ends at once, and a settings write goes out only when the form was
