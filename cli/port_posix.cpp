@@ -71,16 +71,17 @@ int port_open(void*, const char* name, PortHandle* port) {
         close(fd);
         return PORT_NOT_SERIAL;
     }
+    // The lock first: the exclusive mark belongs to the terminal, not to this open, so a
+    // program that finds the port taken must leave the mark of the one holding it alone.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        return error == EWOULDBLOCK ? PORT_BUSY : PORT_FAILED;
+    }
     if (ioctl(fd, TIOCEXCL) != 0) {
         const int error = errno;
         close(fd);
         return error == EBUSY ? PORT_BUSY : PORT_NOT_SERIAL;
-    }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ioctl(fd, TIOCNXCL);
-        close(fd);
-        return error == EWOULDBLOCK ? PORT_BUSY : PORT_FAILED;
     }
     if (!set_line(fd)) {
         ioctl(fd, TIOCNXCL);
