@@ -50,6 +50,8 @@ int run(int argc, char** argv) {
     app.set_version_flag("--version", LUMIVO_VERSION, "Print the version and exit");
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.require_subcommand(1);
+    // Options begin with '-' everywhere; a file name such as /backups/stairs.lv24 is no option.
+    app.allow_windows_style_options(false);
     app.get_formatter()->column_width(24);
 
     CLI::App* ports = app.add_subcommand("ports", "List serial ports and the controllers on them");
