@@ -3,6 +3,7 @@
 // A command that talks to the controller closes the port before it returns.
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "cli/output.h"

@@ -1,5 +1,7 @@
 #include "cli/output.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
