@@ -24,8 +24,8 @@ constexpr UINT WM_APP_LOG = 1025;       // lParam: NUL-terminated UTF-16 text to
 constexpr UINT WM_APP_SAVE_FILE = 1313; // save the form to the current settings-file path
 constexpr UINT WM_APP_LOAD_FILE = 1314; // load the current settings-file path into the form
 // The link worker's form transfers, each carried out whole on the user-interface thread:
-constexpr UINT WM_APP_FORM_TO_TABLE = 1315; // gather the form into the table; lParam: float[248]
-                                            // that receives a copy of the table
+constexpr UINT WM_APP_FORM_TO_TABLE = 1315; // gather the form into the table; lParam: FormCopy
+                                            // that receives a copy of it and is marked filled
 constexpr UINT WM_APP_TABLE_FROM_CONTROLLER = 1316; // lParam: a checked 643-byte settings
                                                     // payload to unpack into the table and show
 
@@ -115,7 +115,7 @@ struct AppState {
 
     // -- settings file (UI thread)
     uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
-    FILE* file_out;                                    // stream of a save while it runs
+    FILE* file_out;                                    // unused: saves use file_replace_write
     FILE* file_in;                                     // stream of a load while it runs
 
     // -- identification (UI thread at identification, worker thread at its exit)

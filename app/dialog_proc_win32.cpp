@@ -8,7 +8,6 @@
 // Messages this procedure handles return TRUE so that the dialog manager does not act on them
 // a second time: WM_APP_LOG has the value of DM_SETDEFID, and the default handling would
 // otherwise change the dialog's default button on every log line.
-#include <atomic>
 #include <cstring>
 
 #include "app/app_state.h"
@@ -16,6 +15,7 @@
 #include "app/status_log.h"
 #include "link/ports.h"
 #include "link/wire_image.h"
+#include "link/worker_pass.h"
 #include "resources/resource_ids.h"
 #include "settings/form.h"
 #include "settings/settings_file.h"
@@ -24,11 +24,7 @@ static const char16_t DEFAULTS_RESTORED[] = u"Восстановлены зна�
 
 // The counter is set back to 10 by the link worker at the end of a connection.
 static void scan_tick() {
-    std::atomic_ref<int32_t> ticks(app.scan_ticks);
-    int32_t old = ticks.load();
-    ticks.store(old + 1);
-    if (old > 2) {
-        ticks.store(0);
+    if (scan_tick_step(&app.scan_ticks)) {
         link_flags_clear(LINK_PORTS_PROBING);
         scan_ports();
     }
@@ -94,9 +90,10 @@ static bool on_command(HWND dialog, WORD id) {
 // that a file save or load never lands in the middle of one: gather the form into the table and
 // hand the worker a copy to pack; or unpack a checked controller payload into the table and show
 // it.
-static void form_to_table_for_worker(float* copy) {
+static void form_to_table_for_worker(FormCopy* copy) {
     gather_form();
-    memcpy(copy, app.settings_table, sizeof(app.settings_table));
+    memcpy(copy->values, app.settings_table, sizeof(copy->values));
+    copy->filled = true;
 }
 
 static void table_from_controller(const uint8_t* payload) {
@@ -132,7 +129,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         load_settings_file(current_settings_path());
         return TRUE;
     case WM_APP_FORM_TO_TABLE:
-        form_to_table_for_worker(reinterpret_cast<float*>(lparam));
+        form_to_table_for_worker(reinterpret_cast<FormCopy*>(lparam));
         return TRUE;
     case WM_APP_TABLE_FROM_CONTROLLER:
         table_from_controller(reinterpret_cast<const uint8_t*>(lparam));
@@ -143,8 +140,12 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 }
 
 // A modeless dialog ends by being destroyed; EndDialog is meant for modal dialogs and would only
-// hide this one. Timers die with the window; a running link worker ends with the process.
+// hide this one. Timers die with the window; a running link worker ends with the process. The
+// worker is told to stop first, so that from now on it sends the controller nothing: its
+// requests would be timed by a window that no longer exists, and a write could not gather the
+// form.
 void main_dialog_close(HWND dialog) {
+    link_flags_clear(LINK_WORKER_RUNS);
     DestroyWindow(dialog);
     PostQuitMessage(0);
 }

@@ -25,6 +25,26 @@ add_executable(lumivo24 WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp $<TARGET_OB
 target_link_libraries(lumivo24 PRIVATE lumivo_win32)
 set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# lumivo24-cli needs the header-only CLI11 and nlohmann-json. The cross compiler must not search
+# the host's /usr/include (its C library headers would break the build), so on a Linux host it
+# gets a folder of its own holding only links to those two. Elsewhere, point the cache variable
+# at the folders that hold CLI/CLI.hpp and nlohmann/json.hpp.
+set(LUMIVO_CLI_INCLUDE_DIRS "" CACHE STRING
+    "Include folders holding CLI/CLI.hpp (CLI11) and nlohmann/json.hpp, for lumivo24-cli")
+if(NOT LUMIVO_CLI_INCLUDE_DIRS AND EXISTS /usr/include/CLI/CLI.hpp
+   AND EXISTS /usr/include/nlohmann/json.hpp)
+    set(LUMIVO_CLI_HEADERS ${CMAKE_BINARY_DIR}/cli-headers)
+    file(MAKE_DIRECTORY ${LUMIVO_CLI_HEADERS})
+    file(CREATE_LINK /usr/include/CLI ${LUMIVO_CLI_HEADERS}/CLI SYMBOLIC)
+    file(CREATE_LINK /usr/include/nlohmann ${LUMIVO_CLI_HEADERS}/nlohmann SYMBOLIC)
+    set(LUMIVO_CLI_INCLUDE_DIRS ${LUMIVO_CLI_HEADERS})
+endif()
+if(LUMIVO_CLI_INCLUDE_DIRS)
+    add_subdirectory(cli)
+else()
+    message(STATUS "No CLI11 and nlohmann-json headers: building without lumivo24-cli")
+endif()
+
 # The tests need GoogleTest's sources (Debian's googletest package puts them in /usr/src).
 set(LUMIVO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Win32 tests")
 if(EXISTS ${LUMIVO_GTEST_SOURCE_DIR}/CMakeLists.txt)
@@ -33,6 +53,9 @@ if(EXISTS ${LUMIVO_GTEST_SOURCE_DIR}/CMakeLists.txt)
     add_subdirectory(${LUMIVO_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     add_subdirectory(tests/win32)
     add_subdirectory(tests/e2e)
+    if(TARGET lumivo24-cli)
+        add_subdirectory(tests/cli)
+    endif()
 else()
     message(STATUS "No GoogleTest sources at ${LUMIVO_GTEST_SOURCE_DIR}: building the program only")
 endif()

@@ -203,6 +203,15 @@ EmuAction cmd_silent(EmuControl* c, char* rest, char* reply, size_t cap) {
     return reply_with(reply, cap, "ok silent %s", on ? "on" : "off");
 }
 
+EmuAction cmd_refuse_writes(EmuControl* c, char* rest, char* reply, size_t cap) {
+    bool on = false;
+    if (!parse_on_off(next_word(&rest), &on) || !at_end(rest)) {
+        return reply_with(reply, cap, "error usage: refuse-writes on|off");
+    }
+    c->device->faults.refuse_writes = on;
+    return reply_with(reply, cap, "ok refuse-writes %s", on ? "on" : "off");
+}
+
 EmuAction cmd_delay(EmuControl* c, char* rest, char* reply, size_t cap) {
     unsigned long v = 0;
     if (!parse_number(next_word(&rest), MAX_DELAY_MS, &v) || !at_end(rest)) {
@@ -427,6 +436,7 @@ const CommandEntry COMMANDS[] = {
     {"get", cmd_get},
     {"defaults", cmd_defaults},
     {"silent", cmd_silent},
+    {"refuse-writes", cmd_refuse_writes},
     {"delay", cmd_delay},
     {"stray", cmd_stray},
     {"stray-always", cmd_stray_always},

@@ -61,7 +61,8 @@ const EmuLastRequest* emu_device_last_request(const EmuDevice* device, uint16_t 
 // A settings write is stored only when it carries a whole payload whose own CRC matches; the
 // controller would rather keep its old settings than take damaged ones.
 static uint8_t store_settings(EmuDevice* device, const EmuRequest* request) {
-    if (request->length != EMU_FRAME_OVERHEAD + EMU_SETTINGS_BYTES ||
+    if (device->faults.refuse_writes ||
+        request->length != EMU_FRAME_OVERHEAD + EMU_SETTINGS_BYTES ||
         !emu_settings_crc_ok(request->bytes + 4)) {
         return EMU_WRITE_REFUSED;
     }

@@ -2,7 +2,8 @@
 //
 // Some faults change what the answer is: a raw answer replaces the next answer to one command,
 // a truncation cuts every answer to one command short, a chosen length field goes into the
-// identification answer. The others change how it goes out: it is delayed, not sent at all
+// identification answer, and a controller that refuses writes keeps its settings. The others
+// change how it goes out: it is delayed, not sent at all
 // (silent), preceded by stray bytes (once, or before every answer), or split into pieces with
 // pauses between them. A silent controller still takes in its requests and acts on them, like a
 // device whose transmit wire is cut.
@@ -44,6 +45,7 @@ struct EmuFaults {
     EmuRawAnswer raw[EMU_FAULT_SLOTS];         // raw answers waiting for their command
     EmuTruncation truncation[EMU_FAULT_SLOTS]; // truncations by command
     int32_t ident_length;                      // identification length field; -1: the true one
+    bool refuse_writes;                        // settings writes answered "refused", not stored
 };
 
 void emu_faults_reset(EmuFaults* faults);

@@ -1,8 +1,9 @@
 // The cells the user-interface thread and the link worker share without a lock: the LinkFlags
-// word and the pending controller command. Every change of a LinkFlags bit is an atomic
-// read-modify-write, so that a bit set by one thread at the same moment as another bit is
-// changed by the other thread is never lost; the command cell is read and written with atomic
-// 32-bit accesses.
+// word, the pending controller command and the port-scan counter. Every change of a LinkFlags
+// bit is an atomic read-modify-write, so that a bit set by one thread at the same moment as
+// another bit is changed by the other thread is never lost; the command cell is written with
+// atomic 32-bit stores and emptied by an atomic exchange as the worker takes a command; the
+// counter is stepped in one atomic read-modify-write.
 #pragma once
 
 #include <atomic>
@@ -36,4 +37,23 @@ inline int32_t cell_load(int32_t* cell) {
 }
 inline void cell_store(int32_t* cell, int32_t value) {
     std::atomic_ref<int32_t>(*cell).store(value, std::memory_order_seq_cst);
+}
+
+// Returns the cell's value and leaves 0 in it, in one atomic step: a value the other thread
+// stores afterwards stays in the cell, and none stored before is lost.
+inline int32_t cell_take(int32_t* cell) {
+    return std::atomic_ref<int32_t>(*cell).exchange(0, std::memory_order_seq_cst);
+}
+
+// One tick of the port-scan counter: a tick that finds a value above 2 sets it to 0 and scans,
+// any other tick adds one. True when this tick scans. The link worker stores 10 into the same
+// counter as a connection ends, so the step is one atomic read-modify-write: a load followed by
+// a separate store could overwrite that 10 with the old value + 1 and delay the next scan by up
+// to three seconds.
+inline bool scan_tick_step(int32_t* counter) {
+    std::atomic_ref<int32_t> ticks(*counter);
+    int32_t old = ticks.load(std::memory_order_seq_cst);
+    while (!ticks.compare_exchange_weak(old, old > 2 ? 0 : old + 1, std::memory_order_seq_cst)) {
+    }
+    return old > 2;
 }

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "app/app_state.h"
+#include "link/ident_answer.h"
+
 // One scan pass: list the system's serial ports, open each and send it the identification
 // request, with a probe timer per port. Called by the dialog when the scan tick fires.
 void scan_ports();
@@ -19,3 +22,14 @@ int probe_ports();
 // A probe timer fired: reads the answers of the ports probed with it and connects the first
 // controller found.
 void handle_probe_timer(UINT_PTR id);
+
+// A controller answered on `entry`'s port: makes it the active port, logs the connection,
+// unlocks the form for board revision 5000, starts the link worker and the poll timer, and
+// closes every other probed port. When the worker cannot be started, the connection is given up
+// at once: a line in the log, the port closed, the form locked, the identification cleared, and
+// the next scan tick scans again.
+void connect_controller(PortEntry* entry, const IdentAnswer* answer);
+
+// Starts the link worker thread: the C runtime's _beginthread. The Win32 tests put a starter
+// that fails here.
+extern uintptr_t(__cdecl* link_thread_start)(void(__cdecl*)(void*), unsigned, void*);

@@ -62,11 +62,33 @@ void send_identify(HANDLE handle) {
     serial_write(handle, request, static_cast<DWORD>(length));
 }
 
+// The link worker could not be started: the connection is given up the way the worker's own
+// exit would end it, so that no port stays open with nobody behind it, the form is not left
+// editable, and the next scan tick looks for the controller again.
+void give_up_connection() {
+    status_log_line(u"Ошибка запуска потока обмена с контроллером.\r\n");
+    CloseHandle(app.active_port);
+    cell_store(&app.scan_ticks, 10);      // the next scan tick scans at once
+    cell_store(&app.last_port_count, -1); // and logs the port count again
+    set_form_lock(1);
+    app.active_port_name[0] = 0;
+    app.active_port = nullptr;
+    app.active_port_number = 0;
+    app.ident_text[0] = 0;
+    app.board_revision = 0;
+    link_flags_clear(LINK_IDENTIFIED | LINK_WORKER_RUNS);
+}
+
+} // namespace
+
+uintptr_t(__cdecl* link_thread_start)(void(__cdecl*)(void*), unsigned, void*) = _beginthread;
+
 void connect_controller(PortEntry* entry, const IdentAnswer* answer) {
     link_flags_set(LINK_IDENTIFIED);
     memcpy(app.ident_text, answer->text, sizeof(app.ident_text));
     app.ident_text[sizeof(app.ident_text) - 1] = 0;
-    app.active_port = entry->handle;
+    const HANDLE active = entry->handle;
+    app.active_port = active;
     wcsncpy(app.active_port_name, entry->device_name, ACTIVE_PORT_NAME_UNITS - 1);
     app.active_port_name[ACTIVE_PORT_NAME_UNITS - 1] = 0;
     app.active_port_number = entry->port_number;
@@ -84,22 +106,23 @@ void connect_controller(PortEntry* entry, const IdentAnswer* answer) {
     // whatever controller is plugged in now.
     pending_command_set(PENDING_NONE);
     link_flags_set(LINK_WORKER_RUNS);
-    _beginthread(link_worker, 0, app.dialog);
-    SetTimer(app.dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
+    if (link_thread_start(link_worker, 0, app.dialog) == static_cast<uintptr_t>(-1)) {
+        give_up_connection();
+    } else {
+        SetTimer(app.dialog, TIMER_POLL, POLL_PERIOD_MS, nullptr);
+    }
     for (uint32_t k = 0; k < app.port_entry_count; ++k) {
         PortEntry* other = &app.ports[k];
         uint32_t id = 0;
         if (port_probe_timer_id(other->port_number, &id)) {
             KillTimer(app.dialog, id);
         }
-        if (other->handle != nullptr && other->handle != app.active_port) {
+        if (other->handle != nullptr && other->handle != active) {
             CloseHandle(other->handle);
         }
-        other->handle = nullptr; // the active port now belongs to the link worker
+        other->handle = nullptr; // the active port now belongs to the link worker (or is closed)
     }
 }
-
-} // namespace
 
 uint32_t enumerate_ports(HKEY key) {
     DWORD values = 0;

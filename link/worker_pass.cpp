@@ -9,19 +9,31 @@ constexpr int32_t STATUS_TIMEOUT_MS = 100;
 constexpr int32_t WRITE_TIMEOUT_MS = 100;
 constexpr int32_t READ_TIMEOUT_MS = 500;
 
-int write_settings(const WorkerOps* ops) {
-    ops->prepare_write(ops->context);
-    if (ops->transact(ops->context, CMD_WRITE_SETTINGS, static_cast<int32_t>(WIRE_IMAGE_BYTES),
-                      WRITE_TIMEOUT_MS) != 0) {
-        return -1;
-    }
-    ops->log(ops->context, u"Данные записаны в контроллер.\r\n");
-    return 0;
+enum Transfer {
+    TRANSFER_DONE,         // the request was answered
+    TRANSFER_NO_REPLY,     // the request got no reply
+    TRANSFER_NOT_GATHERED, // the form could not be gathered: nothing was sent
+};
+
+bool connection_runs(uint32_t* link_flags) {
+    return (flags_load(link_flags) & LINK_WORKER_RUNS) != 0;
 }
 
-int read_settings(const WorkerOps* ops) {
+Transfer write_settings(const WorkerOps* ops) {
+    if (!ops->prepare_write(ops->context)) {
+        return TRANSFER_NOT_GATHERED;
+    }
+    if (ops->transact(ops->context, CMD_WRITE_SETTINGS, static_cast<int32_t>(WIRE_IMAGE_BYTES),
+                      WRITE_TIMEOUT_MS) != 0) {
+        return TRANSFER_NO_REPLY;
+    }
+    ops->log(ops->context, u"Данные записаны в контроллер.\r\n");
+    return TRANSFER_DONE;
+}
+
+Transfer read_settings(const WorkerOps* ops) {
     if (ops->transact(ops->context, CMD_READ_SETTINGS, 0, READ_TIMEOUT_MS) != 0) {
-        return -1;
+        return TRANSFER_NO_REPLY;
     }
     // Only a complete reply whose payload passes its own checksum reaches the table; anything
     // else would be completed from stale buffer bytes.
@@ -30,12 +42,15 @@ int read_settings(const WorkerOps* ops) {
     } else {
         ops->log(ops->context, u"Ошибка чтения данных из контроллера.\r\n");
     }
-    return 0;
+    return TRANSFER_DONE;
 }
 
 } // namespace
 
 WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, const WorkerOps* ops) {
+    if (!connection_runs(link_flags)) {
+        return PASS_STOPPED;
+    }
     if ((flags_load(link_flags) & LINK_POLL_DUE) != 0) {
         flags_clear(link_flags, LINK_POLL_DUE);
         if (ops->transact(ops->context, CMD_GET_STATUS, 0, STATUS_TIMEOUT_MS) != 0) {
@@ -45,17 +60,22 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
         ops->show_status(ops->context);
     }
     ops->receive(ops->context);
-    const int32_t command = cell_load(pending_command);
-    int result = 0;
-    if (command == PENDING_WRITE_SETTINGS) {
-        result = write_settings(ops);
-    } else if (command == PENDING_READ_SETTINGS) {
-        result = read_settings(ops);
+    // The command is taken out of the cell in one atomic step, so that any click made from now
+    // on, even a second click of the same button during this transfer, stays for the next pass.
+    const int32_t command = cell_take(pending_command);
+    if (command == PENDING_WRITE_SETTINGS || command == PENDING_READ_SETTINGS) {
+        if (!connection_runs(link_flags)) {
+            return PASS_STOPPED;
+        }
+        const Transfer transfer =
+            command == PENDING_WRITE_SETTINGS ? write_settings(ops) : read_settings(ops);
+        if (transfer == TRANSFER_NO_REPLY) {
+            ops->log(ops->context, u"Контроллер отключен.\r\n");
+            return PASS_DISCONNECTED;
+        }
+        if (transfer == TRANSFER_NOT_GATHERED) {
+            return PASS_STOPPED;
+        }
     }
-    if (result != 0) {
-        ops->log(ops->context, u"Контроллер отключен.\r\n");
-        return PASS_DISCONNECTED;
-    }
-    cell_store(pending_command, PENDING_NONE);
-    return (flags_load(link_flags) & LINK_WORKER_RUNS) != 0 ? PASS_CONTINUE : PASS_STOPPED;
+    return connection_runs(link_flags) ? PASS_CONTINUE : PASS_STOPPED;
 }

@@ -67,10 +67,16 @@ void worker_show_status(void*) {
     set_text(SLOT_DISTANCE2, reading_text[2]);
 }
 
-void worker_prepare_write(void*) {
-    float table[SETTINGS_COUNT];
-    SendMessageW(app.dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(table));
-    wire_image_pack(table, app.tx + LINK_FRAME_PAYLOAD_AT);
+// Packs the form for a settings write. The copy starts zeroed and unfilled; if the window is
+// already gone the message is never carried out, the copy stays unfilled, and nothing is packed.
+bool worker_prepare_write(void*) {
+    FormCopy copy{};
+    SendMessageW(app.dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&copy));
+    if (!copy.filled) {
+        return false;
+    }
+    wire_image_pack(copy.values, app.tx + LINK_FRAME_PAYLOAD_AT);
+    return true;
 }
 
 bool worker_take_settings(void*) {

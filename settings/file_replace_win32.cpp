@@ -55,6 +55,12 @@ bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
 } // namespace
 
 FileReplaceResult file_replace_write(const wchar_t* path, const uint8_t* bytes, size_t n) {
+    // A read-only file is not replaced: opening it for writing was refused, and so is the move
+    // over it on Windows. Not every implementation of the move refuses it, so it is asked here.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return FILE_REPLACE_REPLACE_FAILED;
+    }
     HANDLE file = create_beside(path);
     if (file == INVALID_HANDLE_VALUE) {
         return FILE_REPLACE_CREATE_FAILED;

@@ -5,8 +5,10 @@
 // file is opened in binary mode, so the result is the same with every C runtime, and a 0x1A byte
 // in the data (616 ms is 00 00 1A 44) is data, not the end of the file.
 //
-// A save is reported as done only when the file was created, every byte written and the file
-// closed without error; otherwise the log says the save failed.
+// A save never opens the existing file for writing: the new content goes into a new file beside
+// it, which then takes its place in one step (file_replace.h). A save that fails anywhere leaves
+// the old file exactly as it was, leaves no other file behind, and says in the log that it
+// failed; it is reported as done only when the new file is in place.
 #include "settings/settings_file.h"
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "app/app_state.h"
 #include "app/status_log.h"
 #include "app/status_log_text.h"
+#include "settings/file_replace.h"
 #include "settings/form.h"
 #include "settings/settings_file_format.h"
 
@@ -23,17 +26,6 @@ namespace {
 
 constexpr size_t CONTENT_BYTES = SETTINGS_FILE_BYTES;      // logical content of a file
 constexpr size_t DISK_BYTES_MAX = 2 * SETTINGS_FILE_BYTES; // every byte a 0x0A at worst
-
-bool write_content(const wchar_t* path, const uint8_t* disk, size_t size) {
-    app.file_out = _wfopen(path, L"wb");
-    if (app.file_out == nullptr) {
-        return false;
-    }
-    const bool written = fwrite(disk, 1, size, app.file_out) == size;
-    const bool closed = fclose(app.file_out) == 0;
-    app.file_out = nullptr;
-    return written && closed;
-}
 
 // Reads at most `cap` bytes of the file; -1 when it cannot be opened.
 long read_disk_bytes(const wchar_t* path, uint8_t* disk, size_t cap) {
@@ -91,7 +83,7 @@ void save_settings_file(const wchar_t* path) {
     static uint8_t disk[DISK_BYTES_MAX];
     settings_file_content(app.settings_image, content);
     const size_t size = settings_text_encode(content, CONTENT_BYTES, disk, DISK_BYTES_MAX);
-    if (size == SETTINGS_TEXT_FAILED || !write_content(path, disk, size)) {
+    if (size == SETTINGS_TEXT_FAILED || file_replace_write(path, disk, size) != FILE_REPLACE_DONE) {
         ui_log_format(u"Ошибка записи в файл \"%s\".\r\n", reinterpret_cast<const char16_t*>(path));
         return;
     }

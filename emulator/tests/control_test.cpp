@@ -117,8 +117,24 @@ TEST_F(ControlTest, FaultCommandsArmTheFaults) {
     EXPECT_EQ(answer(EMU_CMD_READ_SETTINGS).size(), 300u);
     EXPECT_EQ(run("truncate read off"), "ok truncate 0x0003 off");
     EXPECT_EQ(answer(EMU_CMD_READ_SETTINGS).size(), 649u);
+    const std::string before = run("get settings");
+    EXPECT_EQ(run("refuse-writes on"), "ok refuse-writes on");
+    uint8_t changed[EMU_SETTINGS_BYTES];
+    emu_settings_factory(changed);
+    changed[0] = 0x42;
+    emu_settings_seal(changed);
+    EmuRequest w = {};
+    w.length = static_cast<uint16_t>(emu_frame_encode(EMU_CMD_WRITE_SETTINGS, changed,
+                                                      EMU_SETTINGS_BYTES, w.bytes, sizeof w.bytes));
+    w.command = EMU_CMD_WRITE_SETTINGS;
+    w.crc_ok = true;
+    uint8_t out[EMU_ANSWER_MAX];
+    ASSERT_EQ(emu_device_answer(&device, &w, 0, out, sizeof out), 7u);
+    EXPECT_EQ(out[4], EMU_WRITE_REFUSED);
+    EXPECT_EQ(run("get settings"), before) << "a refused write keeps the settings";
     EXPECT_EQ(run("reset-faults"), "ok faults reset");
     EXPECT_FALSE(device.faults.silent);
+    EXPECT_FALSE(device.faults.refuse_writes);
     EXPECT_EQ(device.faults.delay_ms, 0u);
     EXPECT_EQ(device.faults.ident_length, -1);
 }

@@ -8,12 +8,11 @@
 #include <string>
 
 #include "driver.h"
+#include "emulator/emu_frame.h"
+#include "emulator/emu_settings.h"
+#include "hex_text.h"
 #include "log_lines.h"
-#include "factory_table.h"
-#include "link/frame.h"
-#include "link/crc16.h"
-#include "link/wire_image.h"
-#include "settings/form_text.h"
+#include "settings/settings_layout.h"
 
 namespace {
 
@@ -48,12 +47,6 @@ int control_of(int position) {
     return settings_control_id(position);
 }
 
-std::wstring form_text(int position, float value, ShowVariant variant) {
-    char16_t text[64];
-    form_value_text(text, 64, position, value, variant);
-    return std::wstring(reinterpret_cast<const wchar_t*>(text));
-}
-
 bool is_flag(int position) {
     return settings_value_kind(position) == VALUE_FLAG;
 }
@@ -82,7 +75,7 @@ bool form_locked() {
 
 // A settings table unlike the factory one in every kind of field.
 void chosen_table(float table[SETTINGS_COUNT]) {
-    factory_table(table);
+    emu_settings_factory_table(table);
     table[POS_SENSOR1_MIN] = 17;
     table[POS_SENSOR2_MAX] = 280;
     table[POS_LIGHT_THRESHOLD] = 30; // reads back as 30.005 and shows as "30"
@@ -98,17 +91,62 @@ void chosen_table(float table[SETTINGS_COUNT]) {
     }
 }
 
+// A table as the controller holds it, encoded by the emulator.
 std::string payload_hex(const float table[SETTINGS_COUNT]) {
-    uint8_t payload[WIRE_IMAGE_BYTES];
-    wire_image_pack(table, payload);
-    return hex_encode(payload, WIRE_IMAGE_BYTES);
+    uint8_t payload[EMU_SETTINGS_BYTES];
+    emu_settings_encode(table, payload);
+    return hex_encode(payload, EMU_SETTINGS_BYTES);
 }
 
 // The emulator's stored settings payload.
-bool stored_payload(uint8_t payload[WIRE_IMAGE_BYTES]) {
+bool stored_payload(uint8_t payload[EMU_SETTINGS_BYTES]) {
     const std::string reply = emu("get settings");
-    return reply.size() == 3 + 2 * WIRE_IMAGE_BYTES &&
-           hex_decode(reply.c_str() + 3, payload, WIRE_IMAGE_BYTES);
+    return reply.size() == 3 + 2 * EMU_SETTINGS_BYTES &&
+           hex_decode(reply.c_str() + 3, payload, EMU_SETTINGS_BYTES);
+}
+
+// What the form shows of chosen_table() after a controller read: written out by hand from the
+// table above (the controller keeps tenths of a percent and whole milliseconds; the threshold
+// comes back as 30.005 and shows as 30).
+std::wstring chosen_text(int position) {
+    switch (position) {
+    case POS_SENSOR1_MIN:
+        return L"17";
+    case POS_SENSOR1_MAX:
+    case POS_SENSOR2_MIN:
+        return position == POS_SENSOR1_MAX ? L"100" : L"0";
+    case POS_SENSOR2_MAX:
+        return L"280";
+    case POS_LIGHT_THRESHOLD:
+        return L"30";
+    case POS_OFF_TIMER:
+        return L"45";
+    default:
+        break;
+    }
+    const int column = (position - GLOBAL_COUNT) / CHANNEL_COUNT;
+    const int n = (position - GLOBAL_COUNT) % CHANNEL_COUNT + 1; // channel number
+    switch (column) {
+    case COL_ON_DELAY:
+        return std::to_wstring(100 * n);
+    case COL_ON_START_LEVEL:
+        return L"12.5";
+    case COL_ON_END_LEVEL:
+    case COL_OFF_START_LEVEL:
+        return L"100.0";
+    case COL_RISE_TIME:
+        return n == 1 ? L"1" : std::to_wstring(250 * (n - 1));
+    case COL_OFF_DELAY:
+        return n == 1 ? L"1" : std::to_wstring(50 * (n - 1));
+    case COL_OFF_END_LEVEL:
+        return L"0.1";
+    case COL_FALL_TIME:
+        return std::to_wstring(70000 + n);
+    case COL_STANDBY_LEVEL:
+        return std::to_wstring(n / 2) + (n % 2 != 0 ? L".5" : L".0");
+    default:
+        return L"?";
+    }
 }
 
 // The texts of every settings control, check boxes as "1"/"0".
@@ -193,27 +231,19 @@ TEST_F(Connection, ReadsTheControllersSettingsIntoTheForm) {
     app_click(DEVICE_READ);
     ASSERT_TRUE(wait_log(READ_DONE)) << log_text();
 
-    EXPECT_EQ(app_text(control_of(POS_SENSOR1_MIN)), L"17");
-    EXPECT_EQ(app_text(control_of(POS_LIGHT_THRESHOLD)), L"30");
-    EXPECT_EQ(app_text(control_of(channel_position(COL_ON_START_LEVEL, 3))), L"12.5");
     EXPECT_EQ(app_text(control_of(channel_position(COL_FALL_TIME, 24))), L"70024");
-    EXPECT_TRUE(app_checked(control_of(channel_position(COL_STANDBY_ENABLED, 1))));
-    EXPECT_FALSE(app_checked(control_of(channel_position(COL_STANDBY_ENABLED, 2))));
-    EXPECT_TRUE(app_checked(control_of(channel_position(COL_STANDBY_ENABLED, 24))));
-    // Every other control as the controller's values are shown.
-    uint8_t payload[WIRE_IMAGE_BYTES];
-    wire_image_pack(chosen, payload);
-    float read[SETTINGS_COUNT] = {};
-    wire_image_unpack(payload, read);
+    EXPECT_EQ(app_text(control_of(channel_position(COL_STANDBY_LEVEL, 7))), L"3.5");
+    EXPECT_FALSE(app_checked(control_of(POS_USE_LIGHT_SENSOR)));
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (p == POS_REPEAT_TIMER) {
+        if (p == POS_REPEAT_TIMER || p == POS_USE_LIGHT_SENSOR) {
             continue;
         }
         if (is_flag(p)) {
-            EXPECT_EQ(app_checked(control_of(p)), read[p] == 1.0f) << "position " << p;
+            const int channel = p - channel_position(COL_STANDBY_ENABLED, 1) + 1;
+            EXPECT_EQ(app_checked(control_of(p)), channel == 1 || channel == 24)
+                << "channel " << channel;
         } else {
-            EXPECT_EQ(app_text(control_of(p)), form_text(p, read[p], SHOW_CONTROLLER))
-                << "position " << p;
+            EXPECT_EQ(app_text(control_of(p)), chosen_text(p)) << "position " << p;
         }
     }
     // The connection goes on, and the form stays editable.
@@ -236,23 +266,29 @@ TEST_F(Connection, WritesTheFormIntoTheController) {
     app_click(DEVICE_WRITE);
     ASSERT_TRUE(wait_log(WRITTEN)) << log_text();
 
-    // The controller holds the form as typed, in the payload's own terms.
+    // The controller holds the factory defaults with the typed changes, as the emulator's own
+    // encoder writes them.
     float expected[SETTINGS_COUNT];
-    for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        const std::wstring text = app_text(control_of(p));
-        expected[p] = is_flag(p) ? (app_checked(control_of(p)) ? 1.0f : 0.0f)
-                                 : form_text_value(reinterpret_cast<const char16_t*>(text.c_str()));
-    }
-    uint8_t want[WIRE_IMAGE_BYTES], stored[WIRE_IMAGE_BYTES];
-    wire_image_pack(expected, want);
+    emu_settings_factory_table(expected);
+    expected[POS_SENSOR1_MIN] = 17.0f;
+    expected[POS_LIGHT_THRESHOLD] = 30.0f;
+    expected[channel_position(COL_ON_DELAY, 2)] = 2.6f;
+    expected[channel_position(COL_ON_START_LEVEL, 5)] = 12.5f;
+    expected[channel_position(COL_RISE_TIME, 24)] = 123456.0f;
+    expected[channel_position(COL_STANDBY_ENABLED, 24)] = 1.0f;
+    expected[POS_USE_LIGHT_SENSOR] = 0.0f;
+    uint8_t want[EMU_SETTINGS_BYTES], stored[EMU_SETTINGS_BYTES];
+    emu_settings_encode(expected, want);
     ASSERT_TRUE(stored_payload(stored));
-    EXPECT_EQ(hex_encode(stored, WIRE_IMAGE_BYTES), hex_encode(want, WIRE_IMAGE_BYTES));
-    EXPECT_EQ(stored[13 + 26 * 1], 3); // channel 2's delay: 2.6 ms goes up to 3
-    float back[SETTINGS_COUNT] = {};
-    wire_image_unpack(stored, back);
-    EXPECT_EQ(back[POS_SENSOR1_MIN], 17.0f);
-    EXPECT_EQ(back[channel_position(COL_ON_START_LEVEL, 5)], 12.5f);
-    EXPECT_EQ(back[channel_position(COL_STANDBY_ENABLED, 24)], 1.0f);
+    EXPECT_EQ(hex_encode(stored, EMU_SETTINGS_BYTES), hex_encode(want, EMU_SETTINGS_BYTES));
+    // A few fields byte by byte.
+    EXPECT_EQ(hex_encode(stored, 2), "1100");     // Sensor1Min 17
+    EXPECT_EQ(hex_encode(stored + 8, 2), "330b"); // threshold 30 %: raw 2867
+    EXPECT_EQ(stored[12], 0);                     // the light sensor is not used
+    EXPECT_EQ(stored[13 + 26 * 1], 3);            // channel 2's delay: 2.6 ms goes up to 3
+    EXPECT_EQ(hex_encode(stored + 13 + 26 * 4 + 4, 2), "7d00");      // channel 5: 12.5 % -> 125
+    EXPECT_EQ(hex_encode(stored + 13 + 26 * 23 + 8, 4), "40e20100"); // channel 24: 123456 ms
+    EXPECT_EQ(hex_encode(stored + 637, 4), "5555d500");              // standby: odd channels and 24
 
     // The form is left as typed; reading back shows the same values (the threshold without
     // decimals) and leaves RepeatTimer, which the controller does not hold, untouched.
@@ -346,6 +382,29 @@ TEST_F(Connection, CommandsClickedWhileDisconnectedAreDropped) {
     EXPECT_TRUE(wait_log(READ_DONE)) << log_text();
 }
 
+// Closing the window right after "Записать" in "Настройки", at moments spread over one pass:
+// the controller gets the form as it stands or nothing at all, never a payload the form did not
+// give (a worker that outlived the window used to pack whatever its stack held).
+TEST_F(Connection, ClosingDuringAWriteSendsTheFormOrNothing) {
+    float held[SETTINGS_COUNT];
+    chosen_table(held);
+    const std::string before = payload_hex(held);
+    float defaults[SETTINGS_COUNT];
+    emu_settings_factory_table(defaults); // what the form shows after start-up
+    const std::string form = payload_hex(defaults);
+    for (DWORD delay : {0, 0, 0, 25, 50, 75, 100, 150}) {
+        ASSERT_TRUE(emu_ok(("set settings " + before).c_str()));
+        start_connected();
+        app_click_async(DEVICE_WRITE);
+        Sleep(delay);
+        app_stop();
+        Sleep(300); // anything still on its way reaches the emulator
+        const std::string reply = emu("get settings");
+        const std::string stored = reply.size() > 3 ? reply.substr(3) : reply;
+        EXPECT_TRUE(stored == before || stored == form) << "closed after " << delay << " ms";
+    }
+}
+
 // A settings reply that is cut short or whose payload fails its own checksum is not shown: the
 // form stays as it was, the failure is logged, and the connection goes on.
 TEST_F(Connection, DamagedSettingsRepliesLeaveTheFormAlone) {
@@ -362,12 +421,13 @@ TEST_F(Connection, DamagedSettingsRepliesLeaveTheFormAlone) {
     ASSERT_TRUE(emu_ok("truncate read off"));
 
     // A whole frame, its own CRC right, whose payload's inner CRC is wrong.
-    uint8_t frame[WIRE_IMAGE_BYTES + LINK_FRAME_OVERHEAD] = {};
-    wire_image_pack(chosen, frame + LINK_FRAME_PAYLOAD_AT);
-    frame[LINK_FRAME_PAYLOAD_AT + WIRE_IMAGE_CRC_AT] ^= 0x5A;
-    ASSERT_EQ(frame_build(frame, sizeof(frame), CMD_READ_SETTINGS,
-                          static_cast<int32_t>(WIRE_IMAGE_BYTES)),
-              sizeof(frame));
+    uint8_t payload[EMU_SETTINGS_BYTES];
+    emu_settings_encode(chosen, payload);
+    payload[EMU_SETTINGS_CRC_AT] ^= 0x5A;
+    uint8_t frame[EMU_SETTINGS_BYTES + EMU_FRAME_OVERHEAD] = {};
+    ASSERT_EQ(
+        emu_frame_encode(EMU_CMD_READ_SETTINGS, payload, sizeof(payload), frame, sizeof(frame)),
+        sizeof(frame));
     ASSERT_TRUE(emu_ok(("raw read " + hex_encode(frame, sizeof(frame))).c_str()));
     app_click(DEVICE_READ);
     ASSERT_TRUE(wait_log(READ_FAILED, 2)) << log_text();
@@ -393,8 +453,9 @@ TEST_F(Connection, ShortStatusRepliesChangeNoReading) {
     ASSERT_TRUE(emu_ok("truncate status off"));
     // A 10-byte frame whose length field says 10: a light value of 0 is there, the distances
     // are not. Whole replies in between show 75.0 as before.
+    const uint8_t light_only[4] = {};
     uint8_t frame[10] = {};
-    frame_build(frame, sizeof(frame), CMD_GET_STATUS, 4);
+    ASSERT_EQ(emu_frame_encode(EMU_CMD_GET_STATUS, light_only, 4, frame, sizeof(frame)), 10u);
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(emu_ok(("raw status " + hex_encode(frame, sizeof(frame))).c_str()));
         Sleep(100);

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "driver.h"
-#include "factory_table.h"
+#include "emulator/emu_settings.h"
+#include "hex_text.h"
 #include "log_lines.h"
-#include "link/wire_image.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -39,8 +39,8 @@ std::string distinct_settings_hex() {
             break;
         }
     }
-    uint8_t payload[WIRE_IMAGE_BYTES];
-    wire_image_pack(table, payload);
+    uint8_t payload[EMU_SETTINGS_BYTES];
+    emu_settings_encode(table, payload);
     return hex_encode(payload, sizeof payload);
 }
 

@@ -11,7 +11,8 @@
 
 #include "app/app_state.h"
 #include "driver.h"
-#include "factory_table.h"
+#include "emulator/emu_settings.h"
+#include "hex_text.h"
 #include "link/frame.h"
 #include "link/ident_answer.h"
 #include "link/serial.h"
@@ -127,7 +128,7 @@ TEST_F(LinkTransact, RepliesDecodeByTheProgramsOwnRoutines) {
     float table[SETTINGS_COUNT] = {};
     float factory[SETTINGS_COUNT] = {};
     wire_image_unpack(image, table);
-    factory_table(factory);
+    emu_settings_factory_table(factory);
     factory[POS_REPEAT_TIMER] = 0; // not carried by the payload
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
         // The light threshold comes back on the controller's scale, within its rounding.
@@ -138,10 +139,10 @@ TEST_F(LinkTransact, RepliesDecodeByTheProgramsOwnRoutines) {
 
 TEST_F(LinkTransact, WrittenSettingsReachTheController) {
     float table[SETTINGS_COUNT] = {};
-    factory_table(table);
+    emu_settings_factory_table(table);
     table[POS_SENSOR1_MAX] = 123;
     table[channel_position(COL_RISE_TIME, 24)] = 4321;
-    wire_image_pack(table, app.tx + LINK_FRAME_PAYLOAD_AT);
+    emu_settings_encode(table, app.tx + LINK_FRAME_PAYLOAD_AT);
     ASSERT_EQ(transact(CMD_WRITE_SETTINGS, 100, static_cast<int32_t>(WIRE_IMAGE_BYTES)), 0);
     const std::string stored = emu("get settings");
     ASSERT_EQ(stored.size(), 3 + 2 * WIRE_IMAGE_BYTES) << stored;

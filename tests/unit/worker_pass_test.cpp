@@ -25,7 +25,14 @@ struct Fake {
     std::vector<std::u16string> lines;
     bool answer = true;         // transactions get a reply
     bool settings_valid = true; // a settings reply is complete and valid
+    bool form_gathered = true;  // the window was there to gather the form
     int32_t last_payload_length = -1;
+    // What the user does while a transaction is under way: clicks a controller button (stores
+    // `click` in the cell) or closes the window (clears the running bit).
+    int32_t* pending = nullptr;
+    int32_t click = PENDING_NONE;
+    uint32_t* flags = nullptr;
+    bool close_during_drain = false;
 };
 
 Fake* fake(void* c) {
@@ -36,14 +43,27 @@ WorkerOps fake_ops(Fake* f) {
     return WorkerOps{
         f,
         [](void* c, int32_t command, int32_t length, int32_t) {
-            fake(c)->commands.push_back(command);
-            fake(c)->last_payload_length = length;
-            fake(c)->calls.push_back("transact");
-            return fake(c)->answer ? 0 : -1;
+            Fake* f = fake(c);
+            f->commands.push_back(command);
+            f->last_payload_length = length;
+            f->calls.push_back("transact");
+            if (f->click != PENDING_NONE) {
+                cell_store(f->pending, f->click);
+                f->click = PENDING_NONE;
+            }
+            return f->answer ? 0 : -1;
         },
-        [](void* c) { fake(c)->calls.push_back("receive"); },
+        [](void* c) {
+            fake(c)->calls.push_back("receive");
+            if (fake(c)->close_during_drain) {
+                flags_clear(fake(c)->flags, LINK_WORKER_RUNS);
+            }
+        },
         [](void* c) { fake(c)->calls.push_back("show"); },
-        [](void* c) { fake(c)->calls.push_back("gather"); },
+        [](void* c) {
+            fake(c)->calls.push_back("gather");
+            return fake(c)->form_gathered;
+        },
         [](void* c) {
             fake(c)->calls.push_back("take");
             return fake(c)->settings_valid;
@@ -109,17 +129,76 @@ TEST(WorkerPass, MissingReplyEndsTheConnectionOnce) {
         EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_DISCONNECTED);
         ASSERT_EQ(f.lines.size(), 1u);
         EXPECT_EQ(f.lines[0], u"Контроллер отключен.\r\n");
-        EXPECT_EQ(pending, command); // the exit skips the end of the pass
+        // The command was taken when the pass read it; the next connection starts with an empty
+        // cell in any case, so nothing is carried over to whatever controller is plugged in next.
+        EXPECT_EQ(pending, PENDING_NONE);
+    }
+}
+
+// A click on either controller button while a settings transfer is under way is kept and carried
+// out in the next pass; the transfer's own command is the one cleared.
+TEST(WorkerPass, AClickDuringATransferIsCarriedOutInTheNextPass) {
+    const struct {
+        int32_t running, clicked, next_command;
+    } cases[] = {{PENDING_READ_SETTINGS, PENDING_WRITE_SETTINGS, CMD_WRITE_SETTINGS},
+                 {PENDING_WRITE_SETTINGS, PENDING_READ_SETTINGS, CMD_READ_SETTINGS},
+                 // the same button again: the form may have been edited since the first write
+                 {PENDING_WRITE_SETTINGS, PENDING_WRITE_SETTINGS, CMD_WRITE_SETTINGS},
+                 {PENDING_READ_SETTINGS, PENDING_READ_SETTINGS, CMD_READ_SETTINGS}};
+    for (const auto& c : cases) {
+        Fake f;
+        int32_t pending = c.running;
+        f.pending = &pending;
+        f.click = c.clicked;
+        const WorkerOps ops = fake_ops(&f);
+        uint32_t flags = LINK_WORKER_RUNS;
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
+        EXPECT_EQ(pending, c.clicked);
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
+        ASSERT_EQ(f.commands.size(), 2u);
+        EXPECT_EQ(f.commands[1], c.next_command);
+        EXPECT_EQ(pending, PENDING_NONE);
+        EXPECT_EQ(f.lines.size(), 2u);
+    }
+}
+
+// Closing the window clears the running bit before the window goes. From then on the worker
+// sends nothing: not the transfer that was clicked, and above all no settings write whose form
+// could not be gathered (the copy would hold no form values at all).
+TEST(WorkerPass, NothingIsSentOnceTheWindowIsClosing) {
+    {
+        SCOPED_TRACE("the form of a write could not be gathered");
+        Fake f;
+        f.form_gathered = false;
+        const WorkerOps ops = fake_ops(&f);
+        uint32_t flags = LINK_WORKER_RUNS;
+        int32_t pending = PENDING_WRITE_SETTINGS;
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_STOPPED);
+        EXPECT_EQ(f.calls, std::vector<std::string>({"receive", "gather"}));
+        EXPECT_TRUE(f.lines.empty());
+    }
+    for (int32_t command : {PENDING_WRITE_SETTINGS, PENDING_READ_SETTINGS}) {
+        SCOPED_TRACE("closed during the drain read");
+        Fake f;
+        uint32_t flags = LINK_WORKER_RUNS;
+        f.flags = &flags;
+        f.close_during_drain = true;
+        const WorkerOps ops = fake_ops(&f);
+        int32_t pending = command;
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_STOPPED);
+        EXPECT_EQ(f.calls, std::vector<std::string>({"receive"}));
+        EXPECT_TRUE(f.lines.empty());
     }
 }
 
 TEST(WorkerPass, StopsWhenTheConnectionIsNoLongerRunning) {
     Fake f;
     const WorkerOps ops = fake_ops(&f);
-    uint32_t flags = 0;
+    uint32_t flags = LINK_POLL_DUE; // not even the poll that is due goes out
     int32_t pending = PENDING_NONE;
     EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_STOPPED);
     EXPECT_TRUE(f.lines.empty());
+    EXPECT_TRUE(f.commands.empty());
 }
 
 namespace {
@@ -200,7 +279,10 @@ WorkerOps simulation_ops(Simulation* s) {
         // The drain read paces the loop, as the port's read time-out does.
         [](void*) { std::this_thread::sleep_for(std::chrono::microseconds(50)); },
         [](void*) {},
-        [](void* c) { send_to_ui(sim(c), 1); },
+        [](void* c) {
+            send_to_ui(sim(c), 1);
+            return true;
+        },
         [](void* c) {
             send_to_ui(sim(c), 2);
             return true;

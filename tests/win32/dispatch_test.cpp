@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/status_log.h"
+#include "link/worker_pass.h"
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
 
@@ -172,6 +173,23 @@ TEST_F(DispatchTest, CloseEndsTheLoopWithExitCodeZero) {
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_EQ(app_message_loop(), 0);
     EXPECT_FALSE(IsWindow(dialog));
+}
+
+// Closing tells a running link worker to stop before the window goes. A form transfer the worker
+// asks for after that is never carried out, so its copy of the form comes back unfilled and is
+// not written to the controller.
+TEST_F(DispatchTest, CloseStopsTheWorkerAndLeavesLaterGathersUnfilled) {
+    link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
+    FormCopy copy{};
+    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&copy));
+    EXPECT_TRUE(copy.filled);
+    EXPECT_EQ(copy.values[POS_OFF_TIMER], 180.0f); // the factory default the form shows
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app_message_loop(), 0);
+    EXPECT_FALSE(link_flags_test(LINK_WORKER_RUNS));
+    FormCopy late{};
+    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&late));
+    EXPECT_FALSE(late.filled);
 }
 
 TEST_F(DispatchTest, CancelCommandClosesTheProgram) {

@@ -29,36 +29,6 @@ Form form_now() {
     return form;
 }
 
-std::vector<uint8_t> read_file(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return bytes;
-    uint8_t chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    CloseHandle(h);
-    return bytes;
-}
-
-bool write_file(const std::wstring& path, const std::vector<uint8_t>& bytes, LONGLONG size = -1) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    if (ok && size >= 0) { // extended to `size` bytes of zeros without writing them
-        LARGE_INTEGER at;
-        at.QuadPart = size;
-        ok = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
-    }
-    CloseHandle(h);
-    return ok;
-}
-
 // Closes every "Ошибка открытия файла!" box as soon as it shows, and counts them.
 struct BoxCloser {
     std::atomic<bool> stop{false};

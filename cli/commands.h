@@ -1,0 +1,34 @@
+// The commands of lumivo24-cli, each returning the process's exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum CliExit : int {
+    EXIT_DONE = 0,
+    EXIT_DIFFERENT = 1,     // diff: the sources differ
+    EXIT_USAGE = 2,         // the command line is wrong
+    EXIT_NO_CONTROLLER = 3, // no controller found, or no valid answer from it
+    EXIT_FILE = 4,          // a settings file cannot be read, fails its check or cannot be written
+    EXIT_VERIFY = 5,        // the settings read back after a write differ from those sent
+    EXIT_REVISION = 6,      // write refused: the board revision is not the supported one
+};
+
+// Everything the command line can say; each command uses its own part.
+struct CliRequest {
+    std::vector<std::string> ports; // --port (ports: any number; the others: at most one)
+    bool json = false;
+    bool watch = false;
+    bool dry_run = false;
+    bool force = false;
+    std::string output;               // read --output
+    std::string file;                 // write FILE
+    std::vector<std::string> sources; // show SOURCE, diff SOURCE SOURCE
+};
+
+int cli_ports(const CliRequest& request);
+int cli_status(const CliRequest& request);
+int cli_read(const CliRequest& request);
+int cli_write(const CliRequest& request);
+int cli_show(const CliRequest& request);
+int cli_diff(const CliRequest& request);

@@ -1,0 +1,99 @@
+// Standard streams, the clock and Ctrl+C on Windows.
+//
+// A console shows UTF-16 written with WriteConsoleW whatever its code page, so texts for a
+// console are converted; redirected output (a file, a pipe) gets the UTF-8 bytes as they are.
+#include <windows.h>
+
+#include <vector>
+
+#include "cli/platform.h"
+
+namespace {
+
+volatile LONG interrupted = 0;
+HANDLE interrupt_event = nullptr; // set when Ctrl+C comes, to end a sleep at once
+
+BOOL WINAPI on_console_event(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        InterlockedExchange(&interrupted, 1);
+        if (interrupt_event != nullptr) {
+            SetEvent(interrupt_event);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HANDLE stream_handle(PlatformStream stream) {
+    return GetStdHandle(stream == PLATFORM_OUT ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+} // namespace
+
+void platform_write(PlatformStream stream, const char* text, size_t n) {
+    const HANDLE handle = stream_handle(stream);
+    DWORD mode = 0;
+    if (n == 0 || handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    if (GetConsoleMode(handle, &mode)) {
+        const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0);
+        if (units > 0) {
+            std::vector<wchar_t> wide(static_cast<size_t>(units));
+            MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(n), wide.data(), units);
+            DWORD written = 0;
+            WriteConsoleW(handle, wide.data(), static_cast<DWORD>(units), &written, nullptr);
+        }
+        return;
+    }
+    size_t done = 0;
+    while (done < n) {
+        DWORD written = 0;
+        if (!WriteFile(handle, text + done, static_cast<DWORD>(n - done), &written, nullptr) ||
+            written == 0) {
+            return;
+        }
+        done += written;
+    }
+}
+
+bool platform_is_terminal(PlatformStream stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(stream_handle(stream), &mode) != 0;
+}
+
+void platform_catch_interrupt() {
+    if (interrupt_event == nullptr) {
+        interrupt_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+bool platform_interrupted() {
+    return InterlockedCompareExchange(&interrupted, 0, 0) != 0;
+}
+
+int64_t platform_now_ms() {
+    static LARGE_INTEGER frequency{};
+    if (frequency.QuadPart == 0) {
+        QueryPerformanceFrequency(&frequency);
+    }
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<int64_t>(now.QuadPart / frequency.QuadPart * 1000 +
+                                now.QuadPart % frequency.QuadPart * 1000 / frequency.QuadPart);
+}
+
+void platform_sleep_until(int64_t deadline_ms) {
+    for (;;) {
+        const int64_t left = deadline_ms - platform_now_ms();
+        if (left <= 0 || platform_interrupted()) {
+            return;
+        }
+        if (interrupt_event != nullptr) {
+            WaitForSingleObject(interrupt_event, static_cast<DWORD>(left));
+        } else {
+            Sleep(static_cast<DWORD>(left));
+        }
+    }
+}

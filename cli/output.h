@@ -1,0 +1,37 @@
+// What the command-line tool prints: texts for people on standard output, JSON for scripts, and
+// one sentence per message on standard error. Part of the front end: the JSON library may throw,
+// and cli_main catches whatever does.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "cli/settings_values.h"
+#include "link/status_reply.h"
+
+using Json = nlohmann::ordered_json; // keys stay in the order they are fixed in
+
+void out_text(const std::string& text);
+void out_json(const Json& value);      // indented, one document
+void out_json_line(const Json& value); // one line, for a stream of documents
+void err_line(const std::string& sentence);
+
+// The controller's 8-bit text as the window decodes it (its Cyrillic code page), in UTF-8.
+std::string text_from_controller(const char* text);
+// The same with control characters shown as '?', for a terminal.
+std::string printable(const std::string& utf8);
+
+Json settings_json(const std::string& source, const SettingsValues& values);
+std::string settings_text(const std::string& source, const SettingsValues& values);
+
+// The values at which two sources differ: the global values in the order of their names, then
+// channel after channel, each in column order.
+Json differences_json(const SettingsValues& a, const SettingsValues& b);
+std::string differences_text(const SettingsValues& a, const SettingsValues& b);
+bool values_equal(const SettingsValues& a, const SettingsValues& b);
+
+// One status reading as the window shows it: the illuminance rounded to a tenth, each distance
+// to whole centimetres, or no distance where its sensor fails.
+Json status_json(const std::string& port, const StatusReadings& readings);
+std::string status_text(const StatusReadings& readings);

@@ -1,0 +1,46 @@
+// What the command-line tool needs of the system it runs on. Each platform implements these in
+// its own files (*_posix.cpp, *_win32.cpp); everything else in cli/ is shared. Texts, file names
+// and port names are UTF-8 here whatever the platform uses underneath.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "cli/port_ops.h"
+
+constexpr size_t PLATFORM_NAME_BYTES = 256;     // a port name with its terminator
+constexpr size_t PLATFORM_CANDIDATES_MAX = 256; // ports looked at when none is named
+constexpr size_t PLATFORM_WHY_BYTES = 256;      // a failure's reason with its terminator
+
+// ---- Serial ports ----------------------------------------------------------------------------
+const PortOps* platform_port_ops();
+
+// The ports the controller may be on when none is named: on Windows those the system lists as
+// serial ports, on Linux the USB, ACM, AMA and Bluetooth serial devices and the ttyS ports that
+// have a UART behind them. Returns how many names were written.
+size_t platform_candidate_ports(char names[][PLATFORM_NAME_BYTES], size_t cap);
+
+// ---- Files -----------------------------------------------------------------------------------
+// Reads at most cap bytes of a file. Returns 0 and the count, or -1 with the reason in `why`.
+int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
+                       char why[PLATFORM_WHY_BYTES]);
+
+// Puts the bytes in place as the file's whole content, in one step: written beside it, flushed
+// to disk, then moved over it. On failure the file is as it was and nothing is left behind.
+// Returns 0, or -1 with the reason in `why`.
+int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
+                          char why[PLATFORM_WHY_BYTES]);
+
+// ---- Console, time and interruption ------------------------------------------------------------
+enum PlatformStream : int { PLATFORM_OUT = 1, PLATFORM_ERR = 2 };
+
+void platform_write(PlatformStream stream, const char* text, size_t n);
+bool platform_is_terminal(PlatformStream stream);
+
+// After this, an interrupt from the keyboard (Ctrl+C) or a termination request no longer ends
+// the process: it is remembered, and it ends platform_sleep_until early.
+void platform_catch_interrupt();
+bool platform_interrupted();
+
+int64_t platform_now_ms(); // monotonic
+void platform_sleep_until(int64_t deadline_ms);

@@ -1,0 +1,248 @@
+// Serial ports on Linux and other POSIX systems, through termios.
+//
+// A port is opened without waiting for a carrier, taken exclusively (TIOCEXCL, so that no
+// second program opens it, plus an advisory lock that also holds against programs run with
+// privileges that ignore TIOCEXCL) and set to raw bytes at 115200 baud, 8 data bits, no parity,
+// one stop bit, no RTS/CTS flow control and no XON/XOFF, which would swallow payload bytes 0x11
+// and 0x13. Waiting is done in poll(), never by spinning.
+#include <fcntl.h>
+#include <glob.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/platform.h"
+
+namespace {
+
+constexpr int WRITE_WAIT_MS = 1000; // a request that cannot be sent within this fails
+
+int open_failure(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+        return PORT_ABSENT;
+    case EACCES:
+    case EPERM:
+        return PORT_DENIED;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return PORT_BUSY;
+    default:
+        return PORT_FAILED;
+    }
+}
+
+bool set_line(int fd) {
+    termios line{};
+    if (tcgetattr(fd, &line) != 0) {
+        return false;
+    }
+    cfmakeraw(&line);
+    line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    line.c_cflag |= CS8 | CLOCAL | CREAD;
+    line.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // With O_NONBLOCK these make a read with nothing there fail with EAGAIN, while a read of
+    // no bytes means that the line is gone.
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    if (cfsetispeed(&line, B115200) != 0 || cfsetospeed(&line, B115200) != 0) {
+        return false;
+    }
+    return tcsetattr(fd, TCSANOW, &line) == 0;
+}
+
+int port_open(void*, const char* name, PortHandle* port) {
+    const int fd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return open_failure(errno);
+    }
+    if (!isatty(fd)) {
+        close(fd);
+        return PORT_NOT_SERIAL;
+    }
+    // The lock first: the exclusive mark belongs to the terminal, not to this open, so a
+    // program that finds the port taken must leave the mark of the one holding it alone.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        return error == EWOULDBLOCK ? PORT_BUSY : PORT_FAILED;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
+        close(fd);
+        return error == EBUSY ? PORT_BUSY : PORT_NOT_SERIAL;
+    }
+    if (!set_line(fd)) {
+        ioctl(fd, TIOCNXCL);
+        close(fd);
+        return PORT_NOT_SERIAL;
+    }
+    *port = fd;
+    return PORT_OPENED;
+}
+
+void port_close(void*, PortHandle port) {
+    const int fd = static_cast<int>(port);
+    // The exclusive mark stays on the terminal while anyone else holds it open; clear it, so
+    // that the next program can open the port.
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+}
+
+void port_discard(void*, PortHandle port) {
+    tcflush(static_cast<int>(port), TCIFLUSH);
+}
+
+// Waits for the port to become ready for `events` until the deadline. 1 ready, 0 not by then
+// (or interrupted), -1 the port failed.
+int wait_port(int fd, short events, int64_t deadline_ms) {
+    const int64_t left = deadline_ms - platform_now_ms();
+    pollfd p{fd, events, 0};
+    const int ready = poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (ready < 0) {
+        return errno == EINTR ? 0 : -1;
+    }
+    if (ready == 0) {
+        return 0;
+    }
+    if (p.revents & events) {
+        return 1;
+    }
+    return -1; // hung up or failed, with nothing to read
+}
+
+bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
+    const int fd = static_cast<int>(port);
+    const int64_t deadline = platform_now_ms() + WRITE_WAIT_MS;
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t put = write(fd, bytes + done, n - done);
+        if (put > 0) {
+            done += static_cast<size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        }
+        if (platform_now_ms() >= deadline || wait_port(fd, POLLOUT, deadline) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline_ms) {
+    const int fd = static_cast<int>(port);
+    if (cap == 0) {
+        return 0;
+    }
+    // What is there already is taken at once; otherwise one wait, then one more read.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const ssize_t got = read(fd, buffer, cap);
+        if (got > 0) {
+            return static_cast<long>(got);
+        }
+        if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+            return -1; // end of the line: the other side is gone
+        }
+        if (attempt == 1) {
+            break;
+        }
+        const int ready = wait_port(fd, POLLIN, deadline_ms);
+        if (ready <= 0) {
+            return ready;
+        }
+    }
+    return 0;
+}
+
+int64_t port_now(void*) {
+    return platform_now_ms();
+}
+
+const PortOps POSIX_PORT_OPS = {nullptr,    port_open, port_close, port_discard,
+                                port_write, port_read, port_now};
+
+// A ttyS device is listed for every possible 8250 port; only those with a UART behind them
+// (a type other than 0, "unknown") are real.
+bool has_uart(const char* device) {
+    const char* base = strrchr(device, '/');
+    char path[PLATFORM_NAME_BYTES + 32];
+    snprintf(path, sizeof path, "/sys/class/tty/%s/type", base != nullptr ? base + 1 : device);
+    FILE* f = fopen(path, "r");
+    if (f == nullptr) {
+        return false;
+    }
+    int type = 0;
+    const bool read = fscanf(f, "%d", &type) == 1;
+    fclose(f);
+    return read && type != 0;
+}
+
+// Orders names with their numbers as numbers: ttyS2 before ttyS10.
+int natural_compare(const void* a, const void* b) {
+    const char* x = static_cast<const char*>(a);
+    const char* y = static_cast<const char*>(b);
+    while (*x != 0 && *y != 0) {
+        if (*x >= '0' && *x <= '9' && *y >= '0' && *y <= '9') {
+            char* x_end = nullptr;
+            char* y_end = nullptr;
+            const unsigned long nx = strtoul(x, &x_end, 10);
+            const unsigned long ny = strtoul(y, &y_end, 10);
+            if (nx != ny) {
+                return nx < ny ? -1 : 1;
+            }
+            x = x_end;
+            y = y_end;
+            continue;
+        }
+        if (*x != *y) {
+            return static_cast<unsigned char>(*x) < static_cast<unsigned char>(*y) ? -1 : 1;
+        }
+        ++x;
+        ++y;
+    }
+    return (*x != 0) - (*y != 0);
+}
+
+} // namespace
+
+const PortOps* platform_port_ops() {
+    return &POSIX_PORT_OPS;
+}
+
+size_t platform_candidate_ports(char names[][PLATFORM_NAME_BYTES], size_t cap) {
+    static const char* const PATTERNS[] = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/ttyAMA*",
+                                           "/dev/rfcomm*", "/dev/ttyS*"};
+    size_t n = 0;
+    for (const char* pattern : PATTERNS) {
+        glob_t found{};
+        if (glob(pattern, 0, nullptr, &found) != 0) {
+            globfree(&found);
+            continue;
+        }
+        const size_t first = n;
+        const bool uart_only = strcmp(pattern, "/dev/ttyS*") == 0;
+        for (size_t i = 0; i < found.gl_pathc && n < cap; ++i) {
+            const char* path = found.gl_pathv[i];
+            if (strlen(path) >= PLATFORM_NAME_BYTES || (uart_only && !has_uart(path))) {
+                continue;
+            }
+            memcpy(names[n++], path, strlen(path) + 1);
+        }
+        globfree(&found);
+        qsort(names[first], n - first, PLATFORM_NAME_BYTES, natural_compare);
+    }
+    return n;
+}

@@ -1,0 +1,176 @@
+// Serial ports on Windows, through the window program's own serial code (link/serial_win32.cpp):
+// opened exclusively, set to the controller's line, read by first asking what is queued.
+//
+// The wait for an answer is the read itself: before each read the port's total read time-out
+// is set to what is left until the deadline, so the system wakes the read as the first byte
+// comes in, or at the deadline; nothing spins. A time-out of 0 takes only what is queued.
+//
+// Ports are named as the system lists them, "COM5"; such a name is opened as the window program
+// opens it ("\\.\COM12" from COM10 on). Any other name is opened as given.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+
+#include "cli/platform.h"
+#include "cli/text_win32.h"
+#include "link/port_name.h"
+#include "link/serial.h"
+
+namespace {
+
+constexpr DWORD WRITE_WAIT_MS = 1000; // the window program's write time-out
+
+// "COM" and digits only, any case: the number; -1 for any other name.
+long com_number(const wchar_t* name) {
+    if (towupper(name[0]) != L'C' || towupper(name[1]) != L'O' || towupper(name[2]) != L'M' ||
+        name[3] == 0) {
+        return -1;
+    }
+    long number = 0;
+    for (const wchar_t* c = name + 3; *c != 0; ++c) {
+        if (*c < L'0' || *c > L'9' || number > 99999999) {
+            return -1;
+        }
+        number = number * 10 + (*c - L'0');
+    }
+    return number;
+}
+
+int port_open(void*, const char* name, PortHandle* port) {
+    wchar_t wide[PLATFORM_NAME_BYTES];
+    if (!text_to_wide(name, wide, PLATFORM_NAME_BYTES)) {
+        return PORT_ABSENT;
+    }
+    wchar_t device[PLATFORM_NAME_BYTES];
+    const long number = com_number(wide);
+    if (number >= 0) {
+        port_device_name(reinterpret_cast<char16_t*>(device), PLATFORM_NAME_BYTES,
+                         static_cast<int32_t>(number));
+    } else {
+        wcscpy(device, wide);
+    }
+    HANDLE handle = nullptr;
+    const int opened = serial_open(device, &handle);
+    if (opened == -1) {
+        switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return PORT_ABSENT;
+        case ERROR_ACCESS_DENIED: // what an open of a port held by another program gives
+        case ERROR_SHARING_VIOLATION:
+            return PORT_BUSY;
+        default:
+            return PORT_FAILED;
+        }
+    }
+    if (opened != 0) {
+        return PORT_NOT_SERIAL;
+    }
+    *port = reinterpret_cast<PortHandle>(handle);
+    return PORT_OPENED;
+}
+
+HANDLE handle_of(PortHandle port) {
+    return reinterpret_cast<HANDLE>(port);
+}
+
+void port_close(void*, PortHandle port) {
+    CloseHandle(handle_of(port));
+}
+
+void port_discard(void*, PortHandle port) {
+    PurgeComm(handle_of(port), PURGE_RXCLEAR);
+}
+
+bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
+    DWORD written = 0;
+    return WriteFile(handle_of(port), bytes, static_cast<DWORD>(n), &written, nullptr) &&
+           written == n;
+}
+
+bool set_read_wait(HANDLE handle, DWORD wait_ms) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = wait_ms;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = WRITE_WAIT_MS;
+    return SetCommTimeouts(handle, &timeouts) != 0;
+}
+
+long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline_ms) {
+    const HANDLE handle = handle_of(port);
+    const int64_t left = deadline_ms - platform_now_ms();
+    if (!set_read_wait(handle, left > 0 ? static_cast<DWORD>(left) : 0)) {
+        return -1;
+    }
+    const DWORD got =
+        serial_read(handle, buffer, cap < MAXDWORD ? static_cast<DWORD>(cap) : MAXDWORD);
+    if (got > 0) {
+        return static_cast<long>(got);
+    }
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(handle, &errors, &status) ? 0 : -1; // a port that is gone fails this
+}
+
+int64_t port_now(void*) {
+    return platform_now_ms();
+}
+
+const PortOps WIN32_PORT_OPS = {nullptr,    port_open, port_close, port_discard,
+                                port_write, port_read, port_now};
+
+int compare_numbers(const void* a, const void* b) {
+    const long x = *static_cast<const long*>(a);
+    const long y = *static_cast<const long*>(b);
+    return (x > y) - (x < y);
+}
+
+} // namespace
+
+const PortOps* platform_port_ops() {
+    return &WIN32_PORT_OPS;
+}
+
+size_t platform_candidate_ports(char names[][PLATFORM_NAME_BYTES], size_t cap) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return 0; // no key: no serial ports
+    }
+    static long numbers[PLATFORM_CANDIDATES_MAX];
+    size_t n = 0;
+    for (DWORD index = 0; n < cap && n < PLATFORM_CANDIDATES_MAX; ++index) {
+        wchar_t value_name[16384];
+        DWORD name_units = 16384;
+        char16_t data[512] = {};
+        DWORD data_bytes = sizeof data;
+        DWORD type = 0;
+        const LONG result = RegEnumValueW(key, index, value_name, &name_units, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(data), &data_bytes);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (result != ERROR_SUCCESS || type != REG_SZ) {
+            continue; // a value that cannot be read is passed over
+        }
+        // The number as the window program reads it: from the fourth unit on.
+        const int32_t number = port_number_parse(data, data_bytes / sizeof(char16_t));
+        if (number > 0) {
+            numbers[n++] = number;
+        }
+    }
+    RegCloseKey(key);
+    qsort(numbers, n, sizeof numbers[0], compare_numbers);
+    size_t listed = 0;
+    for (size_t i = 0; i < n; ++i) {
+        if (listed == 0 || numbers[i] != numbers[i - 1]) {
+            snprintf(names[listed++], PLATFORM_NAME_BYTES, "COM%ld", numbers[i]);
+        }
+    }
+    return listed;
+}

@@ -1,0 +1,205 @@
+#include "cli/session.h"
+
+#include <cstring>
+
+#include "link/wire_image.h"
+
+namespace {
+
+constexpr char IDENT_MARK[] = "VORK, kavren board";
+constexpr size_t IDENT_MARK_BYTES = sizeof(IDENT_MARK) - 1;
+
+// Tells whether the bytes gathered so far already make the whole answer, so that the
+// transaction can end before its window does. Whatever it says, the answer is judged again
+// once gathering ends.
+using AnswerComplete = bool (*)(const uint8_t* rx, size_t count);
+
+uint16_t get_u16(const uint8_t* at) {
+    return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
+
+// The identification frame has arrived up to the end its length field gives.
+bool ident_complete(const uint8_t* rx, size_t count) {
+    size_t past = 0;
+    if (!find_bytes(reinterpret_cast<const uint8_t*>(IDENT_MARK), IDENT_MARK_BYTES, rx, count,
+                    &past)) {
+        return false;
+    }
+    const size_t at = past - IDENT_MARK_BYTES;
+    if (at < LINK_FRAME_PAYLOAD_AT) {
+        return false; // no whole frame head before it: wait for the window
+    }
+    const size_t length = get_u16(rx + at - 2);
+    return length >= LINK_FRAME_OVERHEAD && count >= at - LINK_FRAME_PAYLOAD_AT + length;
+}
+
+bool status_complete(const uint8_t* rx, size_t count) {
+    StatusReadings readings{};
+    return status_reply_parse(rx, count, &readings);
+}
+
+// Where the settings image stands: the frame start that the link's receive step gives when all
+// the bytes arrive in one read (one stray byte before the frame is stepped over). Returns the
+// number of image bytes from *offset.
+size_t settings_image_at(const uint8_t* rx, size_t count, size_t* offset) {
+    uint8_t aligned[SESSION_RX_BYTES];
+    uint32_t received = 0;
+    uint32_t frame_start = 0;
+    frame_receive_append(aligned, sizeof aligned, &received, &frame_start, rx, count);
+    return frame_payload_received(sizeof aligned, received, frame_start, offset);
+}
+
+bool settings_complete(const uint8_t* rx, size_t count) {
+    size_t offset = 0;
+    const size_t available = settings_image_at(rx, count, &offset);
+    return wire_image_valid(rx + offset, available);
+}
+
+// Any byte answers a write; a frame whose length field is met ends the wait early.
+bool write_complete(const uint8_t* rx, size_t count) {
+    if (count < LINK_FRAME_PAYLOAD_AT) {
+        return false;
+    }
+    const size_t length = get_u16(rx + 2);
+    return length >= LINK_FRAME_OVERHEAD && count >= length;
+}
+
+bool send_request(SessionLink* link, int32_t command, const uint8_t* payload, size_t n) {
+    uint8_t tx[WIRE_IMAGE_BYTES + LINK_FRAME_OVERHEAD];
+    if (n > WIRE_IMAGE_BYTES) {
+        return false;
+    }
+    if (n > 0) {
+        memcpy(tx + LINK_FRAME_PAYLOAD_AT, payload, n);
+    }
+    const size_t length = frame_build(tx, sizeof tx, command, static_cast<int32_t>(n));
+    link->ops->discard(link->ops->context, link->port);
+    link->count = 0;
+    return length != 0 && link->ops->write(link->ops->context, link->port, tx, length);
+}
+
+// Gathers the answer until it is complete, or the window ends (`until`), or, when nothing has
+// come by then, the late read ends (`late`). Returns false when the port failed.
+bool gather(SessionLink* link, int64_t until, int64_t late, AnswerComplete complete) {
+    const PortOps* ops = link->ops;
+    while (link->count < SESSION_RX_BYTES && !complete(link->rx, link->count)) {
+        const int64_t deadline = link->count == 0 ? late : until;
+        const long got = ops->read(ops->context, link->port, link->rx + link->count,
+                                   SESSION_RX_BYTES - link->count, deadline);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            if (ops->now_ms(ops->context) >= deadline) {
+                break;
+            }
+            continue; // woken early with nothing: wait on
+        }
+        const size_t room = SESSION_RX_BYTES - link->count;
+        link->count += static_cast<size_t>(got) < room ? static_cast<size_t>(got) : room;
+    }
+    return true;
+}
+
+// One request and its answer; SESSION_OK means that bytes came (the caller judges them).
+SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payload, size_t n,
+                       int window_ms, AnswerComplete complete) {
+    if (!send_request(link, command, payload, n)) {
+        return SESSION_PORT_FAILED;
+    }
+    const int64_t until = link->ops->now_ms(link->ops->context) + window_ms;
+    if (!gather(link, until, until + SESSION_LATE_MS, complete)) {
+        return SESSION_PORT_FAILED;
+    }
+    return link->count == 0 ? SESSION_SILENT : SESSION_OK;
+}
+
+} // namespace
+
+SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
+    SessionResult result =
+        transact(link, CMD_IDENTIFY, nullptr, 0, SESSION_IDENTIFY_MS, ident_complete);
+    if (result != SESSION_OK) {
+        return result;
+    }
+    return ident_parse(link->rx, SESSION_RX_BYTES, link->count, answer) ? SESSION_OK
+                                                                        : SESSION_INVALID;
+}
+
+SessionResult session_status(SessionLink* link, StatusReadings* readings) {
+    SessionResult result =
+        transact(link, CMD_GET_STATUS, nullptr, 0, SESSION_STATUS_MS, status_complete);
+    if (result != SESSION_OK) {
+        return result;
+    }
+    return status_reply_parse(link->rx, link->count, readings) ? SESSION_OK : SESSION_INVALID;
+}
+
+SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_BYTES]) {
+    SessionResult result =
+        transact(link, CMD_READ_SETTINGS, nullptr, 0, SESSION_READ_MS, settings_complete);
+    if (result != SESSION_OK) {
+        return result;
+    }
+    size_t offset = 0;
+    const size_t available = settings_image_at(link->rx, link->count, &offset);
+    if (!wire_image_valid(link->rx + offset, available)) {
+        return SESSION_INVALID;
+    }
+    memcpy(image, link->rx + offset, WIRE_IMAGE_BYTES);
+    return SESSION_OK;
+}
+
+SessionResult session_write_settings(SessionLink* link, const uint8_t image[WIRE_IMAGE_BYTES]) {
+    return transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, SESSION_WRITE_MS,
+                    write_complete);
+}
+
+size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        ProbeSlot* slot = &slots[i];
+        slot->answer = SESSION_SILENT;
+        slot->open = false;
+        slot->link.ops = ops;
+        slot->link.count = 0;
+        slot->open_result = ops->open(ops->context, slot->name, &slot->link.port);
+        if (slot->open_result == PORT_OPENED &&
+            !send_request(&slot->link, CMD_IDENTIFY, nullptr, 0)) {
+            slot->answer = SESSION_PORT_FAILED;
+        }
+    }
+    // Every request is out: the answers come in together, each port's waiting in its driver
+    // while another is read, and all share the one window.
+    const int64_t until = ops->now_ms(ops->context) + SESSION_IDENTIFY_MS;
+    size_t found = 0;
+    for (size_t i = 0; i < n; ++i) {
+        ProbeSlot* slot = &slots[i];
+        if (slot->open_result != PORT_OPENED) {
+            continue;
+        }
+        if (slot->answer == SESSION_SILENT) {
+            if (!gather(&slot->link, until, until + SESSION_LATE_MS, ident_complete)) {
+                slot->answer = SESSION_PORT_FAILED;
+            } else if (slot->link.count > 0) {
+                slot->answer =
+                    ident_parse(slot->link.rx, SESSION_RX_BYTES, slot->link.count, &slot->ident)
+                        ? SESSION_OK
+                        : SESSION_INVALID;
+            }
+        }
+        if (slot->answer == SESSION_OK) {
+            slot->open = true;
+            ++found;
+        } else {
+            ops->close(ops->context, slot->link.port);
+        }
+    }
+    return found;
+}
+
+void session_probe_close(ProbeSlot* slot) {
+    if (slot->open) {
+        slot->link.ops->close(slot->link.ops->context, slot->link.port);
+        slot->open = false;
+    }
+}

@@ -1,0 +1,179 @@
+#include "cli/settings_values.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "link/wire_image.h"
+#include "settings/form_text.h"
+
+namespace {
+
+struct GlobalName {
+    const char* name;
+    int position;
+};
+
+constexpr GlobalName GLOBAL_NAMES[VALUES_GLOBAL_NAMES] = {
+    {"sensor1_min_cm", POS_SENSOR1_MIN},
+    {"sensor1_max_cm", POS_SENSOR1_MAX},
+    {"sensor2_min_cm", POS_SENSOR2_MIN},
+    {"sensor2_max_cm", POS_SENSOR2_MAX},
+    {"light_threshold_percent", POS_LIGHT_THRESHOLD},
+    {"use_light_sensor", POS_USE_LIGHT_SENSOR},
+    {"off_timer_s", POS_OFF_TIMER},
+};
+
+constexpr const char* CHANNEL_NAMES[CHANNEL_COLUMNS] = {
+    "on_delay_ms",     "on_start_level_percent",  "on_end_level_percent",  "rise_time_ms",
+    "off_delay_ms",    "off_start_level_percent", "off_end_level_percent", "fall_time_ms",
+    "standby_enabled", "standby_level_percent",
+};
+
+constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
+
+void clear(SettingsValues* out, bool held) {
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        out->table[p] = 0.0f;
+        out->held[p] = held;
+    }
+    out->held[POS_REPEAT_TIMER] = false;
+}
+
+bool is_flag(int position) {
+    return settings_value_kind(position) == VALUE_FLAG;
+}
+
+} // namespace
+
+const char* values_global_name(int i) {
+    return i >= 0 && i < VALUES_GLOBAL_NAMES ? GLOBAL_NAMES[i].name : "";
+}
+
+int values_global_position(int i) {
+    return i >= 0 && i < VALUES_GLOBAL_NAMES ? GLOBAL_NAMES[i].position : POS_REPEAT_TIMER;
+}
+
+const char* values_channel_name(int column) {
+    return column >= 0 && column < CHANNEL_COLUMNS ? CHANNEL_NAMES[column] : "";
+}
+
+bool values_position_name(int position, const char** name, int* channel) {
+    for (const GlobalName& global : GLOBAL_NAMES) {
+        if (global.position == position) {
+            *name = global.name;
+            *channel = 0;
+            return true;
+        }
+    }
+    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
+        return false;
+    }
+    *name = CHANNEL_NAMES[(position - GLOBAL_COUNT) / CHANNEL_COUNT];
+    *channel = (position - GLOBAL_COUNT) % CHANNEL_COUNT + 1;
+    return true;
+}
+
+void values_from_file(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES], SettingsValues* out) {
+    clear(out, true);
+    settings_image_unpack(image, out->table);
+    out->held[LAST_STANDBY_FLAG] = false;
+}
+
+void values_from_defaults(SettingsValues* out) {
+    clear(out, true);
+    DefaultStep steps[DEFAULT_STEP_COUNT];
+    const size_t n = settings_defaults(steps, DEFAULT_STEP_COUNT);
+    for (size_t i = 0; i < n; ++i) {
+        const DefaultStep& step = steps[i];
+        // As the form gathers: a check box gives 1 or 0, an edit its text's value.
+        out->table[step.position] =
+            step.is_flag ? (step.checked ? 1.0f : 0.0f) : form_text_value(step.text);
+    }
+}
+
+void values_from_image(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValues* out) {
+    clear(out, true);
+    wire_image_unpack(image, out->table);
+}
+
+void values_from_controller(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValues* out) {
+    values_from_image(image, out);
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        if (!out->held[p]) {
+            continue;
+        }
+        if (is_flag(p)) {
+            out->table[p] = form_flag_checked(out->table[p]) ? 1.0f : 0.0f;
+            continue;
+        }
+        char16_t text[FORM_TEXT_UNITS];
+        form_value_text(text, FORM_TEXT_UNITS, p, out->table[p], SHOW_CONTROLLER);
+        out->table[p] = form_text_value(text);
+    }
+}
+
+size_t values_text(int position, float value, char out[VALUES_TEXT_BYTES]) {
+    const char* fixed = nullptr;
+    if (is_flag(position)) {
+        fixed = form_flag_checked(value) ? "true" : "false";
+    } else if (std::isnan(value)) {
+        fixed = "nan";
+    } else if (std::isinf(value)) {
+        fixed = value < 0 ? "-inf" : "inf";
+    }
+    if (fixed != nullptr) {
+        const size_t n = strlen(fixed);
+        memcpy(out, fixed, n + 1);
+        return n;
+    }
+    // Shortest round trip: the fewest digits that read back to this very float.
+    const std::to_chars_result r = std::to_chars(out, out + VALUES_TEXT_BYTES - 1, value);
+    const size_t n = r.ec == std::errc() ? static_cast<size_t>(r.ptr - out) : 0;
+    out[n] = '\0';
+    return n;
+}
+
+bool values_differ(const SettingsValues* a, const SettingsValues* b, int position) {
+    if (!a->held[position] || !b->held[position]) {
+        return false;
+    }
+    char ta[VALUES_TEXT_BYTES];
+    char tb[VALUES_TEXT_BYTES];
+    values_text(position, a->table[position], ta);
+    values_text(position, b->table[position], tb);
+    return strcmp(ta, tb) != 0;
+}
+
+size_t values_file_bytes(const SettingsValues* values, uint8_t out[VALUES_FILE_DISK_MAX]) {
+    uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
+    uint8_t content[SETTINGS_FILE_BYTES];
+    settings_image_pack(values->table, image);
+    settings_file_content(image, content);
+    return settings_text_encode(content, SETTINGS_FILE_BYTES, out, VALUES_FILE_DISK_MAX);
+}
+
+int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out) {
+    uint8_t content[VALUES_FILE_DISK_MAX + 1];
+    const size_t decoded = settings_text_decode(disk, n, content, sizeof content);
+    uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
+    const int checked = settings_file_check(content, decoded, image);
+    if (checked != 0) {
+        return checked;
+    }
+    values_from_file(image, out);
+    return 0;
+}
+
+void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* file,
+                           uint8_t out[WIRE_IMAGE_BYTES]) {
+    float table[SETTINGS_COUNT] = {};
+    wire_image_unpack(current, table);
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        if (file->held[p]) {
+            table[p] = file->table[p];
+        }
+    }
+    wire_image_pack(table, out);
+}

@@ -1,0 +1,70 @@
+// Settings as the command-line tool shows, compares and writes them: the SettingsTable's values
+// with a mark for each value a source does not hold, the names scripts know them by, and their
+// shortest texts.
+//
+// A source is a settings file, the factory defaults or the controller:
+// - a file holds every value but RepeatTimer and the last channel's StandbyEnabled;
+// - the defaults are what the form shows after "По умолчанию", gathered as the form gathers;
+// - the controller's image is taken as the window takes it: unpacked, shown in the form and
+//   gathered again. So a file saved from it is the file the window saves after a controller
+//   read: the light threshold comes as whole percent (a 30 % threshold returns from the
+//   controller as 30.0048828125 and is 30 in the form) and a flag is 1 or 0.
+// RepeatTimer is neither sent nor saved: no source holds it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/frame.h"
+#include "settings/settings_file_format.h"
+#include "settings/settings_layout.h"
+
+struct SettingsValues {
+    float table[SETTINGS_COUNT]; // the values, by table position
+    bool held[SETTINGS_COUNT];   // false where the source holds no value
+};
+
+constexpr int VALUES_GLOBAL_NAMES = 7;   // the global values with a name (RepeatTimer has none)
+constexpr size_t VALUES_TEXT_BYTES = 32; // room for any value's text
+
+// Name of global value i (0..6, in the order scripts see them) and its table position.
+const char* values_global_name(int i);
+int values_global_position(int i);
+
+// Name of channel column `column` (0..9).
+const char* values_channel_name(int column);
+
+// A position's name and channel (1..24; 0 for a global value). False for RepeatTimer.
+bool values_position_name(int position, const char** name, int* channel);
+
+void values_from_file(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES], SettingsValues* out);
+void values_from_defaults(SettingsValues* out);
+// The controller's image through the form, as described above.
+void values_from_controller(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValues* out);
+// The controller's image exactly as unpacked, for comparing what is stored there.
+void values_from_image(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValues* out);
+
+// The text of a value: a flag (a check box) is "true" exactly when the value is 1.0 and "false"
+// otherwise; a number is the shortest decimal that reads back to the same single-precision
+// value ("0.1", "100", "1e+10"), "nan", "inf" or "-inf". Returns the length.
+size_t values_text(int position, float value, char out[VALUES_TEXT_BYTES]);
+
+// True when two sources differ at a position that both hold: flags by what they show, numbers
+// by their texts (so 0 and -0 differ, and every NaN is the same).
+bool values_differ(const SettingsValues* a, const SettingsValues* b, int position);
+
+// The image of a settings file holding `values`, as the window saves its form: the disk bytes,
+// line ends and all. Returns the byte count.
+constexpr size_t VALUES_FILE_DISK_MAX = 2 * SETTINGS_FILE_BYTES;
+size_t values_file_bytes(const SettingsValues* values, uint8_t out[VALUES_FILE_DISK_MAX]);
+
+// Reads a settings file's disk bytes as the window loads them: line ends decoded, the first
+// 1050 bytes checked. Returns 0 and the values, -1 when the file is too short, -2 when its
+// CRC does not match.
+int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out);
+
+// The settings image to send so that the controller holds the file's values: the values of the
+// controller's current image, with every value the file holds put in its place (the last
+// channel's standby flag therefore stays the controller's own).
+void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* file,
+                           uint8_t out[WIRE_IMAGE_BYTES]);

@@ -1,0 +1,383 @@
+#!/usr/bin/env python3
+"""lumivo24-cli against the controller emulator on a pseudo-terminal.
+
+Usage: cli_test.py CLI EMULATOR CASE
+
+Each case starts its own emulator (static sensors, a --link to its port) and runs the tool as a
+user would. Expected files and payloads are built here from literal values, with this file's
+own encoders (struct, and binascii.crc_hqx, which is the same CRC-16), never with the tool's.
+"""
+import binascii
+import os
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import json
+
+CLI, EMULATOR, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
+WORK = tempfile.mkdtemp(prefix="cli-test-")
+PORT = os.path.join(WORK, "port")
+
+GLOBALS = ["sensor1_min_cm", "sensor1_max_cm", "sensor2_min_cm", "sensor2_max_cm",
+           "light_threshold_percent", "use_light_sensor", "off_timer_s"]
+COLUMNS = ["on_delay_ms", "on_start_level_percent", "on_end_level_percent", "rise_time_ms",
+           "off_delay_ms", "off_start_level_percent", "off_end_level_percent", "fall_time_ms",
+           "standby_enabled", "standby_level_percent"]
+
+
+def fail(message):
+    raise AssertionError(message)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+
+
+# ---- settings, written out the way the controller and the window store them ----------------
+
+def factory():
+    """The factory settings, as the form shows them after "По умолчанию"."""
+    v = {"sensor1_min_cm": 0, "sensor1_max_cm": 100, "sensor2_min_cm": 0, "sensor2_max_cm": 100,
+         "light_threshold_percent": 50, "use_light_sensor": True, "off_timer_s": 180,
+         "channels": []}
+    for n in range(1, 25):
+        k = n - 1
+        step, ramp = (1, 1) if n == 1 else (50 * k, 250 * k)
+        odd = n % 2 == 1
+        v["channels"].append({
+            "on_delay_ms": step, "on_start_level_percent": 0.1, "on_end_level_percent": 100,
+            "rise_time_ms": ramp, "off_delay_ms": step, "off_start_level_percent": 100,
+            "off_end_level_percent": 0.1, "fall_time_ms": ramp, "standby_enabled": odd,
+            "standby_level_percent": 0.1 if odd else 0})
+    return v
+
+
+def site():
+    """Settings of a staircase: float bytes 0x0A (2208.0 is 00 00 0A 45) and 0x1A (616.0 is
+    00 00 1A 44) among them, a 30 % threshold and the last channel's standby on."""
+    v = factory()
+    v.update(sensor1_max_cm=120, sensor2_min_cm=5, light_threshold_percent=30,
+             use_light_sensor=False, off_timer_s=240)
+    v["channels"][2]["on_delay_ms"] = 2208
+    v["channels"][4]["rise_time_ms"] = 616
+    v["channels"][1]["on_start_level_percent"] = 12.5
+    v["channels"][23]["standby_enabled"] = True
+    v["channels"][23]["standby_level_percent"] = 7.5
+    return v
+
+
+def scaled(x, scale=1):
+    return int(x * scale + 0.4999)  # the values here are all positive
+
+
+def crc16(data):
+    return binascii.crc_hqx(bytes(data), 0xFFFF)
+
+
+def wire_image(v):
+    """The controller's 643-byte settings payload."""
+    b = bytearray(643)
+    struct.pack_into("<HHHHHHB", b, 0, scaled(v["sensor1_min_cm"]), scaled(v["sensor1_max_cm"]),
+                     scaled(v["sensor2_min_cm"]), scaled(v["sensor2_max_cm"]),
+                     int(4096 - (v["light_threshold_percent"] * 40.95 + 0.4999)),
+                     scaled(v["off_timer_s"]),
+                     1 if v["use_light_sensor"] else 0)
+    mask = 0
+    for n, c in enumerate(v["channels"], 1):
+        struct.pack_into("<IHHIIHHIH", b, 13 + 26 * (n - 1), scaled(c["on_delay_ms"]),
+                         scaled(c["on_start_level_percent"], 10),
+                         scaled(c["on_end_level_percent"], 10), scaled(c["rise_time_ms"]),
+                         scaled(c["off_delay_ms"]), scaled(c["off_start_level_percent"], 10),
+                         scaled(c["off_end_level_percent"], 10), scaled(c["fall_time_ms"]),
+                         scaled(c["standby_level_percent"], 10))
+        mask |= (1 << (n - 1)) if c["standby_enabled"] else 0
+    struct.pack_into("<I", b, 637, mask)
+    struct.pack_into("<H", b, 641, crc16(b[:641]))
+    return bytes(b)
+
+
+BANNER = b"\r\nLumivo Lighting Works Ltd.\r\nNizhny Novgorod\r\nlumivo.example\r\n"
+
+
+def settings_file(v):
+    """The settings file the window saves when its form shows `v`."""
+    floats = [v[k] for k in ("sensor1_min_cm", "sensor2_min_cm", "sensor1_max_cm",
+                             "sensor2_max_cm", "light_threshold_percent")]
+    floats += [1.0 if v["use_light_sensor"] else 0.0, v["off_timer_s"]]
+    for c in v["channels"]:
+        floats += [c[k] for k in COLUMNS[:8]]
+        floats += [c["standby_level_percent"], 1.0 if c["standby_enabled"] else 0.0]
+    content = BANNER + b"\0" + struct.pack("<246f", *floats[:246])
+    content += struct.pack("<H", crc16(content))
+    return content.replace(b"\n", b"\r\n")  # text line ends; the banner's CR LF gets CR CR LF
+
+
+def frame(command, payload):
+    head = struct.pack("<HH", command, len(payload) + 6) + payload
+    return head + struct.pack("<H", crc16(head))
+
+
+# ---- the emulator and the tool -----------------------------------------------------------------
+
+class Emulator:
+    def __init__(self):
+        self.log = os.path.join(WORK, "emu.log")
+        self.process = subprocess.Popen(
+            [EMULATOR, "--static", "--link", PORT, "--log", self.log, "--lifetime", "300"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.process.stdout.readline()  # pty
+        control = int(self.process.stdout.readline().split()[1])
+        self.control = socket.create_connection(("127.0.0.1", control), timeout=10)
+        self.lines = self.control.makefile("rwb")
+
+    def __call__(self, command):
+        self.lines.write(command if isinstance(command, bytes) else command.encode())
+        self.lines.write(b"\n")
+        self.lines.flush()
+        reply = self.lines.readline().decode(errors="replace").strip()
+        check(reply.startswith("ok"), f"emulator: '{command}' -> {reply}")
+        return reply
+
+    def requests(self):
+        return dict(item.split("=") for item in self("requests").split()[1:])
+
+    def settings(self):
+        return bytes.fromhex(self("get settings").split()[1])
+
+    def stop(self):
+        self.process.send_signal(signal.SIGTERM)
+        self.process.wait(10)
+
+
+def cli(*args, check_rc=None):
+    start = time.monotonic()
+    done = subprocess.run([CLI, *args], cwd=WORK, capture_output=True, timeout=60)
+    seconds = time.monotonic() - start
+    out, err = done.stdout.decode(), done.stderr.decode()
+    if check_rc is not None and done.returncode != check_rc:
+        fail(f"{args} exited {done.returncode}, not {check_rc}\n{out}{err}")
+    return done.returncode, out, err, seconds
+
+
+def path(name):
+    return os.path.join(WORK, name)
+
+
+def write_file(name, data):
+    with open(path(name), "wb") as f:
+        f.write(data)
+
+
+def read_file(name):
+    with open(path(name), "rb") as f:
+        return f.read()
+
+
+# ---- the cases -----------------------------------------------------------------------------------
+
+def case_usage(emu):
+    _, out, _, _ = cli("--help", check_rc=0)
+    check(len(out.splitlines()) <= 24, "--help is longer than a screen")
+    check("lumivo24-cli diff" in out, "--help lacks the commands")
+    _, out, _, _ = cli("--version", check_rc=0)
+    check(out.strip() == "1.0.0", f"version {out!r}")
+    for wrong in ([], ["frobnicate"], ["read", "--port", PORT], ["diff", "a.lv24"],
+                  ["show", "a", "b"], ["status", "--port"], ["write", "x.lv24", "--bogus"]):
+        rc, out, err, _ = cli(*wrong)
+        check(rc == 2 and out == "" and err != "", f"{wrong}: {rc} {out!r} {err!r}")
+    check(emu.requests()["identify"] == "0", "a wrong command line talked to the port")
+
+
+def case_ports(emu):
+    # The controller's text in its 8-bit Cyrillic code page: "Лестница" in CP1251.
+    emu(b"set version 5.000 \xcb\xe5\xf1\xf2\xed\xe8\xf6\xe0")
+    _, out, _, _ = cli("ports", "--port", PORT, "--port", path("none"), "--json", check_rc=0)
+    listed = {entry["port"]: entry for entry in json.loads(out)}
+    check(listed[PORT] == {"port": PORT, "controller": True,
+                           "identification": "VORK, kavren board v5.000 Лестница",
+                           "board_revision": 5000}, f"controller entry {listed[PORT]}")
+    check(listed[path("none")]["controller"] is False, "a missing port answered")
+    _, out, _, _ = cli("ports", "--port", PORT, check_rc=0)
+    check(f"{PORT}" in out and "board revision 5000" in out and "Лестница" in out, out)
+
+
+def case_status(emu):
+    emu("set light 1024")
+    emu("set distance 1 12.5")
+    emu("set distance 2 12.4")
+    _, out, _, _ = cli("status", "--port", PORT, "--json", check_rc=0)
+    check(json.loads(out) == {"port": PORT, "distance1_cm": 13, "distance2_cm": 12,
+                              "illuminance_percent": 75.0, "sensor1_fault": False,
+                              "sensor2_fault": False}, out)
+    emu("set light 5120")
+    emu("set faults 2")
+    _, out, _, _ = cli("status", "--port", PORT, check_rc=0)
+    check(out == "distance 1: 13 cm   distance 2: not working   illuminance: -25.0 %\n", out)
+    _, out, _, _ = cli("status", "--port", PORT, "--json", check_rc=0)
+    reading = json.loads(out)
+    check(reading["distance2_cm"] is None and reading["sensor2_fault"] is True, out)
+
+    # --watch: five readings a second until interrupted, then a clean end.
+    watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch", "--json"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    time.sleep(1.5)
+    # The port is held exclusively meanwhile.
+    rc, _, err, _ = cli("status", "--port", PORT)
+    check(rc == 3 and "another program is using it" in err, f"second opener: {rc} {err}")
+    watch.send_signal(signal.SIGINT)
+    out, _ = watch.communicate(timeout=5)
+    check(watch.returncode == 0, f"--watch ended with {watch.returncode}")
+    lines = out.decode().splitlines()
+    check(5 <= len(lines) <= 9, f"{len(lines)} readings in 1.5 s")
+    check(all(json.loads(line)["illuminance_percent"] == -25.0 for line in lines), lines[0])
+
+
+def case_read(emu):
+    emu("set settings " + wire_image(site()).hex())
+    saved = site()
+    saved["light_threshold_percent"] = 30  # 2867 returns as 30.0048828125, the form shows 30
+    expected = settings_file(saved)
+    check(b"\x00\x00\x0d\x0a\x45" in expected and b"\x00\x00\x1a\x44" in expected,
+          "the expected file lacks the 0x0A and 0x1A floats")
+
+    write_file("site.lv24", b"old contents")
+    os.link(path("site.lv24"), path("old.lv24"))
+    _, _, err, _ = cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
+    check(read_file("site.lv24") == expected, "the saved file differs from the window's")
+    check(read_file("old.lv24") == b"old contents", "the old file was rewritten in place")
+    check(sorted(os.listdir(WORK)) == ["emu.log", "old.lv24", "port", "site.lv24"],
+          f"left behind: {os.listdir(WORK)}")
+    check("site.lv24" in err and PORT in err, err)
+    # Loaded again, it shows what the controller holds.
+    _, out, _, _ = cli("diff", "site.lv24", "device", "--port", PORT, check_rc=0)
+    check(out == "", out)
+
+    rc, _, err, _ = cli("read", "--port", PORT, "--output", path("no/such/folder/x.lv24"))
+    check(rc == 4 and "x.lv24" in err, f"{rc} {err}")
+
+
+def case_read_failures(emu):
+    write_file("keep.lv24", b"keep")
+    # A damaged image (inner CRC), a truncated one, a silent controller: no file, old one kept.
+    image = bytearray(wire_image(factory()))
+    image[100] ^= 1
+    for fault in (f"raw read {frame(3, bytes(image)).hex()}", "truncate read 300",
+                  "silent on"):
+        emu(fault)
+        for output in ("new.lv24", "keep.lv24"):
+            rc, _, err, seconds = cli("read", "--port", PORT, "--output", output)
+            check(rc == 3 and err != "", f"{fault}: {rc} {err}")
+            check(seconds < 2.5, f"{fault}: gave up after {seconds:.2f} s")
+            if fault.startswith("raw"):
+                emu(fault)
+        check(not os.path.exists(path("new.lv24")), f"{fault}: a file was saved")
+        check(read_file("keep.lv24") == b"keep", f"{fault}: the old file changed")
+    rc, _, err, _ = cli("status", "--port", PORT)
+    check(rc == 3 and "No controller answered" in err, err)
+
+
+def case_write(emu):
+    device = factory()
+    device["channels"][23]["standby_enabled"] = True  # not in any file: must survive
+    emu("set settings " + wire_image(device).hex())
+    new = site()
+    new["channels"][23]["standby_enabled"] = False
+    write_file("new.lv24", settings_file(new))
+
+    _, out, err, _ = cli("write", "new.lv24", "--port", PORT, "--dry-run", check_rc=0)
+    check("channel 3 on_delay_ms: 100 -> 2208\n" in out, out)
+    check("light_threshold_percent: 50 -> 30.004883\n" in out, out)
+    check("standby_enabled" not in out, out)  # the last one stays the controller's
+    check(emu.requests()["write"] == "0", "--dry-run wrote")
+
+    emu("clear-requests")
+    _, _, err, _ = cli("write", "new.lv24", "--port", PORT, check_rc=0)
+    kept = site()  # channel 24's standby flag stays the controller's: on
+    check(emu.settings() == wire_image(kept), "the controller holds other settings")
+    counts = emu.requests()
+    check(counts["write"] == "1" and counts["read"] == "2", f"requests {counts}")
+    _, out, _, _ = cli("write", "new.lv24", "--port", PORT, "--dry-run", check_rc=0)
+    check(out == "", f"changes left after the write: {out}")
+
+    # A controller that keeps its old settings: the read-back shows it.
+    emu("set settings " + wire_image(factory()).hex())
+    emu("refuse-writes on")
+    rc, _, err, _ = cli("write", "new.lv24", "--port", PORT)
+    check(rc == 5 and "sensor1_max_cm: 120 -> 100\n" in err, f"{rc} {err}")
+
+
+def case_write_refusals(emu):
+    write_file("site.lv24", settings_file(site()))
+    damaged = bytearray(settings_file(site()))
+    damaged[500] ^= 0x40
+    write_file("damaged.lv24", bytes(damaged))
+    write_file("short.lv24", settings_file(site())[:1000])
+    for name in ("damaged.lv24", "short.lv24", "missing.lv24"):
+        rc, _, err, _ = cli("write", name, "--port", PORT)
+        check(rc == 4 and name in err, f"{name}: {rc} {err}")
+    check(all(count == "0" for count in emu.requests().values()), "a bad file reached the port")
+    with open(emu.log) as log:
+        check("port opened" not in log.read(), "the port was opened for a bad file")
+
+    emu("set version 4.000")
+    rc, _, err, _ = cli("write", "site.lv24", "--port", PORT)
+    check(rc == 6 and "4000" in err, f"{rc} {err}")
+    check(emu.requests()["write"] == "0" and emu.requests()["read"] == "0", "revision 4000 written")
+    cli("write", "site.lv24", "--port", PORT, "--force", check_rc=0)
+    check(emu.requests()["write"] == "1", "--force did not write")
+
+
+def case_show_diff(emu):
+    _, out, _, _ = cli("show", "defaults", "--json", check_rc=0)
+    shown = json.loads(out)
+    expected = {"source": "defaults", **factory()}
+    for c, n in zip(expected["channels"], range(1, 25)):
+        c["channel"] = n
+    check(shown == expected, f"defaults: {out[:400]}")
+    check(list(shown) == ["source", *GLOBALS, "channels"], f"keys {list(shown)}")
+    check(list(shown["channels"][0]) == ["channel", *COLUMNS], "channel keys")
+
+    write_file("site.lv24", settings_file(site()))
+    _, out, _, _ = cli("show", "site.lv24", "--json", check_rc=0)
+    shown = json.loads(out)
+    check(shown["channels"][23]["standby_enabled"] is None, "a file holds no last standby flag")
+    check(shown["channels"][1]["on_start_level_percent"] == 12.5, out[:300])
+    check(shown["light_threshold_percent"] == 30, out[:300])
+    _, out, _, _ = cli("show", "site.lv24", check_rc=0)
+    rows = [line for line in out.splitlines() if line[:2].strip().isdigit()]
+    check(len(rows) == 24 and rows[2].split()[:2] == ["3", "2208"], out)
+    check(rows[23].split()[9] == "-", rows[23])
+
+    _, out, _, _ = cli("diff", "defaults", "device", "--port", PORT, check_rc=0)
+    check(out == "", out)
+    rc, out, _, _ = cli("diff", "site.lv24", "defaults", "--json")
+    differences = json.loads(out)["differences"]
+    check(rc == 1, f"diff exited {rc}")
+    check({"name": "on_delay_ms", "channel": 3, "a": 2208, "b": 100} in differences, out)
+    check({"name": "sensor1_max_cm", "channel": None, "a": 120, "b": 100} in differences, out)
+    check(len(differences) == 9, f"{len(differences)} differences: {out}")
+    rc, _, err, _ = cli("show", "missing.lv24")
+    check(rc == 4 and "missing.lv24" in err, err)
+
+
+CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
+
+if __name__ == "__main__":
+    emulator = Emulator()
+    try:
+        CASES[CASE](emulator)
+        print(f"cli {CASE}: passed")
+    except AssertionError as e:
+        print(f"cli {CASE}: FAILED: {e}", file=sys.stderr)
+        with open(emulator.log) as log:
+            print("--- emulator log:\n" + "".join(log.readlines()[-20:]), file=sys.stderr)
+        sys.exit(1)
+    finally:
+        emulator.stop()
+        shutil.rmtree(WORK, ignore_errors=True)

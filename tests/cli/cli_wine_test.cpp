@@ -1,0 +1,171 @@
+// lumivo24-cli.exe under Wine, through COM ports: it finds the controller among COM1 (no device
+// behind it), COM5 (the emulator) and COM7 (a silent emulator) by itself, saves the controller's
+// settings to a file with a Cyrillic name that is byte for byte the file the window program saves
+// after reading the same controller, and writes that file back with its verification.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "link/crc16.h"
+
+namespace {
+
+struct ToolRun {
+    DWORD exit_code;
+    std::string out; // UTF-8
+    std::string err;
+};
+
+std::wstring tool_path() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path.resize(path.find_last_of(L'\\')); // build/windows/tests/cli
+    return path + L"\\..\\..\\cli\\lumivo24-cli.exe";
+}
+
+std::vector<uint8_t> read_bytes(const std::wstring& path) {
+    std::vector<uint8_t> bytes;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) {
+        return bytes;
+    }
+    bytes.resize(GetFileSize(f, nullptr));
+    DWORD got = 0;
+    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    CloseHandle(f);
+    return bytes;
+}
+
+HANDLE inheritable_file(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                       nullptr);
+}
+
+// Runs the tool with `arguments`, its output going to files (a pipe would keep Wine's helper
+// processes waiting on it).
+ToolRun run_tool(const std::wstring& arguments) {
+    const std::wstring out_path = test_folder() + L"\\tool.out";
+    const std::wstring err_path = test_folder() + L"\\tool.err";
+    HANDLE out = inheritable_file(out_path);
+    HANDLE err = inheritable_file(err_path);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    start.hStdOutput = out;
+    start.hStdError = err;
+    std::wstring line = L"\"" + tool_path() + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    ToolRun run{99, "", ""};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
+                       &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &run.exit_code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    const std::vector<uint8_t> o = read_bytes(out_path);
+    const std::vector<uint8_t> e = read_bytes(err_path);
+    run.out.assign(o.begin(), o.end());
+    run.err.assign(e.begin(), e.end());
+    return run;
+}
+
+std::vector<uint8_t> from_hex(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+std::string to_hex(const std::vector<uint8_t>& bytes) {
+    std::string hex;
+    char two[3];
+    for (uint8_t b : bytes) {
+        snprintf(two, sizeof two, "%02x", b);
+        hex += two;
+    }
+    return hex;
+}
+
+void put(std::vector<uint8_t>* image, size_t at, uint32_t value, size_t width) {
+    for (size_t i = 0; i < width; ++i) {
+        (*image)[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+// The controller's stored payload.
+std::vector<uint8_t> stored_settings() {
+    const std::string reply = emu("get settings");
+    return reply.rfind("ok ", 0) == 0 ? from_hex(reply.substr(3)) : std::vector<uint8_t>();
+}
+
+bool window_reads_and_saves(const std::wstring& path) {
+    if (!app_start() ||
+        !wait_until([] { return app_log_contains(L"Контроллер подключен."); }, 30000)) {
+        return false;
+    }
+    app_click(16);
+    if (!wait_until([] { return app_log_contains(L"Данные прочитаны из контроллера."); }, 10000)) {
+        return false;
+    }
+    app_click_async(13);
+    HWND dialog = app_modal(nullptr);
+    const bool saved =
+        dialog != nullptr && file_dialog_choose(dialog, path.c_str()) &&
+        wait_until([] { return app_log_contains(L"Данные записаны в файл"); }, 10000);
+    app_stop();
+    return saved;
+}
+
+} // namespace
+
+TEST(CliUnderWine, FindsTheControllerSavesTheWindowsFileAndWritesItBack) {
+    // A staircase's settings: sensor 1 up to 120 cm, a 30 % threshold (stored as 2867, read back
+    // as 30.0048828125, shown and saved as 30), channel 3 switching on after 2208 ms (a float
+    // with a 0x0A byte), the last channel's standby on, which no file holds.
+    std::vector<uint8_t> image = stored_settings();
+    ASSERT_EQ(image.size(), 643u);
+    put(&image, 2, 120, 2);
+    put(&image, 8, 2867, 2);
+    put(&image, 13 + 26 * 2, 2208, 4);
+    put(&image, 637, 0x00D55555, 4);
+    put(&image, 641, link_crc16(image.data(), 641), 2);
+    ASSERT_TRUE(emu_ok(("set settings " + to_hex(image)).c_str()));
+
+    const std::wstring window_file = test_folder() + L"\\window.lv24";
+    ASSERT_TRUE(window_reads_and_saves(window_file)) << "the window did not save its file";
+
+    const std::wstring tool_file = test_folder() + L"\\Лестница ёЁ.lv24";
+    ToolRun read = run_tool(L"read --output \"" + tool_file + L"\"");
+    ASSERT_EQ(read.exit_code, 0u) << read.err;
+    EXPECT_NE(read.err.find("Found the controller on COM5."), std::string::npos) << read.err;
+    const std::vector<uint8_t> saved = read_bytes(tool_file);
+    EXPECT_EQ(saved.size(), 1055u);
+    EXPECT_EQ(saved, read_bytes(window_file)) << "the tool's file is not the window's";
+
+    // Back to a controller with the factory settings: the file's values go in, and the last
+    // channel's standby flag stays the controller's own (off).
+    ASSERT_TRUE(emu_ok("defaults"));
+    emu("clear-requests");
+    ToolRun write = run_tool(L"write --port COM5 \"" + tool_file + L"\"");
+    ASSERT_EQ(write.exit_code, 0u) << write.err;
+    std::vector<uint8_t> expected = image;
+    put(&expected, 637, 0x00555555, 4);
+    put(&expected, 641, link_crc16(expected.data(), 641), 2);
+    EXPECT_EQ(stored_settings(), expected) << "the controller does not hold the file's settings";
+    EXPECT_EQ(emu_requests("write"), 1);
+    EXPECT_EQ(emu_requests("read"), 2); // the settings before the write, and the verification
+}

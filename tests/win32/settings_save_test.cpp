@@ -1,0 +1,118 @@
+// Saving settings over an existing file, against the real form: the old file is never rewritten
+// in place. The new content is written beside it and put in its place in one step, so a hard
+// link made to the old file keeps the old bytes; a save that fails leaves the old file byte for
+// byte and logs the failure as before; and no other file is ever left in the folder.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "main_dialog_fixture.h"
+#include "resources/resource_ids.h"
+#include "settings/file_replace.h"
+#include "settings/settings_file.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Bytes OLD_BYTES = {'o', 'l', 'd', 0x0D, 0x0A, 0x1A, 0x00, 'x'};
+
+class SettingsSaveTest : public MainDialogTest {
+  protected:
+    void SetUp() override {
+        MainDialogTest::SetUp();
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"lumivo_save_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    void TearDown() override {
+        for (const std::wstring& name : listing()) {
+            const std::wstring path = folder + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileW(path.c_str()))
+                RemoveDirectoryW(path.c_str());
+        }
+        RemoveDirectoryW(folder.c_str());
+        MainDialogTest::TearDown();
+    }
+
+    std::wstring in_folder(const wchar_t* name) const { return folder + L"\\" + name; }
+
+    // Names in the folder, sorted.
+    std::vector<std::wstring> listing() const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    names.push_back(name);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::u16string log() const { return window_text(item(IDC_STATUS_LOG)); }
+
+    static std::u16string line(const char16_t* start, const std::wstring& path) {
+        return start + std::u16string(path.begin(), path.end()) + u"\".\r\n";
+    }
+
+    std::wstring folder;
+};
+
+TEST_F(SettingsSaveTest, ASaveOverAFileLeavesAHardLinkToItWithTheOldBytes) {
+    const std::wstring target = in_folder(L"stairs.lv24");
+    const std::wstring link = in_folder(L"link.lv24");
+    ASSERT_TRUE(write_file(target, OLD_BYTES));
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), target.c_str(), nullptr));
+
+    save_settings_file(target.c_str());
+
+    EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target));
+    EXPECT_EQ(read_file(link), OLD_BYTES) << "the old file was rewritten in place";
+    const Bytes saved = read_file(target);
+    const std::string banner = "\r\r\nLumivo Lighting Works Ltd.\r\r\n";
+    ASSERT_GE(saved.size(), 1054u);
+    EXPECT_EQ(std::string(saved.begin(), saved.begin() + banner.size()), banner);
+    EXPECT_EQ(listing(), (std::vector<std::wstring>{L"link.lv24", L"stairs.lv24"}));
+}
+
+// A target that cannot be replaced: read-only, held open by another without sharing, or a
+// folder. Each save fails with today's log line, and nothing else in the folder changes.
+TEST_F(SettingsSaveTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
+    const std::wstring read_only = in_folder(L"read-only.lv24");
+    const std::wstring held = in_folder(L"held.lv24");
+    const std::wstring directory = in_folder(L"directory.lv24");
+    ASSERT_TRUE(write_file(read_only, OLD_BYTES));
+    ASSERT_TRUE(SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(write_file(held, OLD_BYTES));
+    ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr));
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const std::vector<std::wstring> before = listing();
+
+    std::u16string expected;
+    for (const std::wstring& target : {read_only, held, directory}) {
+        save_settings_file(target.c_str());
+        expected += line(u"Ошибка записи в файл \"", target);
+        EXPECT_EQ(log(), expected);
+        EXPECT_EQ(listing(), before) << "a file was left behind";
+    }
+    // The same failures as the command-line tool sees them.
+    const uint8_t bytes[3] = {1, 2, 3};
+    EXPECT_EQ(file_replace_write(read_only.c_str(), bytes, 3), FILE_REPLACE_REPLACE_FAILED);
+    EXPECT_EQ(file_replace_write(held.c_str(), bytes, 3), FILE_REPLACE_REPLACE_FAILED);
+    EXPECT_EQ(file_replace_write(in_folder(L"missing\\x.lv24").c_str(), bytes, 3),
+              FILE_REPLACE_CREATE_FAILED);
+    CloseHandle(holder);
+    EXPECT_EQ(read_file(read_only), OLD_BYTES);
+    EXPECT_EQ(read_file(held), OLD_BYTES);
+    EXPECT_EQ(listing(), before);
+}
+
+} // namespace
