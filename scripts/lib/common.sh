@@ -49,10 +49,11 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
-# Tools of the host tree (portable code, emulator, command-line tool, unit tests).
+# Tools of the host tree (portable code, emulator, command-line tool, unit tests). lumivo24-cli
+# needs CLI11 and nlohmann-json (header-only, for both trees); python3 runs its tests.
 need_host_tools() {
-    need_commands cmake cmake ninja ninja-build g++ g++ || return 1
-    need_packages googletest libgtest-dev
+    need_commands cmake cmake ninja ninja-build g++ g++ python3 python3 || return 1
+    need_packages googletest libgtest-dev libcli11-dev nlohmann-json3-dev
 }
 
 # The mingw-w64 cross compilers of the Windows tree.
