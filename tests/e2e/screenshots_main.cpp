@@ -18,9 +18,10 @@
 #include <vector>
 
 #include "driver.h"
-#include "factory_table.h"
+#include "hex_text.h"
 #include "link/wire_image.h"
 #include "log_lines.h"
+#include "packaging/factory_defaults.h"
 #include "settings/settings_file_format.h"
 
 namespace {
@@ -76,7 +77,7 @@ bool wait_connected() {
 // controller holds these, so that reading them visibly changes the form.
 std::string site_settings_hex() {
     float table[SETTINGS_COUNT];
-    factory_table(table);
+    factory_defaults_table(table);
     table[POS_SENSOR1_MIN] = 10.0f;
     table[POS_SENSOR2_MIN] = 10.0f;
     table[POS_SENSOR1_MAX] = 120.0f;
@@ -106,7 +107,7 @@ std::string site_settings_hex() {
 // A settings file cut short, as a copy broken off half-way leaves it.
 bool write_damaged_file(const std::wstring& path) {
     float table[SETTINGS_COUNT];
-    factory_table(table);
+    factory_defaults_table(table);
     uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
     uint8_t content[SETTINGS_FILE_BYTES];
     uint8_t disk[2 * SETTINGS_FILE_BYTES];
