@@ -94,7 +94,8 @@ find_imagemagick() {
     local c path
     for c in convert convert-im6.q16 magick; do
         path=$(command -v "$c" 2>/dev/null) || continue
-        if timeout 10 "$path" -version </dev/null 2>/dev/null | head -n 1 | grep -q ImageMagick; then
+        if timeout 10 "$path" -version </dev/null 2>/dev/null | head -n 1 |
+            grep -q ImageMagick; then
             CONVERT=$path
             return 0
         fi
@@ -104,7 +105,9 @@ find_imagemagick() {
 need_imagemagick() {
     find_imagemagick && return 0
     install_packages imagemagick || return 1
-    find_imagemagick || { log "ImageMagick's convert was not found after installing imagemagick"; return 1; }
+    find_imagemagick && return 0
+    log "ImageMagick's convert was not found after installing imagemagick"
+    return 1
 }
 
 # A virtual display, started when there is none. Sets DISPLAY and XVFB_PID.
