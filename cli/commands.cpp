@@ -163,8 +163,10 @@ int load_file(const std::string& path, SettingsValues* values) {
     return EXIT_DONE;
 }
 
-// The controller's settings as the window takes them in.
-int load_device(const CliRequest& request, SettingsValues* values) {
+// The controller's settings as the window takes them in; *port_used (when given) names the port
+// they came from.
+int load_device(const CliRequest& request, SettingsValues* values,
+                std::string* port_used = nullptr) {
     Connection c;
     int code = connect(request, &c);
     if (code != EXIT_DONE) {
@@ -175,6 +177,9 @@ int load_device(const CliRequest& request, SettingsValues* values) {
     close_all(&c);
     if (code == EXIT_DONE) {
         values_from_controller(image, values);
+        if (port_used != nullptr) {
+            *port_used = c.port;
+        }
     }
     return code;
 }
@@ -336,19 +341,12 @@ int cli_status(const CliRequest& request) {
 }
 
 int cli_read(const CliRequest& request) {
-    Connection c;
-    int code = connect(request, &c);
-    if (code != EXIT_DONE) {
-        return code;
-    }
-    uint8_t image[WIRE_IMAGE_BYTES];
-    code = read_image(&c, image);
-    close_all(&c);
-    if (code != EXIT_DONE) {
-        return code;
-    }
     SettingsValues values{};
-    values_from_controller(image, &values);
+    std::string port;
+    const int code = load_device(request, &values, &port);
+    if (code != EXIT_DONE) {
+        return code;
+    }
     static uint8_t disk[VALUES_FILE_DISK_MAX];
     const size_t n = values_file_bytes(&values, disk);
     char why[PLATFORM_WHY_BYTES];
@@ -356,7 +354,7 @@ int cli_read(const CliRequest& request) {
         err_line("Cannot write " + request.output + ": " + why + "; nothing was saved.");
         return EXIT_FILE;
     }
-    err_line("Saved the settings of the controller on " + c.port + " to " + request.output + ".");
+    err_line("Saved the settings of the controller on " + port + " to " + request.output + ".");
     return EXIT_DONE;
 }
 

@@ -67,15 +67,7 @@ void send_identify(HANDLE handle) {
 // editable, and the next scan tick looks for the controller again.
 void give_up_connection() {
     status_log_line(u"Ошибка запуска потока обмена с контроллером.\r\n");
-    CloseHandle(app.active_port);
-    cell_store(&app.scan_ticks, 10);      // the next scan tick scans at once
-    cell_store(&app.last_port_count, -1); // and logs the port count again
-    set_form_lock(1);
-    app.active_port_name[0] = 0;
-    app.active_port = nullptr;
-    app.active_port_number = 0;
-    app.ident_text[0] = 0;
-    app.board_revision = 0;
+    connection_release();
     link_flags_clear(LINK_IDENTIFIED | LINK_WORKER_RUNS);
 }
 

@@ -124,16 +124,7 @@ bool allocate_buffers() {
 }
 
 void exit_sequence() {
-    CloseHandle(app.active_port);
-    // Both are the user-interface thread's counters: stored atomically from this thread.
-    cell_store(&app.scan_ticks, 10);      // the next scan tick scans at once
-    cell_store(&app.last_port_count, -1); // and logs the port count again
-    set_form_lock(1);
-    app.active_port_name[0] = 0;
-    app.active_port = nullptr;
-    app.active_port_number = 0;
-    app.ident_text[0] = 0;
-    app.board_revision = 0;
+    connection_release();
     link_flags_clear(LINK_IDENTIFIED);
     free(app.rx);
     free(app.tx);
@@ -146,6 +137,19 @@ void exit_sequence() {
 }
 
 } // namespace
+
+void connection_release() {
+    CloseHandle(app.active_port);
+    // Both are the user-interface thread's counters: stored atomically from either thread.
+    cell_store(&app.scan_ticks, 10);      // the next scan tick scans at once
+    cell_store(&app.last_port_count, -1); // and logs the port count again
+    set_form_lock(1);
+    app.active_port_name[0] = 0;
+    app.active_port = nullptr;
+    app.active_port_number = 0;
+    app.ident_text[0] = 0;
+    app.board_revision = 0;
+}
 
 void __cdecl link_worker(void*) {
     if (allocate_buffers() && link_flags_test(LINK_WORKER_RUNS)) {

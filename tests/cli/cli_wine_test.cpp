@@ -29,21 +29,6 @@ std::wstring tool_path() {
     return path + L"\\..\\..\\cli\\lumivo24-cli.exe";
 }
 
-std::vector<uint8_t> read_bytes(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        return bytes;
-    }
-    bytes.resize(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
-}
-
 HANDLE inheritable_file(const std::wstring& path) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
@@ -75,8 +60,8 @@ ToolRun run_tool(const std::wstring& arguments) {
     }
     CloseHandle(out);
     CloseHandle(err);
-    const std::vector<uint8_t> o = read_bytes(out_path);
-    const std::vector<uint8_t> e = read_bytes(err_path);
+    const std::vector<uint8_t> o = file_bytes(out_path);
+    const std::vector<uint8_t> e = file_bytes(err_path);
     run.out.assign(o.begin(), o.end());
     run.err.assign(e.begin(), e.end());
     return run;
@@ -152,9 +137,9 @@ TEST(CliUnderWine, FindsTheControllerSavesTheWindowsFileAndWritesItBack) {
     ToolRun read = run_tool(L"read --output \"" + tool_file + L"\"");
     ASSERT_EQ(read.exit_code, 0u) << read.err;
     EXPECT_NE(read.err.find("Found the controller on COM5."), std::string::npos) << read.err;
-    const std::vector<uint8_t> saved = read_bytes(tool_file);
+    const std::vector<uint8_t> saved = file_bytes(tool_file);
     EXPECT_EQ(saved.size(), 1055u);
-    EXPECT_EQ(saved, read_bytes(window_file)) << "the tool's file is not the window's";
+    EXPECT_EQ(saved, file_bytes(window_file)) << "the tool's file is not the window's";
 
     // Back to a controller with the factory settings: the file's values go in, and the last
     // channel's standby flag stays the controller's own (off).

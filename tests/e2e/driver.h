@@ -80,5 +80,8 @@ bool emu_ok(const char* command, int which = 1);
 // there is none.
 long emu_requests(const char* kind, int which = 1);
 
+// The whole content of a file; empty when it cannot be read.
+std::vector<uint8_t> file_bytes(const std::wstring& path);
+
 // Path of the program for a file-system test folder (a Windows path under the build tree).
 std::wstring test_folder();

@@ -24,21 +24,6 @@ std::wstring path_in(const std::wstring& name) {
     return test_folder() + L"\\" + name;
 }
 
-std::vector<uint8_t> read_file(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        return bytes;
-    }
-    bytes.resize(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
-}
-
 void write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD put = 0;
@@ -218,7 +203,7 @@ TEST_F(Files, SaveDialogAppendsTheExtensionUnlessTheNameEndsInIt) {
         EXPECT_TRUE(save_as(path_in(c.typed), path_in(c.saved)))
             << testing::PrintToString(c.typed) << " log: " << testing::PrintToString(app_log());
         EXPECT_TRUE(file_exists(path_in(c.saved))) << testing::PrintToString(c.saved);
-        EXPECT_GE(read_file(path_in(c.saved)).size(), 1054u);
+        EXPECT_GE(file_bytes(path_in(c.saved)).size(), 1054u);
     }
     EXPECT_FALSE(file_exists(path_in(L"plain")));
     EXPECT_FALSE(file_exists(path_in(L"kept.lv24.lv24")));
@@ -246,7 +231,7 @@ TEST_F(Files, SaveThenLoadRestoresTheFormAndTheFileIsLaidOutByteForByte) {
     ASSERT_TRUE(save_as(path, path)) << testing::PrintToString(app_log());
 
     // The file on disk.
-    const std::vector<uint8_t> disk = read_file(path);
+    const std::vector<uint8_t> disk = file_bytes(path);
     const std::vector<uint8_t> content = decode_line_ends(disk);
     ASSERT_EQ(content.size(), 1050u);
     EXPECT_EQ(disk.size(), 1050u + std::count(content.begin(), content.end(), 0x0A));
@@ -298,7 +283,7 @@ TEST_F(Files, CommandLineLoadsAQuotedPathCyrillicNamesAndReportsMissingFiles) {
     const std::wstring spaced = dir + L"\\a b.lv24";
     ASSERT_TRUE(save_as(spaced, spaced));
     app_stop();
-    const std::vector<uint8_t> bytes = read_file(spaced);
+    const std::vector<uint8_t> bytes = file_bytes(spaced);
     const std::wstring cyrillic = path_in(L"Лестница ёЁ.lv24");
     write_file(cyrillic, bytes);
 
@@ -350,7 +335,7 @@ TEST_F(Files, AFileThatFailsItsCheckShowsTheBoxLogsAfterItAndChangesNothing) {
     ASSERT_TRUE(app_start());
     const std::wstring good = path_in(L"good.lv24");
     ASSERT_TRUE(save_as(good, good));
-    const std::vector<uint8_t> bytes = read_file(good);
+    const std::vector<uint8_t> bytes = file_bytes(good);
     std::vector<uint8_t> bad_crc = bytes;
     bad_crc[100] ^= 0x40;
     write_file(path_in(L"badcrc.lv24"), bad_crc);
