@@ -1,6 +1,6 @@
-// Settings files on Windows: names arrive in UTF-8 and are opened through the wide API, so any
-// name the system can hold works. A new file content is put in place by file_replace_write,
-// which never rewrites the old file.
+// Settings files on Windows: names arrive in UTF-8 and are opened through the wide API, long
+// ones in their extended form, so any name the system can hold works. A new file content is put
+// in place by file_replace_write, which never rewrites the old file.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include "cli/platform.h"
 #include "cli/text_win32.h"
 #include "settings/file_replace.h"
+#include "settings/long_path.h"
 
 namespace {
 
@@ -43,10 +44,15 @@ bool wide_path(const char* path, std::vector<wchar_t>* wide, char why[PLATFORM_W
 int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
                        char why[PLATFORM_WHY_BYTES]) {
     std::vector<wchar_t> wide;
+    std::vector<wchar_t> reach(PATH_UNITS, 0);
     if (!wide_path(path, &wide, why)) {
         return -1;
     }
-    HANDLE file = CreateFileW(wide.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    if (!long_path_reach(wide.data(), 0, reach.data(), reach.size())) {
+        snprintf(why, PLATFORM_WHY_BYTES, "the name is too long");
+        return -1;
+    }
+    HANDLE file = CreateFileW(reach.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         say_system_error(why, GetLastError());

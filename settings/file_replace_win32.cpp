@@ -1,11 +1,15 @@
 // Writes a new file beside the target, flushes it, and moves it over the target in one step
 // (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH). A target that is a
 // folder, is read-only or is held open without sharing refuses the move and keeps its content.
+// A target whose new file's name would reach the old path length limit is named in its extended
+// form, so that every target the system can hold can still be saved.
 #include "settings/file_replace.h"
 
 #include <windows.h>
 
 #include <cwchar>
+
+#include "settings/long_path.h"
 
 namespace {
 
@@ -14,7 +18,8 @@ constexpr size_t SUFFIX_UNITS = 24;      // ".~lv24-" and two eight-digit number
 constexpr unsigned NAME_ATTEMPTS = 64;   // different names tried before giving up
 constexpr DWORD WRITE_CHUNK = 1u << 20;  // at most this much per WriteFile
 
-wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1];
+wchar_t target_path[PATH_UNITS_MAX + 1];              // the target, as handed to the system
+wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1]; // the new file beside it
 
 // Creates a new, empty file named after the target; its name is left in temp_path.
 HANDLE create_beside(const wchar_t* path) {
@@ -54,7 +59,11 @@ bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
 
 } // namespace
 
-FileReplaceResult file_replace_write(const wchar_t* path, const uint8_t* bytes, size_t n) {
+FileReplaceResult file_replace_write(const wchar_t* target, const uint8_t* bytes, size_t n) {
+    if (!long_path_reach(target, SUFFIX_UNITS, target_path, PATH_UNITS_MAX + 1)) {
+        return FILE_REPLACE_CREATE_FAILED;
+    }
+    const wchar_t* path = target_path;
     // A read-only file is not replaced: opening it for writing was refused, and so is the move
     // over it on Windows. Not every implementation of the move refuses it, so it is asked here.
     const DWORD attributes = GetFileAttributesW(path);

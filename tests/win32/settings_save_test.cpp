@@ -39,11 +39,12 @@ class SettingsSaveTest : public MainDialogTest {
 
     std::wstring in_folder(const wchar_t* name) const { return folder + L"\\" + name; }
 
-    // Names in the folder, sorted.
-    std::vector<std::wstring> listing() const {
+    // Names in the folder (or in `directory`), sorted.
+    std::vector<std::wstring> listing() const { return listing(folder); }
+    static std::vector<std::wstring> listing(const std::wstring& directory) {
         std::vector<std::wstring> names;
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
                 const std::wstring name = found.cFileName;
@@ -80,6 +81,26 @@ TEST_F(SettingsSaveTest, ASaveOverAFileLeavesAHardLinkToItWithTheOldBytes) {
     ASSERT_GE(saved.size(), 1054u);
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + banner.size()), banner);
     EXPECT_EQ(listing(), (std::vector<std::wstring>{L"link.lv24", L"stairs.lv24"}));
+}
+
+// A target just under the old path length limit, as a deep folder gives it: the new file beside
+// it has a longer name, past the limit, and the save still succeeds and leaves nothing behind.
+TEST_F(SettingsSaveTest, ASaveNearThePathLengthLimitSucceeds) {
+    const size_t target_units = 255;
+    const std::wstring deep = in_folder(L"") + std::wstring(target_units - folder.size() - 8, L'd');
+    const std::wstring target = deep + L"\\a.lv24";
+    ASSERT_EQ(target.size(), target_units);
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    ASSERT_TRUE(write_file(target, OLD_BYTES));
+
+    save_settings_file(target.c_str());
+
+    // The log line is cut at 99 units, as every long one is.
+    EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target).substr(0, 99));
+    EXPECT_GE(read_file(target).size(), 1054u);
+    EXPECT_EQ(listing(deep), std::vector<std::wstring>{L"a.lv24"});
+    DeleteFileW(target.c_str());
+    RemoveDirectoryW(deep.c_str());
 }
 
 // A target that cannot be replaced: read-only, held open by another without sharing, or a
