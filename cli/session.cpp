@@ -2,12 +2,14 @@
 
 #include <cstring>
 
+#include "link/crc16.h"
 #include "link/wire_image.h"
 
 namespace {
 
 constexpr char IDENT_MARK[] = "VORK, kavren board";
 constexpr size_t IDENT_MARK_BYTES = sizeof(IDENT_MARK) - 1;
+constexpr size_t STATUS_FRAME_BYTES = 17; // the status reply, CRC included
 
 // Tells whether the bytes gathered so far already make the whole answer, so that the
 // transaction can end before its window does. Whatever it says, the answer is judged again
@@ -33,9 +35,37 @@ bool ident_complete(const uint8_t* rx, size_t count) {
     return length >= LINK_FRAME_OVERHEAD && count >= at - LINK_FRAME_PAYLOAD_AT + length;
 }
 
+// Where the status frame stands among the bytes of an answer. Zero bytes before it are passed
+// over, as the window passes them over; its length field says 17, both bytes. A frame found where
+// the window would read it (the first byte that is not zero) is taken as it is, CRC or not, as
+// the window takes it. Stray bytes before it, or noise, are stepped over byte by byte, as the
+// settings read realigns on its length field, but a frame found further on counts only with a
+// matching CRC: noise that happens to hold the bytes 11 00 is no reading. Returns false when no
+// frame stands anywhere; numbers are never taken from anything else.
+bool status_frame_at(const uint8_t* rx, size_t count, size_t* at) {
+    size_t first = 0;
+    while (first < count && rx[first] == 0) {
+        ++first;
+    }
+    bool first_is_frame = false;
+    for (size_t p = first; p + STATUS_FRAME_BYTES <= count; ++p) {
+        if (get_u16(rx + p + 2) != STATUS_FRAME_BYTES) {
+            continue;
+        }
+        const size_t body = STATUS_FRAME_BYTES - 2;
+        if (link_crc16(rx + p, body) == get_u16(rx + p + body)) {
+            *at = p;
+            return true;
+        }
+        first_is_frame = first_is_frame || p == first;
+    }
+    *at = first;
+    return first_is_frame;
+}
+
 bool status_complete(const uint8_t* rx, size_t count) {
-    StatusReadings readings{};
-    return status_reply_parse(rx, count, &readings);
+    size_t at = 0;
+    return status_frame_at(rx, count, &at);
 }
 
 // Where the settings image stands: the frame start that the link's receive step gives when all
@@ -132,7 +162,12 @@ SessionResult session_status(SessionLink* link, StatusReadings* readings) {
     if (result != SESSION_OK) {
         return result;
     }
-    return status_reply_parse(link->rx, link->count, readings) ? SESSION_OK : SESSION_INVALID;
+    size_t at = 0;
+    if (!status_frame_at(link->rx, link->count, &at)) {
+        return SESSION_INVALID;
+    }
+    return status_reply_parse(link->rx + at, link->count - at, readings) ? SESSION_OK
+                                                                         : SESSION_INVALID;
 }
 
 SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_BYTES]) {

@@ -9,8 +9,8 @@
 //
 // What makes an answer is exactly what the controller is relied on to send, no more:
 // - identification: "VORK, kavren board" somewhere in the bytes, read as ident_parse reads it;
-// - status: zero bytes may come first; the fields must all have arrived, and at least as many
-//   bytes as the low length byte says (status_reply_parse);
+// - status: a whole 17-byte frame whose length field says 17; zero bytes may come first, and a
+//   frame after other bytes counts when its CRC matches (stray bytes, noise on the line);
 // - settings read: the whole 643-byte image with a valid inner CRC, the frame taken from where
 //   the link's one-byte realignment puts it when all bytes received are seen at once;
 // - settings write: at least one byte, whatever it holds.

@@ -164,6 +164,36 @@ TEST_F(Session, StatusSplitPrefixedWithZerosOrWithAWrongCrcIsTakenAsSoonAsItIsWh
     EXPECT_EQ(readings.distance1, 12.5f);
 }
 
+TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
+    const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
+    std::vector<uint8_t> bad_crc = reply;
+    bad_crc[16] ^= 0x5A;
+    const std::vector<uint8_t> noise = {0xAA, 0xBB, 0x11, 0x00, 0x01, 0x02, 0x03, 0x04};
+    struct Row {
+        std::vector<uint8_t> answer;
+        SessionResult result;
+    };
+    const Row rows[] = {
+        {bytes_of({{0x55}, reply}), SESSION_OK},
+        {bytes_of({{0xFF, 0xEE}, reply}), SESSION_OK},
+        {bytes_of({{0x00, 0x00, 0x55}, reply}), SESSION_OK},
+        {bytes_of({noise, reply}), SESSION_OK},         // a false length field before it
+        {bytes_of({{0x55}, bad_crc}), SESSION_INVALID}, // behind other bytes only with its CRC
+        {bytes_of({{0xAA, 0xBB, 0xCC}, std::vector<uint8_t>(20, 0x33)}), SESSION_INVALID},
+        {{reply.begin(), reply.begin() + 16}, SESSION_INVALID},
+        {std::vector<uint8_t>(40, 0x5A), SESSION_INVALID},
+    };
+    for (const Row& row : rows) {
+        answer({{3, row.answer}});
+        StatusReadings readings{};
+        EXPECT_EQ(session_status(&link, &readings), row.result) << row.answer.size();
+        if (row.result == SESSION_OK) {
+            EXPECT_EQ(readings.raw_light, 1024);
+            EXPECT_EQ(readings.distance2, 300.0f);
+        }
+    }
+}
+
 TEST_F(Session, StatusWindowAndTheLateReadAfterIt) {
     const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
     StatusReadings readings{};
