@@ -79,11 +79,12 @@ Json value_json(const SettingsValues& values, int position) {
     }
     char text[VALUES_TEXT_BYTES];
     values_text(position, value, text);
-    if (!(value == value) || value - value != 0.0f) {
+    if (!std::isfinite(value)) {
         return text; // "nan", "inf", "-inf"
     }
-    if (value == static_cast<float>(static_cast<int64_t>(value)) && value < 9.0e15f &&
-        value > -9.0e15f && !(value == 0.0f && std::signbit(value))) {
+    // The range first: converting a float beyond int64's range is undefined.
+    if (value < 9.0e15f && value > -9.0e15f && std::trunc(value) == value &&
+        !(value == 0.0f && std::signbit(value))) {
         return static_cast<int64_t>(value);
     }
     return strtod(text, nullptr);
@@ -103,16 +104,20 @@ std::string difference_name(int position) {
 
 // Positions in the order differences are listed.
 std::vector<int> listing_order() {
-    std::vector<int> order;
-    for (int i = 0; i < VALUES_GLOBAL_NAMES; ++i) {
-        order.push_back(values_global_position(i));
+    int order[VALUES_LISTED];
+    const size_t n = values_listing_order(order);
+    return std::vector<int>(order, order + n);
+}
+
+// A value as given, for a sentence: a flag by its number when it is neither 1 nor 0.
+std::string given_text(int position, float value) {
+    char text[VALUES_TEXT_BYTES];
+    if (settings_value_kind(position) == VALUE_FLAG && value != 0.0f && value != 1.0f) {
+        values_number_text(value, text);
+    } else {
+        values_text(position, value, text);
     }
-    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
-        for (int column = 0; column < CHANNEL_COLUMNS; ++column) {
-            order.push_back(channel_position(column, channel));
-        }
-    }
-    return order;
+    return text;
 }
 
 } // namespace
@@ -247,6 +252,16 @@ std::string differences_text(const SettingsValues& a, const SettingsValues& b) {
     return out;
 }
 
+std::string mismatches_text(const ValueMismatch* list, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        out += "  " + difference_name(list[i].position) + ": " +
+               given_text(list[i].position, list[i].given) + " -> " +
+               given_text(list[i].position, list[i].held) + "\n";
+    }
+    return out;
+}
+
 namespace {
 
 struct ReadingTexts {
@@ -275,6 +290,7 @@ Json status_json(const std::string& port, const StatusReadings& readings) {
     const ReadingTexts texts = reading_texts(readings);
     Json out;
     out["port"] = port;
+    out["valid"] = true;
     for (int i = 0; i < 2; ++i) {
         out[i == 0 ? "distance1_cm" : "distance2_cm"] =
             texts.distance[i].empty() ? Json(nullptr)
@@ -296,4 +312,15 @@ std::string status_text(const StatusReadings& readings) {
             "   ";
     }
     return out + "illuminance: " + texts.illuminance + " %";
+}
+
+Json invalid_status_json(const std::string& port) {
+    Json out;
+    out["port"] = port;
+    out["valid"] = false;
+    return out;
+}
+
+std::string invalid_status_text() {
+    return "no valid reading: the answer held no status frame";
 }

@@ -31,7 +31,14 @@ Json differences_json(const SettingsValues& a, const SettingsValues& b);
 std::string differences_text(const SettingsValues& a, const SettingsValues& b);
 bool values_equal(const SettingsValues& a, const SettingsValues& b);
 
+// One line per value the controller does not hold as given: "  channel 3 off_delay_ms: -2 ->
+// 4294967294", the value given, then what the controller holds or would hold.
+std::string mismatches_text(const ValueMismatch* list, size_t n);
+
 // One status reading as the window shows it: the illuminance rounded to a tenth, each distance
 // to whole centimetres, or no distance where its sensor fails.
 Json status_json(const std::string& port, const StatusReadings& readings);
 std::string status_text(const StatusReadings& readings);
+// A watched answer in which no status frame stood: no numbers at all.
+Json invalid_status_json(const std::string& port);
+std::string invalid_status_text();

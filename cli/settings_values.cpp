@@ -33,6 +33,19 @@ constexpr const char* CHANNEL_NAMES[CHANNEL_COLUMNS] = {
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
 constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
 
+// The rounding a value may come back with, in units of its field: half a unit, and a little
+// more, because packing adds 0.4999 before it cuts toward zero (exact halves go down, and a
+// negative value is cut up by almost a whole unit less than that).
+constexpr double FIELD_ROUNDING = 0.5001;
+// The light threshold goes out as 4095.5001 - percent * 40.95, cut toward zero, and comes back
+// as (4096 - raw) / 40.96: the result may be a unit and a half of raw value off (the half-unit
+// offset and the cut), plus 0.01 raw units per percent from the two scales.
+constexpr double THRESHOLD_ROUNDING = 1.5001;
+constexpr double THRESHOLD_SCALE_GAP = 0.01;
+constexpr double THRESHOLD_RAW_PER_PERCENT = 40.96;
+// The relative step between neighbouring single-precision values (2^-23, with a margin).
+constexpr double FLOAT_RELATIVE_STEP = 1.2e-7;
+
 void clear(SettingsValues* out, bool held) {
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
         out->table[p] = 0.0f;
@@ -115,10 +128,18 @@ void values_from_controller(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValue
 }
 
 size_t values_text(int position, float value, char out[VALUES_TEXT_BYTES]) {
-    const char* fixed = nullptr;
     if (is_flag(position)) {
-        fixed = form_flag_checked(value) ? "true" : "false";
-    } else if (std::isnan(value)) {
+        const char* fixed = form_flag_checked(value) ? "true" : "false";
+        const size_t n = strlen(fixed);
+        memcpy(out, fixed, n + 1);
+        return n;
+    }
+    return values_number_text(value, out);
+}
+
+size_t values_number_text(float value, char out[VALUES_TEXT_BYTES]) {
+    const char* fixed = nullptr;
+    if (std::isnan(value)) {
         fixed = "nan";
     } else if (std::isinf(value)) {
         fixed = value < 0 ? "-inf" : "inf";
@@ -176,4 +197,75 @@ void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const Settin
         }
     }
     wire_image_pack(table, out);
+}
+
+size_t values_listing_order(int out[VALUES_LISTED]) {
+    size_t n = 0;
+    for (const GlobalName& global : GLOBAL_NAMES) {
+        out[n++] = global.position;
+    }
+    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
+        for (int column = 0; column < CHANNEL_COLUMNS; ++column) {
+            out[n++] = channel_position(column, channel);
+        }
+    }
+    return n;
+}
+
+bool values_field_holds(int position, float given, float held) {
+    const double g = given;
+    const double h = held;
+    if (!std::isfinite(g) || !std::isfinite(h)) {
+        return false;
+    }
+    double tolerance = 0.0;
+    switch (settings_value_kind(position)) {
+    case VALUE_FLAG:
+        return (g == 0.0 || g == 1.0) && h == g;
+    case VALUE_WHOLE:
+        tolerance = FIELD_ROUNDING;
+        break;
+    case VALUE_TENTHS:
+        tolerance = FIELD_ROUNDING / 10.0;
+        break;
+    case VALUE_THRESHOLD:
+        tolerance =
+            (THRESHOLD_ROUNDING + THRESHOLD_SCALE_GAP * std::fabs(g)) / THRESHOLD_RAW_PER_PERCENT;
+        break;
+    }
+    // Single precision carries about seven digits: a large value comes back as the nearest float.
+    tolerance += std::fabs(g) * FLOAT_RELATIVE_STEP;
+    return std::fabs(h - g) <= tolerance;
+}
+
+size_t values_mismatches(const SettingsValues* source, const float held[SETTINGS_COUNT],
+                         ValueMismatch* out, size_t cap) {
+    int order[VALUES_LISTED];
+    const size_t listed = values_listing_order(order);
+    size_t n = 0;
+    for (size_t i = 0; i < listed; ++i) {
+        const int p = order[i];
+        if (!source->held[p] || values_field_holds(p, source->table[p], held[p])) {
+            continue;
+        }
+        if (n < cap) {
+            out[n] = {p, source->table[p], held[p]};
+        }
+        ++n;
+    }
+    return n;
+}
+
+size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap) {
+    float table[SETTINGS_COUNT] = {};
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        if (source->held[p]) {
+            table[p] = source->table[p];
+        }
+    }
+    uint8_t image[WIRE_IMAGE_BYTES];
+    wire_image_pack(table, image);
+    float held[SETTINGS_COUNT] = {};
+    wire_image_unpack(image, held);
+    return values_mismatches(source, held, out, cap);
 }

@@ -48,6 +48,8 @@ void values_from_image(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValues* ou
 // otherwise; a number is the shortest decimal that reads back to the same single-precision
 // value ("0.1", "100", "1e+10"), "nan", "inf" or "-inf". Returns the length.
 size_t values_text(int position, float value, char out[VALUES_TEXT_BYTES]);
+// The number text of a value whatever its kind (a flag too: 1, 0, 0.5).
+size_t values_number_text(float value, char out[VALUES_TEXT_BYTES]);
 
 // True when two sources differ at a position that both hold: flags by what they show, numbers
 // by their texts (so 0 and -0 differ, and every NaN is the same).
@@ -62,6 +64,40 @@ size_t values_file_bytes(const SettingsValues* values, uint8_t out[VALUES_FILE_D
 // 1050 bytes checked. Returns 0 and the values, -1 when the file is too short, -2 when its
 // CRC does not match.
 int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out);
+
+// ---- What the controller can hold ------------------------------------------------------------
+// Every value travels as an integer field: whole units, tenths, a 0/1 flag, or the light
+// threshold's raw sensor value. A value comes back from the controller as packing and unpacking
+// leave it; it is held when that is within the field's rounding of the value given: half a unit
+// (exact halves go down, so a little more), for the light threshold also the difference of its
+// two scales (40.95 out, 40.96 back: up to 0.01 raw units per percent, and half a unit of
+// offset); a flag is held only as exactly 1 or 0. A value beyond the field's range, or not a
+// number, comes back as something else entirely and is not held.
+
+// A value the controller does not hold as given.
+struct ValueMismatch {
+    int position; // table position
+    float given;  // the value of the source
+    float held;   // what the controller holds (or would hold) instead
+};
+
+// True when `held`, as it comes back from the controller, is `given` within its field's rounding.
+bool values_field_holds(int position, float given, float held);
+
+// Compares every value `source` holds with the controller's values `held` (a table as unpacked
+// from its image). Writes up to `cap` mismatches in listing order (the global values, then
+// channel after channel); returns how many there are in all.
+size_t values_mismatches(const SettingsValues* source, const float held[SETTINGS_COUNT],
+                         ValueMismatch* out, size_t cap);
+
+// The mismatches between the values `source` holds and what the controller would hold after they
+// were packed and sent: the values that cannot travel.
+size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap);
+
+// Positions in listing order: the seven named global values, then channel after channel, each
+// in column order. Returns the count (SETTINGS_COUNT - 1: RepeatTimer has no place).
+constexpr size_t VALUES_LISTED = SETTINGS_COUNT - 1;
+size_t values_listing_order(int out[VALUES_LISTED]);
 
 // The settings image to send so that the controller holds the file's values: the values of the
 // controller's current image, with every value the file holds put in its place (the last

@@ -99,3 +99,49 @@ TEST(CliValues, DifferencesAreByWhatIsShownAndOnlyWhereBothHoldAValue) {
     b.held[last_flag] = false; // as from a file
     EXPECT_FALSE(values_differ(&a, &b, last_flag));
 }
+
+TEST(CliValues, AValueIsHeldWhenItComesBackWithinItsFieldsRounding) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const int delay = channel_position(COL_ON_DELAY, 5);
+    const int level = channel_position(COL_ON_START_LEVEL, 2);
+    const int flag = channel_position(COL_STANDBY_ENABLED, 9);
+    struct Row {
+        int position;
+        float given;
+        float held; // what the controller keeps after packing and unpacking
+        bool holds;
+    };
+    const Row rows[] = {
+        {POS_SENSOR1_MAX, 120.0f, 120.0f, true},
+        {POS_SENSOR1_MAX, 70000.0f, 4464.0f, false}, // beyond the u16 field
+        {POS_OFF_TIMER, -2.0f, 65535.0f, false},
+        {POS_OFF_TIMER, -0.4f, 0.0f, true},
+        {delay, 2.5f, 2.0f, true}, // exact halves go down
+        {delay, 4294967296.0f, 0.0f, false},
+        {delay, 4294967040.0f, 4294967040.0f, true},
+        {delay, nan, 0.0f, false},
+        {level, 12.55f, 12.5f, true},
+        {level, -2.0f, 6551.7f, false},
+        {POS_LIGHT_THRESHOLD, 30.0f, 30.0048828125f, true},
+        {POS_LIGHT_THRESHOLD, 0.0f, 0.0244140625f, true},
+        {POS_LIGHT_THRESHOLD, 0.02f, 0.048828125f, true},
+        {POS_LIGHT_THRESHOLD, 100.0f, 100.0f, true},
+        {POS_LIGHT_THRESHOLD, 101.0f, -1499.0234375f, false},
+        {flag, 1.0f, 1.0f, true},
+        {flag, 0.5f, 0.0f, false},
+        {POS_USE_LIGHT_SENSOR, 2.0f, 2.0f, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(values_field_holds(row.position, row.given, row.held), row.holds)
+            << row.position << " " << row.given;
+        SettingsValues one{};
+        one.held[row.position] = true;
+        one.table[row.position] = row.given;
+        ValueMismatch found[2] = {};
+        const size_t n = values_unholdable(&one, found, 2);
+        EXPECT_EQ(n, row.holds ? 0u : 1u) << row.position << " " << row.given;
+        if (n == 1) {
+            EXPECT_EQ(found[0].held, row.held) << row.position << " " << row.given;
+        }
+    }
+}
