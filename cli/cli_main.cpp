@@ -1,9 +1,14 @@
 // Parsing the command line and running the command it names. CLI11 reports a wrong command line
 // by throwing; that, and anything the JSON output throws, is caught here and goes no further.
+//
+// The command is looked for before CLI11 sees the line, so that a word that names no command is
+// called what it is, and `help [COMMAND]` works as it does in other tools. The options every
+// command shares (--port, -v, -q) are taken before the command as well as after it.
 #include "cli/cli_main.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <exception>
 #include <sstream>
 
@@ -19,6 +24,8 @@ namespace {
 
 constexpr int EXIT_INTERNAL = 70; // a fault of the tool itself; no command ends this way
 
+constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
+
 constexpr char SYNOPSIS[] = "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
                             "  lumivo24-cli ports  [--port P]... [--json]\n"
                             "  lumivo24-cli status [--port P] [--watch] [--json]\n"
@@ -27,62 +34,111 @@ constexpr char SYNOPSIS[] = "The settings and sensors of a LUMIVO24 stair-lighti
                             "  lumivo24-cli show   SOURCE [--port P] [--json]\n"
                             "  lumivo24-cli diff   SOURCE SOURCE [--port P] [--json]\n";
 
+constexpr const char* COMMANDS[] = {"ports", "status", "read", "write", "show", "diff"};
+
 constexpr char SOURCE_NOTE[] =
     "SOURCE is a settings file (.lv24), 'device' (the controller) or 'defaults'.";
 
 constexpr char FOOTER[] =
     "SOURCE is a settings file (.lv24), 'device' (the controller) or 'defaults'.\n"
-    "Without --port the controller is looked for on every serial port.\n"
-    "'lumivo24-cli COMMAND --help' tells more of a command.\n"
+    "Without --port (or LUMIVO24_PORT) the controller is looked for on every serial port.\n"
+    "'lumivo24-cli help COMMAND' tells more of a command.\n"
     "Exit codes: 0 done, 1 differences found, 2 wrong command line, 3 no controller or\n"
     "no valid answer, 4 file unreadable, invalid or unwritable, 5 write not verified,\n"
-    "6 write refused for the board revision.";
+    "6 write refused for the board revision, 130 interrupted.";
 
 void flush_stream(PlatformStream stream, const std::ostringstream& text) {
     const std::string s = text.str();
     platform_write(stream, s.data(), s.size());
 }
 
+bool is_command(const std::string& word) {
+    for (const char* command : COMMANDS) {
+        if (word == command) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string command_list() {
+    std::string out;
+    for (const char* command : COMMANDS) {
+        out += (out.empty() ? "" : ", ") + std::string(command);
+    }
+    return out;
+}
+
+// The first word that is no option and no option's value: the command, if the line is right.
+// Only --port takes a value before the command. Returns argc when there is none.
+int command_index(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "-p" || word == "--port") {
+            ++i;
+        } else if (word.empty() || word[0] != '-') {
+            return i;
+        }
+    }
+    return argc;
+}
+
+// Options that every command takes, before or after its name.
+struct SharedOptions {
+    std::vector<std::string> ports;
+    bool verbose = false;
+    bool quiet = false;
+};
+
+void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
+    app->add_option("-p,--port", options->ports, port_help)->type_name("P");
+    app->add_flag("-v,--verbose", options->verbose, "Print every frame sent and received");
+    app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
+}
+
 int run(int argc, char** argv) {
     CliRequest request;
-    std::string port;
     CLI::App app{SYNOPSIS, "lumivo24-cli"};
-    app.set_version_flag("--version", LUMIVO_VERSION, "Print the version and exit");
+    app.set_version_flag("-V,--version", std::string("lumivo24-cli ") + LUMIVO_VERSION,
+                         "Print the version and exit");
     app.set_help_flag("-h,--help", "Print this help and exit");
     app.require_subcommand(1);
     // Options begin with '-' everywhere; a file name such as /backups/stairs.lv24 is no option.
     app.allow_windows_style_options(false);
     app.get_formatter()->column_width(24);
+    SharedOptions before;
+    add_shared(&app, &before, "The controller's port");
 
+    SharedOptions after;
     CLI::App* ports = app.add_subcommand("ports", "List serial ports and the controllers on them");
-    ports->add_option("--port", request.ports, "Also probe port P (repeatable)")->type_name("P");
+    add_shared(ports, &after, "Also probe port P (repeatable)");
     ports->add_flag("--json", request.json, "Print JSON");
 
     CLI::App* status = app.add_subcommand("status", "Show the distances and the illuminance");
-    status->add_option("--port", port, "The controller's port")->type_name("P");
+    add_shared(status, &after, "The controller's port");
     status->add_flag("--watch", request.watch, "Repeat five times a second until Ctrl+C");
     status->add_flag("--json", request.json, "Print JSON");
 
     CLI::App* read = app.add_subcommand("read", "Save the controller's settings to a file");
-    read->add_option("--port", port, "The controller's port")->type_name("P");
+    add_shared(read, &after, "The controller's port");
     read->add_option("-o,--output", request.output, "The settings file to write")
         ->type_name("FILE.lv24")
         ->required();
 
     CLI::App* write = app.add_subcommand("write", "Write a settings file to the controller");
     write->add_option("FILE", request.file, "The settings file (.lv24)")->required();
-    write->add_option("--port", port, "The controller's port")->type_name("P");
+    add_shared(write, &after, "The controller's port");
     write->add_flag("--dry-run", request.dry_run, "Show what would change, write nothing");
     write->add_flag("--force", request.force, "Write to a board revision other than 5000");
 
     CLI::App* show = app.add_subcommand("show", "Show settings from a file, device or defaults");
     show->add_option("SOURCE", request.sources, "What to show")->required()->expected(1);
-    show->add_option("--port", port, "The controller's port")->type_name("P");
+    add_shared(show, &after, "The controller's port");
     show->add_flag("--json", request.json, "Print JSON");
 
     CLI::App* diff = app.add_subcommand("diff", "Compare two sources; exit 1 when they differ");
     diff->add_option("SOURCE", request.sources, "The two sources")->required()->expected(2);
-    diff->add_option("--port", port, "The controller's port")->type_name("P");
+    add_shared(diff, &after, "The controller's port");
     diff->add_flag("--json", request.json, "Print JSON");
 
     // The synopsis above lists the commands; the footer is the main help's only.
@@ -93,8 +149,25 @@ int run(int argc, char** argv) {
     diff->footer(SOURCE_NOTE);
     app.footer(FOOTER);
 
+    // "help" and "help COMMAND" are --help; a word that is no command is named as such.
+    std::vector<std::string> words(argv + 1, argv + argc);
+    const int at = command_index(argc, argv);
+    size_t command = static_cast<size_t>(at - 1);
+    if (command < words.size() && words[command] == "help") {
+        words.erase(words.begin() + static_cast<std::ptrdiff_t>(command));
+        words.push_back("--help");
+        while (command < words.size() && !words[command].empty() && words[command][0] == '-') {
+            ++command; // "help" may be followed by options before the command's name
+        }
+    }
+    if (command < words.size() && !is_command(words[command])) {
+        err_line("lumivo24-cli: '" + words[command] + "' is not a command; the commands are " +
+                 command_list() + ". 'lumivo24-cli --help' tells more.");
+        return EXIT_USAGE;
+    }
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> reversed(words.rbegin(), words.rend());
+        app.parse(reversed); // CLI11 takes a vector of arguments last first
     } catch (const CLI::ParseError& e) {
         std::ostringstream out;
         std::ostringstream err;
@@ -103,8 +176,24 @@ int run(int argc, char** argv) {
         flush_stream(PLATFORM_ERR, err);
         return code == 0 ? EXIT_DONE : EXIT_USAGE;
     }
-    if (!port.empty()) {
-        request.ports.push_back(port);
+
+    request.ports = before.ports;
+    request.ports.insert(request.ports.end(), after.ports.begin(), after.ports.end());
+    request.verbose = before.verbose || after.verbose;
+    request.quiet = before.quiet || after.quiet;
+    for (const std::string& port : request.ports) {
+        if (port.empty()) {
+            err_line("lumivo24-cli: --port needs the name of a port; an empty name is none.");
+            return EXIT_USAGE;
+        }
+    }
+    if (!*ports && request.ports.size() > 1) {
+        err_line("lumivo24-cli: only 'ports' takes --port more than once.");
+        return EXIT_USAGE;
+    }
+    const char* named = getenv(PORT_VARIABLE);
+    if (request.ports.empty() && named != nullptr && named[0] != 0) {
+        request.ports.push_back(named);
     }
     if (*ports) {
         return cli_ports(request);

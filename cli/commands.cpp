@@ -10,6 +10,7 @@
 #include "cli/platform.h"
 #include "cli/session.h"
 #include "cli/settings_values.h"
+#include "link/wire_image.h"
 
 namespace {
 
@@ -133,6 +134,30 @@ void report_failure(SessionResult result, const std::string& port, const std::st
     }
 }
 
+// Refuses a source that holds values the controller cannot hold, naming each with what the
+// controller would hold instead.
+int refuse_unholdable(const SettingsValues& values, const std::string& name) {
+    ValueMismatch list[VALUES_LISTED];
+    const size_t n = values_unholdable(&values, list, VALUES_LISTED);
+    if (n == 0) {
+        return EXIT_DONE;
+    }
+    err_line(name + " holds " + (n == 1 ? std::string("a value") : std::to_string(n) + " values") +
+             " that the controller cannot hold (value -> what it would hold instead); nothing "
+             "was written:");
+    const std::string lines = mismatches_text(list, n);
+    platform_write(PLATFORM_ERR, lines.data(), lines.size());
+    return EXIT_FILE;
+}
+
+// Says what a Ctrl+C after the settings went out leaves behind.
+int interrupted_after_write(const std::string& port, const std::string& file) {
+    err_line("Interrupted after the settings were sent: the controller on " + port +
+             " may already hold them. Check with: lumivo24-cli diff device " + file + " --port " +
+             port);
+    return EXIT_INTERRUPTED;
+}
+
 // Reads the controller's settings image on an open connection.
 int read_image(Connection* c, uint8_t image[WIRE_IMAGE_BYTES]) {
     const SessionResult result = session_read_settings(&c->controller->link, image);
@@ -237,11 +262,14 @@ int watch_status(const CliRequest& request, Connection* c) {
     while (!platform_interrupted()) {
         StatusReadings readings{};
         SessionResult result = SESSION_OK;
-        if (one_reading(c, &readings, &result)) {
+        const bool valid = one_reading(c, &readings, &result);
+        if (valid || result == SESSION_INVALID) {
+            // An answer without a status frame is shown as no reading, and the watch goes on.
             if (request.json) {
-                out_json_line(status_json(c->port, readings));
+                out_json_line(valid ? status_json(c->port, readings)
+                                    : invalid_status_json(c->port));
             } else if (terminal) {
-                std::string line = status_text(readings);
+                std::string line = valid ? status_text(readings) : invalid_status_text();
                 const size_t length = line.size();
                 if (length < shown) {
                     line += std::string(shown - length, ' ');
@@ -249,10 +277,10 @@ int watch_status(const CliRequest& request, Connection* c) {
                 shown = length;
                 out_text("\r" + line);
             } else {
-                out_text(status_text(readings) + "\n");
+                out_text((valid ? status_text(readings) : invalid_status_text()) + "\n");
             }
-        } else if (result != SESSION_INVALID) {
-            // An incomplete reply is passed over, as the window does; silence ends the watch.
+        } else {
+            // Silence or a failed port ends the watch.
             if (terminal && shown > 0) {
                 out_text("\n");
                 shown = 0;
@@ -343,7 +371,12 @@ int cli_status(const CliRequest& request) {
 int cli_read(const CliRequest& request) {
     SettingsValues values{};
     std::string port;
+    platform_catch_interrupt();
     const int code = load_device(request, &values, &port);
+    if (platform_interrupted()) {
+        err_line("Interrupted; nothing was saved.");
+        return EXIT_INTERRUPTED;
+    }
     if (code != EXIT_DONE) {
         return code;
     }
@@ -351,6 +384,10 @@ int cli_read(const CliRequest& request) {
     const size_t n = values_file_bytes(&values, disk);
     char why[PLATFORM_WHY_BYTES];
     if (platform_file_replace(request.output.c_str(), disk, n, why) != 0) {
+        if (platform_interrupted()) { // the new file was removed, the old one left as it was
+            err_line("Interrupted; nothing was saved.");
+            return EXIT_INTERRUPTED;
+        }
         err_line("Cannot write " + request.output + ": " + why + "; nothing was saved.");
         return EXIT_FILE;
     }
@@ -361,20 +398,26 @@ int cli_read(const CliRequest& request) {
 int cli_write(const CliRequest& request) {
     SettingsValues file{};
     int code = load_file(request.file, &file);
+    if (code == EXIT_DONE) {
+        code = refuse_unholdable(file, request.file);
+    }
     if (code != EXIT_DONE) {
         return code; // before any port is opened
     }
+    platform_catch_interrupt();
     Connection c;
     code = connect(request, &c);
     if (code != EXIT_DONE) {
         return code;
     }
     const int32_t revision = c.controller->ident.board_revision;
-    if (revision != IDENT_SUPPORTED_REVISION && !request.force) {
+    const bool refused = revision != IDENT_SUPPORTED_REVISION && !request.force;
+    const std::string revision_text = "The controller on " + c.port + " reports board revision " +
+                                      std::to_string(revision) + ", not " +
+                                      std::to_string(IDENT_SUPPORTED_REVISION);
+    if (refused && !request.dry_run) {
         close_all(&c);
-        err_line("The controller on " + c.port + " reports board revision " +
-                 std::to_string(revision) + ", not " + std::to_string(IDENT_SUPPORTED_REVISION) +
-                 "; nothing was written (--force writes all the same).");
+        err_line(revision_text + "; nothing was written (--force writes all the same).");
         return EXIT_REVISION;
     }
     // The file lacks the last channel's standby flag: that one keeps the controller's value.
@@ -386,12 +429,12 @@ int cli_write(const CliRequest& request) {
     }
     uint8_t image[WIRE_IMAGE_BYTES];
     values_image_to_write(current, &file, image);
-    SettingsValues sent{};
-    values_from_image(image, &sent);
+    SettingsValues now{};
+    values_from_image(current, &now);
     if (request.dry_run) {
         close_all(&c);
-        SettingsValues now{};
-        values_from_image(current, &now);
+        SettingsValues sent{};
+        values_from_image(image, &sent);
         const std::string changes = differences_text(now, sent);
         out_text(changes);
         err_line(changes.empty() ? "The controller on " + c.port +
@@ -399,9 +442,21 @@ int cli_write(const CliRequest& request) {
                                  : "Dry run: the changes above were not written to the "
                                    "controller on " +
                                        c.port + ".");
+        if (refused) {
+            err_line(revision_text + ": a real write would need --force.");
+        }
         return EXIT_DONE;
     }
+    if (platform_interrupted()) {
+        close_all(&c);
+        err_line("Interrupted; nothing was written to the controller on " + c.port + ".");
+        return EXIT_INTERRUPTED;
+    }
     const SessionResult written = session_write_settings(&c.controller->link, image);
+    if (platform_interrupted()) {
+        close_all(&c);
+        return interrupted_after_write(c.port, request.file);
+    }
     if (written != SESSION_OK) {
         close_all(&c);
         report_failure(written, c.port, "settings write");
@@ -410,18 +465,30 @@ int cli_write(const CliRequest& request) {
     uint8_t back[WIRE_IMAGE_BYTES];
     const SessionResult read_back = session_read_settings(&c.controller->link, back);
     close_all(&c);
+    if (platform_interrupted()) {
+        return interrupted_after_write(c.port, request.file);
+    }
     if (read_back != SESSION_OK) {
         report_failure(read_back, c.port, "settings read after the write");
         err_line("The write to " + c.port + " could not be verified.");
         return EXIT_VERIFY;
     }
-    SettingsValues stored{};
-    values_from_image(back, &stored);
-    if (!values_equal(sent, stored)) {
-        err_line("The settings read back from " + c.port +
-                 " differ from those written (written -> read back):");
-        const std::string differences = differences_text(sent, stored);
-        platform_write(PLATFORM_ERR, differences.data(), differences.size());
+    // What the controller must hold now: the file's values, and its own where the file has none.
+    SettingsValues expected = now;
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        if (file.held[p]) {
+            expected.table[p] = file.table[p];
+        }
+    }
+    float stored[SETTINGS_COUNT] = {};
+    wire_image_unpack(back, stored);
+    ValueMismatch mismatches[VALUES_LISTED];
+    const size_t n = values_mismatches(&expected, stored, mismatches, VALUES_LISTED);
+    if (n != 0) {
+        err_line("The settings read back from " + c.port + " differ from " + request.file +
+                 " (file -> read back):");
+        const std::string lines = mismatches_text(mismatches, n);
+        platform_write(PLATFORM_ERR, lines.data(), lines.size());
         return EXIT_VERIFY;
     }
     err_line("Wrote " + request.file + " to the controller on " + c.port +

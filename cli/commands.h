@@ -12,6 +12,7 @@ enum CliExit : int {
     EXIT_FILE = 4,          // a settings file cannot be read, fails its check or cannot be written
     EXIT_VERIFY = 5,        // the settings read back after a write differ from those sent
     EXIT_REVISION = 6,      // write refused: the board revision is not the supported one
+    EXIT_INTERRUPTED = 130, // Ctrl+C or a termination request (128 + SIGINT, as shells count)
 };
 
 // Everything the command line can say; each command uses its own part.
@@ -21,6 +22,8 @@ struct CliRequest {
     bool watch = false;
     bool dry_run = false;
     bool force = false;
+    bool verbose = false;             // -v: every frame on standard error
+    bool quiet = false;               // -q: nothing but errors
     std::string output;               // read --output
     std::string file;                 // write FILE
     std::vector<std::string> sources; // show SOURCE, diff SOURCE SOURCE

@@ -38,6 +38,8 @@ int open_failure(int error) {
     case EBUSY:
     case EWOULDBLOCK:
         return PORT_BUSY;
+    case EISDIR: // a folder given as the port
+        return PORT_NOT_SERIAL;
     default:
         return PORT_FAILED;
     }

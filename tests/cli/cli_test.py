@@ -109,10 +109,13 @@ def settings_file(v):
     """The settings file the window saves when its form shows `v`."""
     floats = [v[k] for k in ("sensor1_min_cm", "sensor2_min_cm", "sensor1_max_cm",
                              "sensor2_max_cm", "light_threshold_percent")]
-    floats += [1.0 if v["use_light_sensor"] else 0.0, v["off_timer_s"]]
+    def flag(x):  # a check box's 1 or 0; any other number as it is
+        return float(x) if not isinstance(x, bool) else 1.0 if x else 0.0
+
+    floats += [flag(v["use_light_sensor"]), v["off_timer_s"]]
     for c in v["channels"]:
         floats += [c[k] for k in COLUMNS[:8]]
-        floats += [c["standby_level_percent"], 1.0 if c["standby_enabled"] else 0.0]
+        floats += [c["standby_level_percent"], flag(c["standby_enabled"])]
     content = BANNER + b"\0" + struct.pack("<246f", *floats[:246])
     content += struct.pack("<H", crc16(content))
     return content.replace(b"\n", b"\r\n")  # text line ends; the banner's CR LF gets CR CR LF
@@ -185,12 +188,22 @@ def case_usage(emu):
     _, out, _, _ = cli("--help", check_rc=0)
     check(len(out.splitlines()) <= 24, "--help is longer than a screen")
     check("lumivo24-cli diff" in out, "--help lacks the commands")
-    _, out, _, _ = cli("--version", check_rc=0)
-    check(out.strip() == "1.0.0", f"version {out!r}")
-    for wrong in ([], ["frobnicate"], ["read", "--port", PORT], ["diff", "a.lv24"],
-                  ["show", "a", "b"], ["status", "--port"], ["write", "x.lv24", "--bogus"]):
+    for version in ("--version", "-V"):
+        _, out, _, _ = cli(version, check_rc=0)
+        check(out.strip() == "lumivo24-cli 1.0.0", f"version {out!r}")
+    _, out, _, _ = cli("help", "write", check_rc=0)
+    check("--dry-run" in out and "--force" in out, out)
+    for wrong, said in (([], "required"), (["frobnicate"], "'frobnicate' is not a command"),
+                        (["help", "frobnicate"], "'frobnicate' is not a command"),
+                        (["read", "--port", PORT], "--output"), (["diff", "a.lv24"], "SOURCE"),
+                        (["show", "a", "b"], ""), (["status", "--port"], "--port"),
+                        (["write", "x.lv24", "--bogus"], "--bogus"),
+                        (["status", "--port", ""], "empty"),
+                        (["status", "-p", PORT, "--port", PORT], "more than once")):
         rc, out, err, _ = cli(*wrong)
-        check(rc == 2 and out == "" and err != "", f"{wrong}: {rc} {out!r} {err!r}")
+        check(rc == 2 and out == "" and said in err, f"{wrong}: {rc} {out!r} {err!r}")
+    rc, _, err, _ = cli("status", "--port", WORK)
+    check(rc == 3 and "not a serial port" in err, f"a folder as the port: {rc} {err}")
     check(emu.requests()["identify"] == "0", "a wrong command line talked to the port")
 
 
@@ -211,10 +224,20 @@ def case_status(emu):
     emu("set light 1024")
     emu("set distance 1 12.5")
     emu("set distance 2 12.4")
-    _, out, _, _ = cli("status", "--port", PORT, "--json", check_rc=0)
-    check(json.loads(out) == {"port": PORT, "distance1_cm": 13, "distance2_cm": 12,
-                              "illuminance_percent": 75.0, "sensor1_fault": False,
-                              "sensor2_fault": False}, out)
+    reading = {"port": PORT, "valid": True, "distance1_cm": 13, "distance2_cm": 12,
+               "illuminance_percent": 75.0, "sensor1_fault": False, "sensor2_fault": False}
+    # Stray bytes before the frame, noise holding a false length field (11 00) before it, the
+    # port before the command: the same reading each time.
+    for stray in ("55", "ffee", "aabb110001020304"):
+        emu(f"stray-always on {stray}")
+        _, out, _, _ = cli("--port", PORT, "status", "--json", check_rc=0)
+        check(json.loads(out) == reading, f"stray {stray}: {out}")
+    emu("stray-always off")
+    # No status frame in the answer: no reading, no numbers.
+    emu("truncate 2 12")
+    rc, out, err, _ = cli("status", "--port", PORT)
+    check(rc == 3 and out == "" and PORT in err, f"truncated: {rc} {out!r} {err}")
+    emu("truncate 2 off")
     emu("set light 5120")
     emu("set faults 2")
     _, out, _, _ = cli("status", "--port", PORT, check_rc=0)
@@ -223,19 +246,24 @@ def case_status(emu):
     reading = json.loads(out)
     check(reading["distance2_cm"] is None and reading["sensor2_fault"] is True, out)
 
-    # --watch: five readings a second until interrupted, then a clean end.
-    watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch", "--json"],
+    # --watch: five readings a second until interrupted, then a clean end. One answer without a
+    # status frame shows as not valid, and the watch goes on.
+    watch = subprocess.Popen([CLI, "status", "--watch", "--json"],
+                             env={**os.environ, "LUMIVO24_PORT": PORT},
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    time.sleep(1.5)
+    time.sleep(0.5)
+    emu("raw 2 " + "5a" * 40)
+    time.sleep(1.0)
     # The port is held exclusively meanwhile.
     rc, _, err, _ = cli("status", "--port", PORT)
     check(rc == 3 and "another program is using it" in err, f"second opener: {rc} {err}")
     watch.send_signal(signal.SIGINT)
     out, _ = watch.communicate(timeout=5)
     check(watch.returncode == 0, f"--watch ended with {watch.returncode}")
-    lines = out.decode().splitlines()
+    lines = [json.loads(line) for line in out.decode().splitlines()]
     check(5 <= len(lines) <= 9, f"{len(lines)} readings in 1.5 s")
-    check(all(json.loads(line)["illuminance_percent"] == -25.0 for line in lines), lines[0])
+    check(lines.count({"port": PORT, "valid": False}) == 1, f"not one invalid reading: {lines}")
+    check(all(line["illuminance_percent"] == -25.0 for line in lines if line["valid"]), lines)
 
 
 def case_read(emu):
@@ -313,6 +341,22 @@ def case_write(emu):
 
 
 def case_write_refusals(emu):
+    # Values the controller cannot hold: named with what it would hold, and nothing is sent.
+    odd = site()
+    odd.update(off_timer_s=-2, sensor1_max_cm=70000)
+    odd["channels"][1]["on_start_level_percent"] = -2
+    odd["channels"][4]["on_delay_ms"] = 4294967296
+    odd["channels"][6]["fall_time_ms"] = float("nan")
+    odd["channels"][8]["standby_enabled"] = 0.5
+    write_file("odd.lv24", settings_file(odd))
+    rc, _, err, _ = cli("write", "odd.lv24", "--port", PORT)
+    for line in ("sensor1_max_cm: 70000 -> 4464", "off_timer_s: -2 -> 65535",
+                 "channel 2 on_start_level_percent: -2 -> 6551.7",
+                 "channel 5 on_delay_ms: 4294967296 -> 0", "channel 7 fall_time_ms: nan -> 0",
+                 "channel 9 standby_enabled: 0.5 -> false"):
+        check(f"  {line}\n" in err, f"{line!r} not in {err}")
+    check(rc == 4 and err.count("\n") == 7, f"{rc} {err}")
+
     write_file("site.lv24", settings_file(site()))
     damaged = bytearray(settings_file(site()))
     damaged[500] ^= 0x40
@@ -329,8 +373,38 @@ def case_write_refusals(emu):
     rc, _, err, _ = cli("write", "site.lv24", "--port", PORT)
     check(rc == 6 and "4000" in err, f"{rc} {err}")
     check(emu.requests()["write"] == "0" and emu.requests()["read"] == "0", "revision 4000 written")
+    _, out, err, _ = cli("write", "site.lv24", "--port", PORT, "--dry-run", check_rc=0)
+    check("channel 3 on_delay_ms: 100 -> 2208\n" in out and "need --force" in err, f"{out}{err}")
+    check(emu.requests()["write"] == "0", "a dry run wrote")
     cli("write", "site.lv24", "--port", PORT, "--force", check_rc=0)
     check(emu.requests()["write"] == "1", "--force did not write")
+
+
+def interrupted(emu, command, args):
+    """Runs the tool, interrupts it once the controller has taken `command`, and returns it."""
+    emu("clear-requests")
+    tool = subprocess.Popen([CLI, *args], cwd=WORK, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 10
+    while emu.requests()[command] == "0" and time.monotonic() < deadline:
+        time.sleep(0.005)
+    tool.send_signal(signal.SIGINT)
+    out, err = tool.communicate(timeout=10)
+    return tool.returncode, out.decode(), err.decode()
+
+
+def case_interrupt(emu):
+    # Each answer comes 150 ms late, so the tool is still waiting when Ctrl+C comes.
+    emu("delay 150")
+    write_file("site.lv24", settings_file(site()))
+    rc, _, err = interrupted(emu, "write", ["write", "site.lv24", "--port", PORT])
+    check(rc == 130 and "may already hold" in err and
+          f"lumivo24-cli diff device site.lv24 --port {PORT}" in err, f"write: {rc} {err}")
+    rc, _, err = interrupted(emu, "read", ["read", "--port", PORT, "-o", "new.lv24"])
+    check(rc == 130 and "nothing was saved" in err, f"read: {rc} {err}")
+    check(not os.path.exists(path("new.lv24")), "an interrupted read saved a file")
+    check(sorted(os.listdir(WORK)) == ["emu.log", "port", "site.lv24"],
+          f"left behind: {os.listdir(WORK)}")
 
 
 def case_show_diff(emu):
