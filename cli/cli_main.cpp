@@ -117,6 +117,9 @@ int run(int argc, char** argv) {
     CLI::App* status = app.add_subcommand("status", "Show the distances and the illuminance");
     add_shared(status, &after, "The controller's port");
     status->add_flag("--watch", request.watch, "Repeat five times a second until Ctrl+C");
+    status->add_option("--count", request.count, "Stop watching after N readings")
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
     status->add_flag("--json", request.json, "Print JSON");
 
     CLI::App* read = app.add_subcommand("read", "Save the controller's settings to a file");
@@ -181,6 +184,7 @@ int run(int argc, char** argv) {
     request.ports.insert(request.ports.end(), after.ports.begin(), after.ports.end());
     request.verbose = before.verbose || after.verbose;
     request.quiet = before.quiet || after.quiet;
+    out_set_quiet(request.quiet);
     for (const std::string& port : request.ports) {
         if (port.empty()) {
             err_line("lumivo24-cli: --port needs the name of a port; an empty name is none.");

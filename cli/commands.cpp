@@ -4,9 +4,12 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
+#include "cli/connection.h"
 #include "cli/output.h"
+#include "cli/sources.h"
 #include "cli/platform.h"
 #include "cli/session.h"
 #include "cli/settings_values.h"
@@ -15,140 +18,6 @@
 namespace {
 
 constexpr int WATCH_PERIOD_MS = 200; // five readings a second, as the window polls
-constexpr size_t FILE_READ_BYTES = VALUES_FILE_DISK_MAX + 1; // as much as the window reads
-
-// The ports of one search and the controller found among them.
-struct Connection {
-    std::vector<std::string> names;
-    std::vector<ProbeSlot> slots;
-    ProbeSlot* controller = nullptr;
-    std::string port; // the controller's port
-};
-
-std::string open_failure_text(int result) {
-    switch (result) {
-    case PORT_ABSENT:
-        return "there is no such port";
-    case PORT_DENIED:
-        return "permission denied";
-    case PORT_BUSY:
-        return "another program is using it";
-    case PORT_NOT_SERIAL:
-        return "it is not a serial port that takes the controller's line settings";
-    default:
-        return "the system refused it";
-    }
-}
-
-std::string joined(const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& name : names) {
-        out += (out.empty() ? "" : ", ") + name;
-    }
-    return out;
-}
-
-std::vector<std::string> candidate_ports() {
-    static char names[PLATFORM_CANDIDATES_MAX][PLATFORM_NAME_BYTES];
-    const size_t n = platform_candidate_ports(names, PLATFORM_CANDIDATES_MAX);
-    return std::vector<std::string>(names, names + n);
-}
-
-// Opens and identifies every named port at once.
-size_t probe(Connection* c) {
-    c->slots.assign(c->names.size(), ProbeSlot{});
-    for (size_t i = 0; i < c->names.size(); ++i) {
-        c->slots[i].name = c->names[i].c_str();
-    }
-    return session_probe(platform_port_ops(), c->slots.data(), c->slots.size());
-}
-
-void close_all(Connection* c) {
-    for (ProbeSlot& slot : c->slots) {
-        session_probe_close(&slot);
-    }
-    c->controller = nullptr;
-}
-
-// Finds the controller on the port named with --port, or among the candidate ports. Returns
-// EXIT_DONE with the controller's port open, or EXIT_NO_CONTROLLER after saying why.
-int connect(const CliRequest& request, Connection* c) {
-    const bool named = !request.ports.empty();
-    c->names = named ? std::vector<std::string>{request.ports.front()} : candidate_ports();
-    if (c->names.empty()) {
-        err_line("No serial ports were found to look for the controller on; name one with "
-                 "--port.");
-        return EXIT_NO_CONTROLLER;
-    }
-    const size_t found = probe(c);
-    if (named) {
-        const ProbeSlot& slot = c->slots.front();
-        const std::string& port = c->names.front();
-        if (slot.open_result != PORT_OPENED) {
-            err_line("Cannot open " + port + ": " + open_failure_text(slot.open_result) + ".");
-        } else if (slot.answer == SESSION_SILENT) {
-            err_line("No controller answered on " + port + ".");
-        } else if (slot.answer == SESSION_INVALID) {
-            err_line("The device on " + port + " did not answer as a LUMIVO24 controller.");
-        } else if (slot.answer == SESSION_PORT_FAILED) {
-            err_line("The port " + port + " failed while the controller was looked for.");
-        }
-        if (found != 1) {
-            return EXIT_NO_CONTROLLER;
-        }
-    } else if (found == 0) {
-        err_line("No controller answered on any of the ports probed: " + joined(c->names) + ".");
-        return EXIT_NO_CONTROLLER;
-    } else if (found > 1) {
-        std::vector<std::string> ports;
-        for (size_t i = 0; i < c->slots.size(); ++i) {
-            if (c->slots[i].answer == SESSION_OK) {
-                ports.push_back(c->names[i]);
-            }
-        }
-        close_all(c);
-        err_line("Controllers answer on several ports (" + joined(ports) +
-                 "); choose one with --port.");
-        return EXIT_NO_CONTROLLER;
-    }
-    for (size_t i = 0; i < c->slots.size(); ++i) {
-        if (c->slots[i].answer == SESSION_OK) {
-            c->controller = &c->slots[i];
-            c->port = c->names[i];
-        }
-    }
-    if (!named) {
-        err_line("Found the controller on " + c->port + ".");
-    }
-    return EXIT_DONE;
-}
-
-// Says why a request got no usable answer.
-void report_failure(SessionResult result, const std::string& port, const std::string& what) {
-    if (result == SESSION_SILENT) {
-        err_line("The controller on " + port + " did not answer the " + what + ".");
-    } else if (result == SESSION_PORT_FAILED) {
-        err_line("The port " + port + " failed during the " + what + ".");
-    } else {
-        err_line("The controller on " + port + " sent no valid answer to the " + what + ".");
-    }
-}
-
-// Refuses a source that holds values the controller cannot hold, naming each with what the
-// controller would hold instead.
-int refuse_unholdable(const SettingsValues& values, const std::string& name) {
-    ValueMismatch list[VALUES_LISTED];
-    const size_t n = values_unholdable(&values, list, VALUES_LISTED);
-    if (n == 0) {
-        return EXIT_DONE;
-    }
-    err_line(name + " holds " + (n == 1 ? std::string("a value") : std::to_string(n) + " values") +
-             " that the controller cannot hold (value -> what it would hold instead); nothing "
-             "was written:");
-    const std::string lines = mismatches_text(list, n);
-    platform_write(PLATFORM_ERR, lines.data(), lines.size());
-    return EXIT_FILE;
-}
 
 // Says what a Ctrl+C after the settings went out leaves behind.
 int interrupted_after_write(const std::string& port, const std::string& file) {
@@ -156,69 +25,6 @@ int interrupted_after_write(const std::string& port, const std::string& file) {
              " may already hold them. Check with: lumivo24-cli diff device " + file + " --port " +
              port);
     return EXIT_INTERRUPTED;
-}
-
-// Reads the controller's settings image on an open connection.
-int read_image(Connection* c, uint8_t image[WIRE_IMAGE_BYTES]) {
-    const SessionResult result = session_read_settings(&c->controller->link, image);
-    if (result != SESSION_OK) {
-        report_failure(result, c->port, "settings read");
-        return EXIT_NO_CONTROLLER;
-    }
-    return EXIT_DONE;
-}
-
-int load_file(const std::string& path, SettingsValues* values) {
-    static uint8_t disk[FILE_READ_BYTES];
-    size_t n = 0;
-    char why[PLATFORM_WHY_BYTES];
-    if (platform_file_read(path.c_str(), disk, sizeof disk, &n, why) != 0) {
-        err_line("Cannot read " + path + ": " + why + ".");
-        return EXIT_FILE;
-    }
-    const int checked = values_file_load(disk, n, values);
-    if (checked == -1) {
-        err_line(path + " is not a settings file: it is too short.");
-        return EXIT_FILE;
-    }
-    if (checked != 0) {
-        err_line(path + " is not a settings file, or it is damaged: its checksum does not match.");
-        return EXIT_FILE;
-    }
-    return EXIT_DONE;
-}
-
-// The controller's settings as the window takes them in; *port_used (when given) names the port
-// they came from.
-int load_device(const CliRequest& request, SettingsValues* values,
-                std::string* port_used = nullptr) {
-    Connection c;
-    int code = connect(request, &c);
-    if (code != EXIT_DONE) {
-        return code;
-    }
-    uint8_t image[WIRE_IMAGE_BYTES];
-    code = read_image(&c, image);
-    close_all(&c);
-    if (code == EXIT_DONE) {
-        values_from_controller(image, values);
-        if (port_used != nullptr) {
-            *port_used = c.port;
-        }
-    }
-    return code;
-}
-
-// A SOURCE argument: "device", "defaults" or a settings file.
-int load_source(const CliRequest& request, const std::string& source, SettingsValues* values) {
-    if (source == "device") {
-        return load_device(request, values);
-    }
-    if (source == "defaults") {
-        values_from_defaults(values);
-        return EXIT_DONE;
-    }
-    return load_file(source, values);
 }
 
 Json port_json(const std::string& name, const ProbeSlot& slot) {
@@ -254,52 +60,72 @@ bool one_reading(Connection* c, StatusReadings* readings, SessionResult* result)
     return *result == SESSION_OK;
 }
 
+// Shows one reading (or an answer without one) in the form chosen: a JSON line, a line on a
+// terminal that the next overwrites (with the ranges seen so far), or a line of text.
+void watch_show(const CliRequest& request, const Connection& c, const StatusReadings* readings,
+                const DistanceRanges& ranges, double seconds, size_t* shown) {
+    if (request.json) {
+        Json line =
+            readings != nullptr ? status_json(c.port, *readings) : invalid_status_json(c.port);
+        line["time"] = std::round(seconds * 1000.0) / 1000.0;
+        out_json_line(line);
+        return;
+    }
+    std::string line = readings != nullptr ? status_text(*readings) : invalid_status_text();
+    if (!platform_is_terminal(PLATFORM_OUT)) {
+        out_text(line + "\n");
+        return;
+    }
+    line += "   | " + ranges_text(ranges);
+    const size_t length = line.size();
+    if (length < *shown) {
+        line += std::string(*shown - length, ' ');
+    }
+    *shown = length;
+    out_text("\r" + line);
+}
+
 int watch_status(const CliRequest& request, Connection* c) {
-    const bool terminal = !request.json && platform_is_terminal(PLATFORM_OUT);
-    size_t shown = 0; // length of the line on screen, to be overwritten
+    size_t shown = 0; // length of the line on a terminal, to be overwritten
+    DistanceRanges ranges{};
+    int64_t first = -1; // the clock at the first reading shown
     int64_t next = platform_now_ms();
-    int code = EXIT_DONE;
-    while (!platform_interrupted()) {
+    SessionResult ended = SESSION_OK;
+    for (long long count = 0;
+         !platform_interrupted() && (request.count == 0 || count < request.count); ++count) {
         StatusReadings readings{};
         SessionResult result = SESSION_OK;
         const bool valid = one_reading(c, &readings, &result);
-        if (valid || result == SESSION_INVALID) {
-            // An answer without a status frame is shown as no reading, and the watch goes on.
-            if (request.json) {
-                out_json_line(valid ? status_json(c->port, readings)
-                                    : invalid_status_json(c->port));
-            } else if (terminal) {
-                std::string line = valid ? status_text(readings) : invalid_status_text();
-                const size_t length = line.size();
-                if (length < shown) {
-                    line += std::string(shown - length, ' ');
-                }
-                shown = length;
-                out_text("\r" + line);
-            } else {
-                out_text((valid ? status_text(readings) : invalid_status_text()) + "\n");
-            }
-        } else {
-            // Silence or a failed port ends the watch.
-            if (terminal && shown > 0) {
-                out_text("\n");
-                shown = 0;
-            }
-            report_failure(result, c->port, "status request");
-            code = EXIT_NO_CONTROLLER;
+        if (!valid && result != SESSION_INVALID) {
+            ended = result; // silence or a failed port ends the watch
             break;
         }
-        next += WATCH_PERIOD_MS;
+        // An answer without a status frame is shown as no reading, and the watch goes on.
+        if (valid) {
+            ranges_add(&ranges, readings);
+        }
         const int64_t now = platform_now_ms();
+        first = first < 0 ? now : first;
+        const double seconds = static_cast<double>(now - first) / 1000.0;
+        watch_show(request, *c, valid ? &readings : nullptr, ranges, seconds, &shown);
+        next += WATCH_PERIOD_MS;
         if (next < now) {
             next = now; // a slow answer moves the cadence instead of piling requests up
         }
-        platform_sleep_until(next);
+        if (request.count == 0 || count + 1 < request.count) {
+            platform_sleep_until(next);
+        }
     }
-    if (terminal && shown > 0) {
+    if (shown > 0) {
         out_text("\n");
     }
-    return code;
+    if (ended != SESSION_OK) {
+        report_failure(ended, c->port, "status request");
+    }
+    if (!request.json) {
+        out_text(ranges_text(ranges) + "\n");
+    }
+    return ended == SESSION_OK ? EXIT_DONE : EXIT_NO_CONTROLLER;
 }
 
 } // namespace
@@ -316,7 +142,7 @@ int cli_ports(const CliRequest& request) {
             c.names.push_back(port);
         }
     }
-    probe(&c);
+    probe(request, &c);
     close_all(&c);
     if (request.json) {
         Json list = Json::array();
@@ -346,7 +172,7 @@ int cli_status(const CliRequest& request) {
     if (code != EXIT_DONE) {
         return code;
     }
-    if (request.watch) {
+    if (request.watch || request.count > 0) {
         platform_catch_interrupt();
         code = watch_status(request, &c);
         close_all(&c);
@@ -380,18 +206,11 @@ int cli_read(const CliRequest& request) {
     if (code != EXIT_DONE) {
         return code;
     }
-    static uint8_t disk[VALUES_FILE_DISK_MAX];
-    const size_t n = values_file_bytes(&values, disk);
-    char why[PLATFORM_WHY_BYTES];
-    if (platform_file_replace(request.output.c_str(), disk, n, why) != 0) {
-        if (platform_interrupted()) { // the new file was removed, the old one left as it was
-            err_line("Interrupted; nothing was saved.");
-            return EXIT_INTERRUPTED;
-        }
-        err_line("Cannot write " + request.output + ": " + why + "; nothing was saved.");
-        return EXIT_FILE;
+    const int saved = save_file(request.output, format_of_name(request.output), values, "device");
+    if (saved != EXIT_DONE) {
+        return saved;
     }
-    err_line("Saved the settings of the controller on " + port + " to " + request.output + ".");
+    note_line("Saved the settings of the controller on " + port + " to " + request.output + ".");
     return EXIT_DONE;
 }
 
@@ -491,8 +310,8 @@ int cli_write(const CliRequest& request) {
         platform_write(PLATFORM_ERR, lines.data(), lines.size());
         return EXIT_VERIFY;
     }
-    err_line("Wrote " + request.file + " to the controller on " + c.port +
-             " and read it back unchanged.");
+    note_line("Wrote " + request.file + " to the controller on " + c.port +
+              " and read it back unchanged.");
     return EXIT_DONE;
 }
 

@@ -20,6 +20,7 @@ struct CliRequest {
     std::vector<std::string> ports; // --port (ports: any number; the others: at most one)
     bool json = false;
     bool watch = false;
+    long long count = 0; // status --count: readings before the watch ends (0: no end)
     bool dry_run = false;
     bool force = false;
     bool verbose = false;             // -v: every frame on standard error

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -139,6 +140,40 @@ void err_line(const std::string& sentence) {
     platform_write(PLATFORM_ERR, line.data(), line.size());
 }
 
+namespace {
+bool output_quiet = false;          // -q: notes are not shown
+int64_t trace_start_ms = INT64_MIN; // the clock at the first frame shown
+} // namespace
+
+void note_line(const std::string& sentence) {
+    if (!output_quiet) {
+        err_line(sentence);
+    }
+}
+
+void out_set_quiet(bool quiet) {
+    output_quiet = quiet;
+}
+
+void out_trace(const char* port, bool sent, const uint8_t* bytes, size_t n) {
+    const int64_t now = platform_now_ms();
+    if (trace_start_ms == INT64_MIN) {
+        trace_start_ms = now;
+    }
+    const int64_t ms = now - trace_start_ms;
+    char head[64];
+    snprintf(head, sizeof head, "%4lld.%03lld ", static_cast<long long>(ms / 1000),
+             static_cast<long long>(ms % 1000));
+    std::string line = head + std::string(port) + (sent ? " >>" : " <<");
+    static const char HEX[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < n; ++i) {
+        line += ' ';
+        line += HEX[bytes[i] >> 4];
+        line += HEX[bytes[i] & 0x0F];
+    }
+    err_line(n == 0 ? line + " (nothing)" : line);
+}
+
 std::string text_from_controller(const char* text) {
     std::vector<char16_t> wide(strlen(text) + 1);
     cp1251_to_utf16_n(wide.data(), wide.size(), text);
@@ -173,6 +208,10 @@ Json settings_json(const std::string& source, const SettingsValues& values) {
     }
     out["channels"] = channels;
     return out;
+}
+
+std::string settings_json_text(const std::string& source, const SettingsValues& values) {
+    return settings_json(source, values).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string settings_text(const std::string& source, const SettingsValues& values) {
@@ -323,4 +362,32 @@ Json invalid_status_json(const std::string& port) {
 
 std::string invalid_status_text() {
     return "no valid reading: the answer held no status frame";
+}
+
+void ranges_add(DistanceRanges* ranges, const StatusReadings& readings) {
+    const ReadingTexts texts = reading_texts(readings);
+    for (int i = 0; i < 2; ++i) {
+        if (texts.distance[i].empty()) {
+            continue;
+        }
+        const long long cm = strtoll(texts.distance[i].c_str(), nullptr, 10);
+        if (!ranges->seen[i]) {
+            ranges->seen[i] = true;
+            ranges->low[i] = ranges->high[i] = cm;
+        }
+        ranges->low[i] = std::min(ranges->low[i], cm);
+        ranges->high[i] = std::max(ranges->high[i], cm);
+    }
+}
+
+std::string ranges_text(const DistanceRanges& ranges) {
+    std::string out;
+    for (int i = 0; i < 2; ++i) {
+        out += (i == 0 ? "" : "   ") + std::string("distance ") + std::to_string(i + 1) +
+               " seen: " +
+               (ranges.seen[i]
+                    ? std::to_string(ranges.low[i]) + "-" + std::to_string(ranges.high[i]) + " cm"
+                    : std::string("none"));
+    }
+    return out;
 }

@@ -13,9 +13,15 @@
 using Json = nlohmann::ordered_json; // keys stay in the order they are fixed in
 
 void out_text(const std::string& text);
-void out_json(const Json& value);      // indented, one document
-void out_json_line(const Json& value); // one line, for a stream of documents
-void err_line(const std::string& sentence);
+void out_json(const Json& value);            // indented, one document
+void out_json_line(const Json& value);       // one line, for a stream of documents
+void err_line(const std::string& sentence);  // an error, always said
+void note_line(const std::string& sentence); // what was done; nothing with -q
+void out_set_quiet(bool quiet);
+
+// Shows one frame on standard error for -v: seconds since the first frame shown, the port, the
+// direction (">>" sent, "<<" received) and the bytes in hex ("(nothing)" for an empty answer).
+void out_trace(const char* port, bool sent, const uint8_t* bytes, size_t n);
 
 // The controller's 8-bit text as the window decodes it (its Cyrillic code page), in UTF-8.
 std::string text_from_controller(const char* text);
@@ -23,6 +29,7 @@ std::string text_from_controller(const char* text);
 std::string printable(const std::string& utf8);
 
 Json settings_json(const std::string& source, const SettingsValues& values);
+std::string settings_json_text(const std::string& source, const SettingsValues& values);
 std::string settings_text(const std::string& source, const SettingsValues& values);
 
 // The values at which two sources differ: the global values in the order of their names, then
@@ -39,6 +46,17 @@ std::string mismatches_text(const ValueMismatch* list, size_t n);
 // to whole centimetres, or no distance where its sensor fails.
 Json status_json(const std::string& port, const StatusReadings& readings);
 std::string status_text(const StatusReadings& readings);
+// The lowest and highest distance each sensor has shown while watched, in whole centimetres as
+// shown; a failed sensor shows none.
+struct DistanceRanges {
+    bool seen[2];      // the sensor has shown a distance
+    long long low[2];  // the lowest shown
+    long long high[2]; // the highest shown
+};
+void ranges_add(DistanceRanges* ranges, const StatusReadings& readings);
+// "distance 1 seen: 45-300 cm   distance 2 seen: none"
+std::string ranges_text(const DistanceRanges& ranges);
+
 // A watched answer in which no status frame stood: no numbers at all.
 Json invalid_status_json(const std::string& port);
 std::string invalid_status_text();

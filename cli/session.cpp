@@ -7,6 +7,14 @@
 
 namespace {
 
+SessionTrace session_trace = nullptr; // shows every transaction when set
+
+void trace(const SessionLink* link, bool sent, const uint8_t* bytes, size_t n) {
+    if (session_trace != nullptr) {
+        session_trace(link->name != nullptr ? link->name : "", sent, bytes, n);
+    }
+}
+
 constexpr char IDENT_MARK[] = "VORK, kavren board";
 constexpr size_t IDENT_MARK_BYTES = sizeof(IDENT_MARK) - 1;
 constexpr size_t STATUS_FRAME_BYTES = 17; // the status reply, CRC included
@@ -105,7 +113,11 @@ bool send_request(SessionLink* link, int32_t command, const uint8_t* payload, si
     const size_t length = frame_build(tx, sizeof tx, command, static_cast<int32_t>(n));
     link->ops->discard(link->ops->context, link->port);
     link->count = 0;
-    return length != 0 && link->ops->write(link->ops->context, link->port, tx, length);
+    if (length == 0) {
+        return false;
+    }
+    trace(link, true, tx, length);
+    return link->ops->write(link->ops->context, link->port, tx, length);
 }
 
 // Gathers the answer until it is complete, or the window ends (`until`), or, when nothing has
@@ -138,13 +150,19 @@ SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payloa
         return SESSION_PORT_FAILED;
     }
     const int64_t until = link->ops->now_ms(link->ops->context) + window_ms;
-    if (!gather(link, until, until + SESSION_LATE_MS, complete)) {
+    const bool gathered = gather(link, until, until + SESSION_LATE_MS, complete);
+    trace(link, false, link->rx, link->count);
+    if (!gathered) {
         return SESSION_PORT_FAILED;
     }
     return link->count == 0 ? SESSION_SILENT : SESSION_OK;
 }
 
 } // namespace
+
+void session_set_trace(SessionTrace trace_to) {
+    session_trace = trace_to;
+}
 
 SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
     SessionResult result =
@@ -196,6 +214,7 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
         slot->answer = SESSION_SILENT;
         slot->open = false;
         slot->link.ops = ops;
+        slot->link.name = slot->name;
         slot->link.count = 0;
         slot->open_result = ops->open(ops->context, slot->name, &slot->link.port);
         if (slot->open_result == PORT_OPENED &&
@@ -213,7 +232,10 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
             continue;
         }
         if (slot->answer == SESSION_SILENT) {
-            if (!gather(&slot->link, until, until + SESSION_LATE_MS, ident_complete)) {
+            const bool gathered =
+                gather(&slot->link, until, until + SESSION_LATE_MS, ident_complete);
+            trace(&slot->link, false, slot->link.rx, slot->link.count);
+            if (!gathered) {
                 slot->answer = SESSION_PORT_FAILED;
             } else if (slot->link.count > 0) {
                 slot->answer =

@@ -40,10 +40,18 @@ enum SessionResult : int {
     SESSION_PORT_FAILED = -3, // the port failed while sending or receiving
 };
 
+// Shows a frame sent or the bytes of an answer received (nothing received: n is 0), for a user
+// who watches the line (lumivo24-cli -v).
+using SessionTrace = void (*)(const char* port, bool sent, const uint8_t* bytes, size_t n);
+
+// Every transaction from now on is shown through `trace`; nullptr shows nothing (the default).
+void session_set_trace(SessionTrace trace);
+
 // An open port and the bytes of the last answer received on it.
 struct SessionLink {
     const PortOps* ops;
     PortHandle port;
+    const char* name;             // the port's name, for the trace
     uint8_t rx[SESSION_RX_BYTES]; // the answer, from its first byte
     size_t count;                 // bytes in rx
 };

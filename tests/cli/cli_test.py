@@ -262,8 +262,19 @@ def case_status(emu):
     check(watch.returncode == 0, f"--watch ended with {watch.returncode}")
     lines = [json.loads(line) for line in out.decode().splitlines()]
     check(5 <= len(lines) <= 9, f"{len(lines)} readings in 1.5 s")
-    check(lines.count({"port": PORT, "valid": False}) == 1, f"not one invalid reading: {lines}")
+    check(lines[0]["time"] == 0 and 0.15 < lines[1]["time"] < 0.5, f"times {lines[:2]}")
+    invalid = [line for line in lines if not line["valid"]]
+    check(len(invalid) == 1 and sorted(invalid[0]) == ["port", "time", "valid"],
+          f"not one invalid reading without numbers: {lines}")
     check(all(line["illuminance_percent"] == -25.0 for line in lines if line["valid"]), lines)
+
+    # --count: so many readings, then the distances seen; each frame shown with -v.
+    emu("set distance 1 auto")
+    _, out, err, _ = cli("status", "--port", PORT, "--count", "4", "-v", check_rc=0)
+    lines = out.splitlines()
+    check(len(lines) == 5 and lines[4].startswith("distance 1 seen: ") and
+          lines[4].endswith("   distance 2 seen: none"), out)
+    check(err.count(f" {PORT} >> 02 00 06 00 0E C3\n") == 4, err)
 
 
 def case_read(emu):
@@ -285,6 +296,12 @@ def case_read(emu):
     # Loaded again, it shows what the controller holds.
     _, out, _, _ = cli("diff", "site.lv24", "device", "--port", PORT, check_rc=0)
     check(out == "", out)
+
+    # JSON when the name says so; nothing but errors with -q.
+    _, out, err, _ = cli("read", "-q", "--port", PORT, "--output", "site.json", check_rc=0)
+    check(out == "" and err == "", f"-q said {out!r} {err!r}")
+    saved = json.loads(read_file("site.json"))
+    check(saved["channels"][2]["on_delay_ms"] == 2208 and saved["source"] == "device", saved)
 
     rc, _, err, _ = cli("read", "--port", PORT, "--output", path("no/such/folder/x.lv24"))
     check(rc == 4 and "x.lv24" in err, f"{rc} {err}")
