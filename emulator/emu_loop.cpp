@@ -17,10 +17,22 @@ static void on_signal(int number) {
     stop_signal = number;
 }
 
-int64_t emu_now_ms() {
+int64_t emu_now_us() {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+int64_t emu_now_ms() {
+    return emu_now_us() / 1000;
+}
+
+static bool paced(const Emulator* emu) {
+    return emu->options.baud > 0;
+}
+
+static int64_t recheck_ms(const Emulator* emu) {
+    return paced(emu) ? EMU_PTY_RECHECK_PACED_MS : EMU_PTY_RECHECK_MS;
 }
 
 // ---- the line --------------------------------------------------------------------------------
@@ -61,14 +73,64 @@ static void answer_requests(Emulator* emu, int64_t now) {
     }
 }
 
+// Bytes still crossing either way are lost with the line.
+static void drop_crossing(Emulator* emu) {
+    emu->crossing_count = 0;
+    emu->line_full = false;
+    emu_pace_reset(&emu->from_pc);
+    emu_pace_reset(&emu->to_pc);
+}
+
 // The port was closed: what was on its way to the reader is lost, as on a real line.
 static void port_closed(Emulator* emu) {
     emu->pty.peer_open = false;
+    drop_crossing(emu);
     emu_output_clear(&emu->output);
     emu_pty_flush_output(&emu->pty);
     emu_parser_reset(&emu->parser);
-    emu->peer_check_ms = emu_now_ms() + EMU_PTY_RECHECK_MS;
+    emu->peer_check_ms = emu_now_ms() + recheck_ms(emu);
     emu_log_event(&emu->log, "port closed");
+}
+
+// A paced line: what the PC wrote is taken from the pseudo-terminal at once (so that a closed
+// port is still noticed) and waits in `crossing` until it has crossed the line.
+static void read_paced_bytes(Emulator* emu) {
+    while (emu->crossing_count < sizeof emu->crossing) {
+        ssize_t n = read(emu->pty.master, emu->crossing + emu->crossing_count,
+                         sizeof emu->crossing - emu->crossing_count);
+        if (n > 0) {
+            emu->crossing_count += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return;
+        }
+        port_closed(emu);
+        return;
+    }
+}
+
+// Hands the bytes that have crossed by now to the request parser and answers the requests
+// they complete.
+static void pass_crossed_bytes(Emulator* emu, int64_t now_us) {
+    const int64_t now = now_us / 1000;
+    const size_t waiting = emu->crossing_count;
+    const size_t allowed = emu_pace_allowed(&emu->from_pc, now_us, waiting);
+    size_t fed = 0;
+    while (fed < allowed) {
+        if (emu_parser_room(&emu->parser) == 0) {
+            answer_requests(emu, now);
+        }
+        size_t took = emu_parser_feed(&emu->parser, emu->crossing + fed, allowed - fed, now);
+        if (took == 0) {
+            break;
+        }
+        fed += took;
+        answer_requests(emu, now);
+    }
+    memmove(emu->crossing, emu->crossing + fed, waiting - fed);
+    emu->crossing_count -= fed;
+    emu_pace_handed(&emu->from_pc, fed, waiting);
 }
 
 static void read_line_bytes(Emulator* emu, int64_t now) {
@@ -97,7 +159,7 @@ static void look_for_opener(Emulator* emu, int64_t now) {
     if (!emu->plugged || emu->pty.peer_open || now < emu->peer_check_ms) {
         return;
     }
-    emu->peer_check_ms = now + EMU_PTY_RECHECK_MS;
+    emu->peer_check_ms = now + recheck_ms(emu);
     if (emu_pty_peer_present(&emu->pty)) {
         emu->pty.peer_open = true;
         emu_log_event(&emu->log, "port opened");
@@ -126,6 +188,7 @@ static void unplug(Emulator* emu, char* reply, size_t cap) {
     }
     emu_output_clear(&emu->output);
     emu_parser_reset(&emu->parser);
+    drop_crossing(emu);
     emu_pty_close(&emu->pty);
     emu->plugged = false;
     emu_log_event(&emu->log, "unplugged");
@@ -240,6 +303,9 @@ int emu_start(Emulator* emu) {
     load_store(emu);
     emu_parser_reset(&emu->parser);
     emu_output_init(&emu->output);
+    emu_pace_init(&emu->to_pc, static_cast<uint32_t>(o->baud));
+    emu_pace_init(&emu->from_pc, static_cast<uint32_t>(o->baud));
+    drop_crossing(emu);
     emu_server_init(&emu->server);
     emu->wine.enabled = false;
     emu->pty.master = -1;
@@ -272,30 +338,64 @@ int emu_start(Emulator* emu) {
     return 0;
 }
 
-static int poll_timeout(const Emulator* emu, int64_t now) {
-    int64_t next = now + 1000;
-    int64_t due = emu_output_next_due(&emu->output);
-    if (due >= 0 && emu->pty.peer_open && due < next) {
-        next = due;
+// When the output queue next needs the loop, in microseconds; -1 when only the line's taking
+// more bytes (POLLOUT) can move it.
+static int64_t output_wake_us(const Emulator* emu, int64_t now_us) {
+    const int64_t now = now_us / 1000;
+    const int64_t due = emu_output_next_due(&emu->output);
+    if (due < 0 || !emu->pty.peer_open) {
+        return -1;
     }
-    int64_t stale = emu_parser_deadline(&emu->parser);
-    if (stale >= 0 && stale < next) {
-        next = stale;
+    if (due > now) {
+        return due * 1000;
     }
-    if (emu->plugged && !emu->pty.peer_open && emu->peer_check_ms < next) {
-        next = emu->peer_check_ms;
+    // The head is due and still there: the line is full, or the pace holds it back.
+    if (!paced(emu) || emu->line_full) {
+        return -1;
     }
-    if (emu->end_ms > 0 && emu->end_ms < next) {
-        next = emu->end_ms;
-    }
-    return next <= now ? 0 : static_cast<int>(next - now);
+    return emu_pace_next_us(&emu->to_pc, emu_output_due_bytes(&emu->output, now));
 }
 
-static void write_output(Emulator* emu, int64_t now) {
+static int64_t poll_timeout_us(const Emulator* emu, int64_t now_us) {
+    int64_t next = now_us + 1000000;
+    int64_t wakes[5] = {output_wake_us(emu, now_us), -1, -1, -1, -1};
+    int64_t stale = emu_parser_deadline(&emu->parser);
+    wakes[1] = stale >= 0 ? stale * 1000 : -1;
+    if (emu->plugged && !emu->pty.peer_open) {
+        wakes[2] = emu->peer_check_ms * 1000;
+    }
+    if (emu->end_ms > 0) {
+        wakes[3] = emu->end_ms * 1000;
+    }
+    if (emu->crossing_count > 0) {
+        wakes[4] = emu_pace_next_us(&emu->from_pc, emu->crossing_count);
+    }
+    for (int64_t at : wakes) {
+        if (at >= 0 && at < next) {
+            next = at;
+        }
+    }
+    return next <= now_us ? 0 : next - now_us;
+}
+
+static void write_output(Emulator* emu, int64_t now_us) {
     if (!emu->plugged || !emu->pty.peer_open) {
         return;
     }
-    if (emu_output_write(&emu->output, emu->pty.master, now) < 0) {
+    const int64_t now = now_us / 1000;
+    long written = 0;
+    if (!paced(emu)) {
+        written = emu_output_write(&emu->output, emu->pty.master, now);
+    } else {
+        const size_t waiting = emu_output_due_bytes(&emu->output, now);
+        const size_t allowed = emu_pace_allowed(&emu->to_pc, now_us, waiting);
+        written = emu_output_write_limited(&emu->output, emu->pty.master, now, allowed);
+        if (written >= 0) {
+            emu_pace_handed(&emu->to_pc, static_cast<size_t>(written), waiting);
+            emu->line_full = static_cast<size_t>(written) < allowed;
+        }
+    }
+    if (written < 0) {
         port_closed(emu);
     }
 }
@@ -304,30 +404,33 @@ void emu_run(Emulator* emu) {
     sigset_t open_mask;
     sigemptyset(&open_mask);
     while (!emu->quit) {
-        int64_t now = emu_now_ms();
+        int64_t now_us = emu_now_us();
+        int64_t now = now_us / 1000;
         look_for_opener(emu, now);
-        write_output(emu, now);
+        write_output(emu, now_us);
         struct pollfd fds[EMU_SERVER_POLLFDS + 1];
         size_t n = emu_server_pollfds(&emu->server, fds);
         bool line_polled = emu->plugged && emu->pty.peer_open;
         if (line_polled) {
             int64_t due = emu_output_next_due(&emu->output);
-            short events = POLLIN;
-            if (due >= 0 && due <= now) {
+            bool crossing_full = emu->crossing_count == sizeof emu->crossing;
+            short events = paced(emu) && crossing_full ? 0 : POLLIN;
+            if (due >= 0 && due <= now && (!paced(emu) || emu->line_full)) {
                 events |= POLLOUT; // the line is full; wait until it takes more
             }
             fds[n++] = {emu->pty.master, events, 0};
         }
         struct timespec timeout = {};
-        int ms = poll_timeout(emu, now);
-        timeout.tv_sec = ms / 1000;
-        timeout.tv_nsec = static_cast<long>(ms % 1000) * 1000000;
+        int64_t us = poll_timeout_us(emu, now_us);
+        timeout.tv_sec = static_cast<time_t>(us / 1000000);
+        timeout.tv_nsec = static_cast<long>(us % 1000000) * 1000;
         int ready = ppoll(fds, n, &timeout, &open_mask);
         if (stop_signal != 0) {
             emu_log_event(&emu->log, "signal %d, ending", static_cast<int>(stop_signal));
             break;
         }
-        now = emu_now_ms();
+        now_us = emu_now_us();
+        now = now_us / 1000;
         if (emu->end_ms > 0 && now >= emu->end_ms) {
             emu_log_event(&emu->log, "lifetime over, ending");
             break;
@@ -336,7 +439,16 @@ void emu_run(Emulator* emu) {
             continue;
         }
         if (line_polled && fds[n - 1].revents != 0) {
-            read_line_bytes(emu, now);
+            if (!paced(emu)) {
+                read_line_bytes(emu, now);
+            } else if (emu->crossing_count < sizeof emu->crossing) {
+                read_paced_bytes(emu);
+            } else if (fds[n - 1].revents & (POLLHUP | POLLERR)) {
+                port_closed(emu); // gone while its last bytes were still crossing
+            }
+        }
+        if (paced(emu) && emu->pty.peer_open) {
+            pass_crossed_bytes(emu, now_us);
         }
         answer_requests(emu, now); // a stale fragment may have been dropped
         size_t server_fds = line_polled ? n - 1 : n;

@@ -1,5 +1,7 @@
 #include "emulator/emu_options.h"
 
+#include "emulator/emu_pace.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +23,9 @@ void emu_options_usage(FILE* out) {
           "  --no-register       only make DIR/dosdevices/comN, no registry value\n"
           "  --wine PROGRAM      the wine launcher (default: wine)\n"
           "  --lifetime SEC      end by itself after SEC seconds\n"
+          "  --baud N            bytes cross the line both ways at N baud (8N1, 10 bits a\n"
+          "                      byte; 1200..4000000); a request is answered once its last\n"
+          "                      byte has arrived (default: at once, answers written whole)\n"
           "Registering the port needs a running wineserver for the prefix (wineserver -p).\n",
           out);
 }
@@ -73,6 +78,9 @@ int emu_options_parse(int argc, char** argv, EmuOptions* o, char* error, size_t 
             o->com = n;
         } else if (strcmp(a, "--lifetime") == 0 && number(v, 1, 86400L * 365, &n)) {
             o->lifetime_s = n;
+        } else if (strcmp(a, "--baud") == 0 &&
+                   number(v, EMU_PACE_MIN_BAUD, EMU_PACE_MAX_BAUD, &n)) {
+            o->baud = n;
         } else if (strcmp(a, "--version") == 0) {
             o->version = v;
         } else if (strcmp(a, "--store") == 0) {

@@ -19,6 +19,7 @@ struct EmuOptions {
     bool no_register;         // make only the dosdevices link, no registry value
     const char* wine_program; // wine launcher
     long lifetime_s;          // end by itself after this many seconds; 0: never
+    long baud;                // line rate both ways in bits a second; 0: bytes pass at once
 };
 
 // Returns 0, 1 when --help was asked for, or -1 with a message in error.

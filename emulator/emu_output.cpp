@@ -1,6 +1,7 @@
 #include "emulator/emu_output.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -80,14 +81,35 @@ static void pop_head(EmuOutput* output) {
     output->count -= 1;
 }
 
+size_t emu_output_due_bytes(const EmuOutput* output, int64_t now_ms) {
+    size_t due = 0;
+    for (size_t i = 0; i < output->count; ++i) {
+        const EmuSegment* s = &output->segments[(output->head + i) % EMU_OUTPUT_SEGMENTS];
+        if (s->due_ms > now_ms) {
+            break;
+        }
+        due += s->length - s->sent;
+    }
+    return due;
+}
+
 long emu_output_write(EmuOutput* output, int fd, int64_t now_ms) {
+    return emu_output_write_limited(output, fd, now_ms, SIZE_MAX);
+}
+
+long emu_output_write_limited(EmuOutput* output, int fd, int64_t now_ms, size_t limit) {
     long total = 0;
-    while (output->count > 0) {
+    while (output->count > 0 && static_cast<size_t>(total) < limit) {
         EmuSegment* s = &output->segments[output->head];
         if (s->due_ms > now_ms) {
             break;
         }
-        ssize_t n = write(fd, s->data + s->sent, s->length - s->sent);
+        size_t want = s->length - s->sent;
+        size_t room = limit - static_cast<size_t>(total);
+        if (want > room) {
+            want = room;
+        }
+        ssize_t n = write(fd, s->data + s->sent, want);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
                 break;
@@ -97,8 +119,11 @@ long emu_output_write(EmuOutput* output, int fd, int64_t now_ms) {
         s->sent += static_cast<size_t>(n);
         output->queued_bytes -= static_cast<size_t>(n);
         total += n;
-        if (s->sent < s->length) {
+        if (static_cast<size_t>(n) < want) {
             break; // the descriptor is full; wait until it can take more
+        }
+        if (s->sent < s->length) {
+            break; // the limit is reached
         }
         pop_head(output);
     }

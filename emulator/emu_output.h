@@ -41,5 +41,12 @@ int64_t emu_output_next_due(const EmuOutput* output);
 // than a full descriptor.
 long emu_output_write(EmuOutput* output, int fd, int64_t now_ms);
 
+// The same, writing at most `limit` bytes (what a paced line lets through now).
+long emu_output_write_limited(EmuOutput* output, int fd, int64_t now_ms, size_t limit);
+
+// Bytes that are due at now_ms and not yet written: those of the head segments up to the first
+// one not due yet.
+size_t emu_output_due_bytes(const EmuOutput* output, int64_t now_ms);
+
 // Drops everything queued (the line went away).
 void emu_output_clear(EmuOutput* output);

@@ -156,11 +156,12 @@ TEST_F(LinkTest, WineAttachMakesTheComLinkAndDetachRemovesIt) {
 
 TEST(EmuOptions, ReadsTheCommandLine) {
     const char* argv[] = {
-        "emu", "--static",      "--control-port", "4100",  "--wine-prefix", "/p", "--com",
-        "5",   "--no-register", "--version",      "5.002", "--lifetime",    "9"};
+        "emu",   "--static", "--control-port", "4100",      "--wine-prefix", "/p",
+        "--com", "5",        "--no-register",  "--version", "5.002",         "--lifetime",
+        "9",     "--baud",   "115200"};
     EmuOptions o;
     char error[128];
-    ASSERT_EQ(emu_options_parse(13, const_cast<char**>(argv), &o, error, sizeof error), 0);
+    ASSERT_EQ(emu_options_parse(15, const_cast<char**>(argv), &o, error, sizeof error), 0);
     EXPECT_TRUE(o.static_sensors);
     EXPECT_EQ(o.control_port, 4100);
     EXPECT_STREQ(o.wine_prefix, "/p");
@@ -168,12 +169,11 @@ TEST(EmuOptions, ReadsTheCommandLine) {
     EXPECT_TRUE(o.no_register);
     EXPECT_STREQ(o.version, "5.002");
     EXPECT_EQ(o.lifetime_s, 9);
+    EXPECT_EQ(o.baud, 115200);
 
-    const char* bad[][3] = {{"emu", "--com", "0"},
-                            {"emu", "--control-port", "70000"},
-                            {"emu", "--wine-prefix", "/p"},
-                            {"emu", "--bogus", "1"},
-                            {"emu", "--store", nullptr}};
+    const char* bad[][3] = {{"emu", "--com", "0"},          {"emu", "--control-port", "70000"},
+                            {"emu", "--wine-prefix", "/p"}, {"emu", "--bogus", "1"},
+                            {"emu", "--baud", "1199"},      {"emu", "--store", nullptr}};
     for (auto& b : bad) {
         int argc = b[2] == nullptr ? 2 : 3;
         EXPECT_EQ(emu_options_parse(argc, const_cast<char**>(b), &o, error, sizeof error), -1)

@@ -1,0 +1,150 @@
+// Changing the controller's settings, for `write` and `set device` alike: find the controller,
+// keep to the board-revision rule, read what it holds, save that as a backup, put the given
+// values in, write, read back and compare the read-back with the values given (never with the
+// bytes sent). A dry run stops before the backup and lists the changes.
+//
+// Values the controller cannot hold are refused before any port is opened. A Ctrl+C before the
+// request goes out leaves the controller as it was; one after it ends the command with what the
+// controller may hold and how to look.
+#include "cli/device_write.h"
+
+#include "cli/connection.h"
+#include "cli/output.h"
+#include "cli/platform.h"
+#include "cli/sources.h"
+#include "link/wire_image.h"
+
+namespace {
+
+// Says what a Ctrl+C after the settings went out leaves behind; `compare` is what to compare
+// the controller with (the file written, or the backup of what it held before), if anything.
+int interrupted_after_write(const std::string& port, const std::string& compare) {
+    err_line("Interrupted after the settings were sent: the controller on " + port +
+             " may already hold them. Check with: lumivo24-cli " +
+             (compare.empty() ? "show device" : "diff device " + compare) + " --port " + port);
+    return EXIT_INTERRUPTED;
+}
+
+// Lists what a write would change, writing nothing.
+int dry_run(const Connection& c, const SettingsValues& now, const uint8_t image[WIRE_IMAGE_BYTES],
+            const std::string& refusal) {
+    SettingsValues sent{};
+    values_from_image(image, &sent);
+    const std::string changes = differences_text(now, sent);
+    out_text(changes);
+    note_line(changes.empty()
+                  ? "The controller on " + c.port +
+                        " already holds these settings; nothing was "
+                        "written."
+                  : "Dry run: the changes above were not written to the controller on " + c.port +
+                        ".");
+    if (!refusal.empty()) {
+        err_line(refusal + ": a real write would need --force.");
+    }
+    return EXIT_DONE;
+}
+
+// Reads the settings back and compares them with what was given; EXIT_DONE or EXIT_VERIFY.
+int verify(Connection* c, const DeviceWrite& change, const uint8_t current[WIRE_IMAGE_BYTES],
+           const std::string& compare) {
+    uint8_t back[WIRE_IMAGE_BYTES];
+    const SessionResult read_back = session_read_settings(&c->controller->link, back);
+    close_all(c);
+    if (platform_interrupted()) {
+        return interrupted_after_write(c->port, compare);
+    }
+    if (read_back != SESSION_OK) {
+        report_failure(read_back, c->port, "settings read after the write");
+        err_line("The write to " + c->port + " could not be verified.");
+        return EXIT_VERIFY;
+    }
+    float before[SETTINGS_COUNT] = {};
+    float stored[SETTINGS_COUNT] = {};
+    wire_image_unpack(current, before);
+    wire_image_unpack(back, stored);
+    ValueMismatch mismatches[VALUES_LISTED];
+    const size_t n = values_verify(change.given, before, stored, mismatches, VALUES_LISTED);
+    if (n != 0) {
+        err_line("The settings read back from " + c->port + " differ from " + change.what +
+                 " (wanted -> read back):");
+        const std::string lines = mismatches_text(mismatches, n);
+        platform_write(PLATFORM_ERR, lines.data(), lines.size());
+        return EXIT_VERIFY;
+    }
+    note_line("Wrote " + change.what + " to the controller on " + c->port +
+              " and read it back unchanged.");
+    return EXIT_DONE;
+}
+
+} // namespace
+
+int device_write(const CliRequest& request, const DeviceWrite& change) {
+    int code = refuse_unholdable(*change.given, change.what);
+    if (code != EXIT_DONE) {
+        return code; // before any port is opened
+    }
+    platform_catch_interrupt();
+    Connection c;
+    code = connect(request, &c);
+    if (code != EXIT_DONE) {
+        return code;
+    }
+    const int32_t revision = c.controller->ident.board_revision;
+    std::string refusal;
+    if (revision != IDENT_SUPPORTED_REVISION && !request.force) {
+        refusal = "The controller on " + c.port + " reports board revision " +
+                  std::to_string(revision) + ", not " + std::to_string(IDENT_SUPPORTED_REVISION);
+    }
+    if (!refusal.empty() && !request.dry_run) {
+        close_all(&c);
+        err_line(refusal + "; nothing was written (--force writes all the same).");
+        return EXIT_REVISION;
+    }
+    // What the controller holds now stays wherever nothing is given (for a file: the last
+    // channel's standby flag, which no .lv24 file holds).
+    uint8_t current[WIRE_IMAGE_BYTES];
+    code = read_image(&c, current);
+    if (code != EXIT_DONE) {
+        close_all(&c);
+        return code;
+    }
+    uint8_t image[WIRE_IMAGE_BYTES];
+    values_image_to_write(current, change.given, image);
+    SettingsValues now{};
+    values_from_image(current, &now);
+    if (request.dry_run) {
+        close_all(&c);
+        return dry_run(c, now, image, refusal);
+    }
+    std::string backup;
+    code = backup_settings(request, c.port, current, &backup);
+    if (code != EXIT_DONE) {
+        close_all(&c);
+        return code;
+    }
+    const int last_flag = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+    SettingsValues sent{};
+    values_from_image(image, &sent);
+    if (!backup.empty() && sent.table[last_flag] != now.table[last_flag]) {
+        note_line("Channel 24's standby flag, which a .lv24 file has no place for, was " +
+                  std::string(now.table[last_flag] == 1.0f ? "on" : "off") +
+                  " before this write; a write of the backup leaves it as it is then.");
+    }
+    const std::string compare = change.compare.empty() ? backup : change.compare;
+    if (platform_interrupted()) {
+        close_all(&c);
+        err_line("Interrupted; nothing was written to the controller on " + c.port + ".");
+        return EXIT_INTERRUPTED;
+    }
+    const SessionResult written = session_write_settings(&c.controller->link, image);
+    if (platform_interrupted()) {
+        close_all(&c);
+        return interrupted_after_write(c.port, compare);
+    }
+    if (written != SESSION_OK) {
+        close_all(&c);
+        report_failure(written, c.port, "settings write");
+        return EXIT_NO_CONTROLLER;
+    }
+    return verify(&c, change, current, compare);
+}
