@@ -2,8 +2,9 @@
 // user guide shows and lets the script photograph the screen.
 //
 //   lumivo_screenshots states FOLDER   no controller (the emulator silent) and a locked form;
-//                                      connected with live readings; after reading the
-//                                      controller's settings; the message of a damaged file
+//                                      connected with live readings; a failed distance sensor;
+//                                      after reading the controller's settings; the message of
+//                                      a damaged file in the user's documents
 //   lumivo_screenshots connected FOLDER   connected with live readings only
 //
 // For each picture it writes FOLDER\<name>.ready and waits for the script to write
@@ -12,6 +13,7 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <string>
@@ -133,6 +135,13 @@ bool states() {
     if (!wait_connected() || !picture(L"connected")) {
         return false;
     }
+    // Sensor 1 reports a fault: its field says so, cut off by its width.
+    if (!emu_ok("set faults 1") ||
+        !wait_until([] { return app_text(1002) == L"Не работает"; }, 5000) ||
+        !picture(L"sensor-fault") || !emu_ok("set faults 0")) {
+        fprintf(stderr, "no picture of a failed sensor\n");
+        return false;
+    }
     app_click(16);
     if (!wait_line(READ_DONE, 10000)) {
         fprintf(stderr, "the settings were not read\n");
@@ -143,8 +152,11 @@ bool states() {
         return false;
     }
     wchar_t documents[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"PUBLIC", documents, MAX_PATH);
-    const std::wstring damaged = std::wstring(documents) + L"\\Documents\\Подъезд 2.lv24";
+    if (SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents) != S_OK) {
+        fprintf(stderr, "no documents folder\n");
+        return false;
+    }
+    const std::wstring damaged = std::wstring(documents) + L"\\Подъезд 2.lv24";
     if (!write_damaged_file(damaged)) {
         fprintf(stderr, "cannot write the damaged file\n");
         return false;
