@@ -261,6 +261,9 @@ int watch_status(const CliRequest& request, Connection* c) {
             code = EXIT_NO_CONTROLLER;
             break;
         }
+        if (platform_output_state(nullptr) != PLATFORM_OUTPUT_OK) {
+            break; // nobody reads the lines any more, or they cannot be written: cli_main decides
+        }
         next += WATCH_PERIOD_MS;
         const int64_t now = platform_now_ms();
         if (next < now) {

@@ -34,7 +34,17 @@ int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
 // ---- Console, time and interruption ------------------------------------------------------------
 enum PlatformStream : int { PLATFORM_OUT = 1, PLATFORM_ERR = 2 };
 
+// Writes the text whole, unbuffered. A failure of standard output is remembered (see below) and
+// later output to it is dropped; a failure of standard error is ignored, there being nowhere
+// left to say so.
 void platform_write(PlatformStream stream, const char* text, size_t n);
+
+// What became of standard output so far: everything written, the reader gone (a closed pipe),
+// or a failure (a full disk, a closed or failed device). The reason goes into `why` unless it is
+// null.
+enum PlatformOutput : int { PLATFORM_OUTPUT_OK, PLATFORM_OUTPUT_CLOSED, PLATFORM_OUTPUT_FAILED };
+PlatformOutput platform_output_state(char* why);
+
 bool platform_is_terminal(PlatformStream stream);
 
 // After this, an interrupt from the keyboard (Ctrl+C) or a termination request no longer ends

@@ -237,6 +237,17 @@ def case_status(emu):
     check(5 <= len(lines) <= 9, f"{len(lines)} readings in 1.5 s")
     check(all(json.loads(line)["illuminance_percent"] == -25.0 for line in lines), lines[0])
 
+    # A reader that goes away ends a watch quietly; output that cannot be written, with exit 4.
+    watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    watch.stdout.readline()
+    watch.stdout.close()
+    check(watch.wait(5) == 0 and watch.stderr.read() == b"", "--watch into a closed pipe")
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run([CLI, "status", "--port", PORT, "--watch"], stdout=full,
+                              stderr=subprocess.PIPE, timeout=5)
+    check(done.returncode == 4 and b"No space left" in done.stderr, f"--watch > /dev/full: {done}")
+
 
 def case_read(emu):
     emu("set settings " + wire_image(site()).hex())
@@ -364,6 +375,12 @@ def case_show_diff(emu):
     check(len(differences) == 9, f"{len(differences)} differences: {out}")
     rc, _, err, _ = cli("show", "missing.lv24")
     check(rc == 4 and "missing.lv24" in err, err)
+
+    # Results that cannot be written are a failure, whatever the command found.
+    for command in (["show", "defaults", "--json"], ["diff", "site.lv24", "defaults"]):
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run([CLI, *command], cwd=WORK, stdout=full, stderr=subprocess.PIPE)
+        check(done.returncode == 4 and b"standard output" in done.stderr, f"{command}: {done}")
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
