@@ -344,6 +344,9 @@ int cli_status(const CliRequest& request) {
 }
 
 int cli_read(const CliRequest& request) {
+    // A Ctrl+C from here on is remembered: the read goes on to its end, and the file is then
+    // not put in place (platform_file_replace), so no new or temporary file is left behind.
+    platform_catch_interrupt();
     SettingsValues values{};
     std::string port;
     const int code = load_device(request, &values, &port);
@@ -353,8 +356,13 @@ int cli_read(const CliRequest& request) {
     static uint8_t disk[VALUES_FILE_DISK_MAX];
     const size_t n = values_file_bytes(&values, disk);
     char why[PLATFORM_WHY_BYTES];
-    if (platform_file_replace(request.output.c_str(), disk, n, why) != 0) {
-        err_line("Cannot write " + request.output + ": " + why + "; nothing was saved.");
+    const int saved = platform_file_replace(request.output.c_str(), disk, n, why);
+    if (saved == PLATFORM_FILE_INTERRUPTED) {
+        err_line("Interrupted; nothing was saved to " + request.output + ".");
+        return EXIT_INTERRUPTED;
+    }
+    if (saved != PLATFORM_FILE_DONE) {
+        err_line("Cannot write '" + request.output + "': " + why + "; nothing was saved.");
         return EXIT_FILE;
     }
     err_line("Saved the settings of the controller on " + port + " to " + request.output + ".");

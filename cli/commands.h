@@ -12,6 +12,7 @@ enum CliExit : int {
     EXIT_FILE = 4,          // a settings file cannot be read, fails its check or cannot be written
     EXIT_VERIFY = 5,        // the settings read back after a write differ from those sent
     EXIT_REVISION = 6,      // write refused: the board revision is not the supported one
+    EXIT_INTERRUPTED = 130, // ended by Ctrl+C or a termination request
 };
 
 // Everything the command line can say; each command uses its own part.

@@ -12,6 +12,7 @@ import os
 import shutil
 import signal
 import socket
+import stat
 import struct
 import subprocess
 import sys
@@ -271,6 +272,42 @@ def case_read(emu):
 
     rc, _, err, _ = cli("read", "--port", PORT, "--output", path("no/such/folder/x.lv24"))
     check(rc == 4 and "x.lv24" in err, f"{rc} {err}")
+
+    # What stands at the name: a link is followed (a dangling one creates its file), the mode of
+    # a replaced file stays, the longest name works; anything but a writable file is refused.
+    os.symlink("linked.lv24", path("link.lv24"))
+    os.mkfifo(path("fifo"))
+    write_file("ro.lv24", b"ro")
+    os.chmod(path("ro.lv24"), 0o444)
+    write_file("mode.lv24", b"mode")
+    os.chmod(path("mode.lv24"), 0o640)
+    os.mkdir(path("dir"))
+    longest = "n" * 250 + ".lv24"
+    for output, code, said in (("link.lv24", 0, ""), ("link.lv24", 0, ""), ("mode.lv24", 0, ""),
+                               (longest, 0, ""), ("fifo", 4, "pipe"), ("/dev/full", 4, "device"),
+                               ("ro.lv24", 4, "read-only"), ("", 4, "name is empty"),
+                               ("dir", 4, "is a folder"), ("dir/", 4, "is a folder"),
+                               ("new/", 4, "names a folder")):
+        rc, _, err, _ = cli("read", "--port", PORT, "--output", output)
+        check(rc == code and said in err, f"{output[:20]!r}: {rc} {err}")
+    check(os.path.islink(path("link.lv24")) and read_file("linked.lv24") == expected, "link")
+    check(read_file("mode.lv24") == expected and
+          stat.S_IMODE(os.stat(path("mode.lv24")).st_mode) == 0o640, "mode not kept")
+    check(read_file(longest) == expected and read_file("ro.lv24") == b"ro", "longest, read-only")
+    check(stat.S_ISFIFO(os.stat(path("fifo")).st_mode) and os.listdir(path("dir")) == [], "fifo")
+
+    # Ctrl+C during the read: no file, nothing left behind, exit 130.
+    listing = sorted(os.listdir(WORK))
+    emu("delay 250")
+    emu("clear-requests")
+    tool = subprocess.Popen([CLI, "read", "--port", PORT, "--output", "late.lv24"], cwd=WORK,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    while emu.requests()["identify"] == "0":
+        time.sleep(0.01)
+    tool.send_signal(signal.SIGINT)
+    _, err = tool.communicate(timeout=10)
+    check(tool.returncode == 130 and sorted(os.listdir(WORK)) == listing,
+          f"interrupted: {tool.returncode} {err} {sorted(os.listdir(WORK))}")
 
 
 def case_read_failures(emu):
