@@ -152,11 +152,16 @@ int load_file(const std::string& path, SettingsValues* values) {
         return EXIT_FILE;
     }
     const int checked = values_file_load(disk, n, values);
-    if (checked == -1) {
+    if (checked == VALUES_FILE_SHORT) {
         err_line(path + " is not a settings file: it is too short.");
         return EXIT_FILE;
     }
-    if (checked != 0) {
+    if (checked == VALUES_FILE_LINE_ENDS) {
+        err_line(path + " cannot be used: its line ends were changed (each CR LF made LF, as "
+                        "dos2unix does), and the window program refuses it as well.");
+        return EXIT_FILE;
+    }
+    if (checked != VALUES_FILE_OK) {
         err_line(path + " is not a settings file, or it is damaged: its checksum does not match.");
         return EXIT_FILE;
     }

@@ -366,9 +366,14 @@ def case_write_refusals(emu):
     damaged[500] ^= 0x40
     write_file("damaged.lv24", bytes(damaged))
     write_file("short.lv24", settings_file(site())[:1000])
-    for name in ("damaged.lv24", "short.lv24", "missing.lv24"):
+    # The window reads a dos2unix'd copy (every CR LF made LF, exactly the 1050-byte content)
+    # with its line ends decoded, 4 bytes short: refused, for what it is.
+    write_file("dos2unix.lv24", settings_file(site()).replace(b"\r\n", b"\n"))
+    check(len(read_file("dos2unix.lv24")) == 1050, "dos2unix copy")
+    for name, said in (("damaged.lv24", "checksum"), ("short.lv24", "too short"),
+                       ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends")):
         rc, _, err, _ = cli("write", name, "--port", PORT)
-        check(rc == 4 and name in err, f"{name}: {rc} {err}")
+        check(rc == 4 and name in err and said in err, f"{name}: {rc} {err}")
     check(all(count == "0" for count in emu.requests().values()), "a bad file reached the port")
     with open(emu.log) as log:
         check("port opened" not in log.read(), "the port was opened for a bad file")
