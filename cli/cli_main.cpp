@@ -96,6 +96,19 @@ void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
     app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
 }
 
+// The verdict on standard output once the command is done: output that could not be written is
+// a failure even where the command itself succeeded, except that a watch whose reader went away
+// (a closed pipe, as `| head` leaves it) has simply ended.
+int output_verdict(int code, bool watching) {
+    char why[PLATFORM_WHY_BYTES];
+    const PlatformOutput state = platform_output_state(why);
+    if (state == PLATFORM_OUTPUT_OK || (state == PLATFORM_OUTPUT_CLOSED && watching)) {
+        return code;
+    }
+    err_line(std::string("Cannot write the results to standard output: ") + why + ".");
+    return code == EXIT_DONE || code == EXIT_DIFFERENT ? EXIT_FILE : code;
+}
+
 int run(int argc, char** argv) {
     CliRequest request;
     CLI::App app{SYNOPSIS, "lumivo24-cli"};
@@ -177,7 +190,7 @@ int run(int argc, char** argv) {
         const int code = app.exit(e, out, err);
         flush_stream(PLATFORM_OUT, out);
         flush_stream(PLATFORM_ERR, err);
-        return code == 0 ? EXIT_DONE : EXIT_USAGE;
+        return output_verdict(code == 0 ? EXIT_DONE : EXIT_USAGE, false);
     }
 
     request.ports = before.ports;
@@ -199,22 +212,21 @@ int run(int argc, char** argv) {
     if (request.ports.empty() && named != nullptr && named[0] != 0) {
         request.ports.push_back(named);
     }
+    int code = EXIT_DONE;
     if (*ports) {
-        return cli_ports(request);
+        code = cli_ports(request);
+    } else if (*status) {
+        code = cli_status(request);
+    } else if (*read) {
+        code = cli_read(request);
+    } else if (*write) {
+        code = cli_write(request);
+    } else if (*show) {
+        code = cli_show(request);
+    } else {
+        code = cli_diff(request);
     }
-    if (*status) {
-        return cli_status(request);
-    }
-    if (*read) {
-        return cli_read(request);
-    }
-    if (*write) {
-        return cli_write(request);
-    }
-    if (*show) {
-        return cli_show(request);
-    }
-    return cli_diff(request);
+    return output_verdict(code, *status && (request.watch || request.count > 0));
 }
 
 } // namespace

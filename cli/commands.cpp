@@ -108,6 +108,10 @@ int watch_status(const CliRequest& request, Connection* c) {
         first = first < 0 ? now : first;
         const double seconds = static_cast<double>(now - first) / 1000.0;
         watch_show(request, *c, valid ? &readings : nullptr, ranges, seconds, &shown);
+        if (platform_output_state(nullptr) != PLATFORM_OUTPUT_OK) {
+            return EXIT_DONE; // nobody reads the lines any more, or they cannot be written:
+                              // cli_main decides
+        }
         next += WATCH_PERIOD_MS;
         if (next < now) {
             next = now; // a slow answer moves the cadence instead of piling requests up
@@ -195,9 +199,11 @@ int cli_status(const CliRequest& request) {
 }
 
 int cli_read(const CliRequest& request) {
+    // A Ctrl+C from here on is remembered: the read goes on to its end, and the file is then
+    // not put in place (platform_file_replace), so no new or temporary file is left behind.
+    platform_catch_interrupt();
     SettingsValues values{};
     std::string port;
-    platform_catch_interrupt();
     const int code = load_device(request, &values, &port);
     if (platform_interrupted()) {
         err_line("Interrupted; nothing was saved.");

@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "cli/platform.h"
 
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
+PlatformOutput output_state = PLATFORM_OUTPUT_OK; // of standard output
+int output_error = 0;                             // errno of its first failed write
 
 void on_interrupt(int) {
     interrupted = 1;
@@ -18,8 +22,14 @@ void on_interrupt(int) {
 
 } // namespace
 
+// SIGPIPE is ignored from the start (main_posix.cpp), so a reader that went away shows here as
+// EPIPE instead of ending the process.
 void platform_write(PlatformStream stream, const char* text, size_t n) {
-    const int fd = stream == PLATFORM_OUT ? STDOUT_FILENO : STDERR_FILENO;
+    const bool out = stream == PLATFORM_OUT;
+    if (out && output_state != PLATFORM_OUTPUT_OK) {
+        return;
+    }
+    const int fd = out ? STDOUT_FILENO : STDERR_FILENO;
     size_t done = 0;
     while (done < n) {
         const ssize_t put = write(fd, text + done, n - done);
@@ -27,10 +37,22 @@ void platform_write(PlatformStream stream, const char* text, size_t n) {
             continue;
         }
         if (put <= 0) {
-            return; // nobody reads any more; there is nowhere to say so
+            if (out) {
+                output_error = put == 0 ? EIO : errno;
+                output_state =
+                    output_error == EPIPE ? PLATFORM_OUTPUT_CLOSED : PLATFORM_OUTPUT_FAILED;
+            }
+            return;
         }
         done += static_cast<size_t>(put);
     }
+}
+
+PlatformOutput platform_output_state(char* why) {
+    if (why != nullptr && output_state != PLATFORM_OUTPUT_OK) {
+        snprintf(why, PLATFORM_WHY_BYTES, "%s", strerror(output_error));
+    }
+    return output_state;
 }
 
 bool platform_is_terminal(PlatformStream stream) {

@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "cli/platform.h"
+#include "cli/text_win32.h"
 
 namespace {
 
 volatile LONG interrupted = 0;
-HANDLE interrupt_event = nullptr; // set when Ctrl+C comes, to end a sleep at once
+HANDLE interrupt_event = nullptr;                 // set when Ctrl+C comes, to end a sleep at once
+PlatformOutput output_state = PLATFORM_OUTPUT_OK; // of standard output
+DWORD output_error = 0;                           // system error of its first failed write
 
 BOOL WINAPI on_console_event(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
@@ -28,13 +31,12 @@ HANDLE stream_handle(PlatformStream stream) {
     return GetStdHandle(stream == PLATFORM_OUT ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
-} // namespace
-
-void platform_write(PlatformStream stream, const char* text, size_t n) {
-    const HANDLE handle = stream_handle(stream);
+// Writes the text to a console or a file or pipe; false with the system's error when it fails.
+bool write_handle(HANDLE handle, const char* text, size_t n, DWORD* error) {
     DWORD mode = 0;
-    if (n == 0 || handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        return;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        *error = ERROR_INVALID_HANDLE; // the process was started without this stream
+        return false;
     }
     if (GetConsoleMode(handle, &mode)) {
         const int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0);
@@ -42,19 +44,51 @@ void platform_write(PlatformStream stream, const char* text, size_t n) {
             std::vector<wchar_t> wide(static_cast<size_t>(units));
             MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(n), wide.data(), units);
             DWORD written = 0;
-            WriteConsoleW(handle, wide.data(), static_cast<DWORD>(units), &written, nullptr);
+            if (!WriteConsoleW(handle, wide.data(), static_cast<DWORD>(units), &written, nullptr)) {
+                *error = GetLastError();
+                return false;
+            }
         }
-        return;
+        return true;
     }
     size_t done = 0;
     while (done < n) {
         DWORD written = 0;
-        if (!WriteFile(handle, text + done, static_cast<DWORD>(n - done), &written, nullptr) ||
-            written == 0) {
-            return;
+        if (!WriteFile(handle, text + done, static_cast<DWORD>(n - done), &written, nullptr)) {
+            *error = GetLastError();
+            return false;
+        }
+        if (written == 0) {
+            *error = ERROR_WRITE_FAULT;
+            return false;
         }
         done += written;
     }
+    return true;
+}
+
+} // namespace
+
+void platform_write(PlatformStream stream, const char* text, size_t n) {
+    const bool out = stream == PLATFORM_OUT;
+    if (n == 0 || (out && output_state != PLATFORM_OUTPUT_OK)) {
+        return;
+    }
+    DWORD error = 0;
+    if (!write_handle(stream_handle(stream), text, n, &error) && out) {
+        // A pipe whose reader has gone: being closed (ERROR_NO_DATA) or closed already.
+        output_error = error;
+        output_state = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE
+                           ? PLATFORM_OUTPUT_CLOSED
+                           : PLATFORM_OUTPUT_FAILED;
+    }
+}
+
+PlatformOutput platform_output_state(char* why) {
+    if (why != nullptr && output_state != PLATFORM_OUTPUT_OK) {
+        text_system_error(output_error, why, PLATFORM_WHY_BYTES);
+    }
+    return output_state;
 }
 
 bool platform_is_terminal(PlatformStream stream) {

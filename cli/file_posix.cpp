@@ -1,24 +1,44 @@
 // Settings files on POSIX systems.
 //
-// A file is never rewritten in place: the new content goes into a new file in the same folder
-// (so that both lie on one file system), is flushed to the disk, and is renamed over the old one,
-// which is atomic; then the folder itself is flushed so that the rename survives a power cut.
-// Whatever fails, the old file stays as it was and the new one is removed.
+// A file is never rewritten in place: the new content goes into a new file in the target's
+// folder (so that both lie on one file system), is flushed to the disk, and is renamed over the
+// old one, which is atomic; then the folder itself is flushed so that the rename survives a power
+// cut. Whatever fails, the old file stays as it was and the new one is removed. A new file that
+// must not replace anything (a backup) is linked to its name instead, which fails when the name
+// is taken.
+//
+// The target is the file a name leads to: symbolic links are followed, so a link stays a link
+// and the file it points to gets the content. Only a regular file is ever replaced: a folder, a
+// device (/dev/full), a pipe or a socket at the name is refused before anything is written, and
+// so is a file that nobody may write, also when root runs the tool and could replace it.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "cli/platform.h"
 
 namespace {
 
-void say_why(char why[PLATFORM_WHY_BYTES], int error) {
-    snprintf(why, PLATFORM_WHY_BYTES, "%s", strerror(error));
+constexpr int LINKS_MAX = 40; // links followed from one name, as the system itself follows
+// The new file's name while it is written: short, so that it fits in every folder that takes the
+// target's name, however long that is.
+constexpr char TEMPORARY_NAME[] = ".lumivo24-XXXXXX";
+
+int failed(char why[PLATFORM_WHY_BYTES], const char* text) {
+    snprintf(why, PLATFORM_WHY_BYTES, "%s", text);
+    return PLATFORM_FILE_FAILED;
+}
+
+int failed_errno(char why[PLATFORM_WHY_BYTES], int error) {
+    return failed(why, strerror(error));
 }
 
 bool write_all(int fd, const uint8_t* bytes, size_t n) {
@@ -39,36 +59,143 @@ bool write_all(int fd, const uint8_t* bytes, size_t n) {
     return true;
 }
 
-// The folder of a path, and the temporary name beside it: "dir/.name.XXXXXX".
-bool split_path(const char* path, char* folder, size_t folder_cap, char* temporary,
-                size_t temporary_cap) {
-    const char* slash = strrchr(path, '/');
-    const char* name = slash != nullptr ? slash + 1 : path;
-    const size_t folder_len = slash != nullptr ? static_cast<size_t>(slash - path) : 0;
-    if (*name == 0) {
-        return false;
+// The folder of a path: "." for a bare name, "/" for a name in the root.
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
     }
-    int n = slash == nullptr ? snprintf(folder, folder_cap, ".")
-            : folder_len == 0
-                ? snprintf(folder, folder_cap, "/")
-                : snprintf(folder, folder_cap, "%.*s", static_cast<int>(folder_len), path);
-    if (n < 0 || static_cast<size_t>(n) >= folder_cap) {
-        return false;
-    }
-    n = snprintf(temporary, temporary_cap, "%.*s.%s.XXXXXX", static_cast<int>(name - path), path,
-                 name);
-    return n >= 0 && static_cast<size_t>(n) < temporary_cap;
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The new file's permissions: those of the file it replaces, or the usual ones for a new file.
-mode_t new_file_mode(const char* path) {
-    struct stat old {};
-    if (stat(path, &old) == 0 && S_ISREG(old.st_mode)) {
-        return old.st_mode & 07777;
+void flush_folder(const std::string& folder) {
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir); // some file systems cannot flush a folder; the file is in place regardless
+        close(dir);
     }
-    const mode_t mask = umask(022);
-    umask(mask);
-    return 0666 & ~mask;
+}
+
+// Follows symbolic links from `path` to the name of the file they lead to. *found tells whether
+// that file exists (a dangling link leads to the file it names, to be created), with its status
+// in *info. Returns 0, or an errno value.
+int resolve(const char* path, std::string* target, struct stat* info, bool* found) {
+    *target = path;
+    for (int hops = 0;; ++hops) {
+        if (lstat(target->c_str(), info) != 0) {
+            *found = false;
+            return errno == ENOENT ? 0 : errno;
+        }
+        *found = true;
+        if (!S_ISLNK(info->st_mode)) {
+            return 0;
+        }
+        if (hops == LINKS_MAX) {
+            return ELOOP;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = readlink(target->c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof link) {
+            return n < 0 ? errno : ENAMETOOLONG;
+        }
+        const std::string next(link, static_cast<size_t>(n));
+        *target = next[0] == '/' ? next : folder_of(*target) + "/" + next;
+        if (target->size() >= PATH_MAX) {
+            return ENAMETOOLONG;
+        }
+    }
+}
+
+// Why the existing `target` may not be replaced, or null when it may.
+const char* refusal(const std::string& target, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
+        return "it is a folder";
+    }
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        return "it is a device, not a regular file";
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return "it is a pipe (FIFO), not a regular file";
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "it is not a regular file";
+    }
+    // access() lets root write anything; the mode bits say whether the file is meant to change.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return "it is read-only";
+    }
+    if (access(target.c_str(), W_OK) != 0) {
+        return strerror(errno);
+    }
+    return nullptr;
+}
+
+// Writes the bytes into a new file in `folder`, flushed to disk, with the permissions, owner and
+// group of `old` when there is one (owner and group as far as the system lets this process give
+// them) and the usual permissions of a new file otherwise. Returns 0 with the new file's name in
+// *temporary, or an errno value with nothing left behind.
+int write_temporary(const std::string& folder, const uint8_t* bytes, size_t n,
+                    const struct stat* old, std::string* temporary) {
+    *temporary = folder + "/" + TEMPORARY_NAME;
+    const int fd = mkstemp(temporary->data());
+    if (fd < 0) {
+        return errno;
+    }
+    mode_t mode = 0;
+    if (old != nullptr) {
+        // Owner and group first: changing them may clear the set-id bits that fchmod restores.
+        if (fchown(fd, old->st_uid, old->st_gid) != 0 &&
+            fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
+            // a group this user is not in: the new file keeps the user's own
+        }
+        mode = old->st_mode & 07777;
+    } else {
+        const mode_t mask = umask(022);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0 && write_all(fd, bytes, n) && fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(temporary->c_str());
+        return error;
+    }
+    return 0;
+}
+
+// A name that cannot be a file's: empty, or ending in '/' without naming a folder.
+const char* name_refusal(const char* path) {
+    const size_t n = strlen(path);
+    if (n == 0) {
+        return "the file name is empty";
+    }
+    return path[n - 1] == '/' ? "a name ending in '/' names a folder, not a file" : nullptr;
+}
+
+// Where a file system cannot link (FAT on a memory stick), a new file is written under its name
+// directly; created exclusively, it still replaces nothing, and it is removed when it fails.
+int create_directly(const char* path, const uint8_t* bytes, size_t n,
+                    char why[PLATFORM_WHY_BYTES]) {
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno == EEXIST ? PLATFORM_FILE_EXISTS : failed_errno(why, errno);
+    }
+    bool ok = write_all(fd, bytes, n) && fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(path);
+        return failed_errno(why, error);
+    }
+    flush_folder(folder_of(path));
+    return PLATFORM_FILE_DONE;
 }
 
 } // namespace
@@ -77,13 +204,13 @@ int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
                        char why[PLATFORM_WHY_BYTES]) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        say_why(why, errno);
+        failed_errno(why, errno);
         return -1;
     }
     struct stat info {};
     if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         close(fd);
-        say_why(why, EISDIR);
+        failed_errno(why, EISDIR);
         return -1;
     }
     size_t got = 0;
@@ -93,7 +220,7 @@ int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
             continue;
         }
         if (r < 0) {
-            say_why(why, errno);
+            failed_errno(why, errno);
             close(fd);
             return -1;
         }
@@ -109,37 +236,125 @@ int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
 
 int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
                           char why[PLATFORM_WHY_BYTES]) {
-    char folder[4096];
-    char temporary[4096 + 16];
-    if (!split_path(path, folder, sizeof folder, temporary, sizeof temporary)) {
-        say_why(why, ENAMETOOLONG);
-        return -1;
+    if (strlen(path) == 0) {
+        return failed(why, name_refusal(path));
     }
-    const mode_t mode = new_file_mode(path);
-    const int fd = mkstemp(temporary);
-    if (fd < 0) {
-        say_why(why, errno);
-        return -1;
+    std::string target;
+    struct stat info {};
+    bool found = false;
+    const int error = resolve(path, &target, &info, &found);
+    if (error != 0) {
+        return failed_errno(why, error);
     }
-    bool ok = fchmod(fd, mode) == 0 && write_all(fd, bytes, n) && fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
+    if (found) {
+        if (const char* refused = refusal(target, info)) {
+            return failed(why, refused);
+        }
     }
-    if (ok && rename(temporary, path) != 0) {
-        ok = false;
-        error = errno;
+    if (const char* refused = name_refusal(target.c_str())) {
+        return failed(why, refused);
     }
-    if (!ok) {
-        unlink(temporary);
-        say_why(why, error);
-        return -1;
+    if (platform_interrupted()) {
+        return PLATFORM_FILE_INTERRUPTED;
     }
-    const int dir = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        fsync(dir); // some file systems cannot flush a folder; the file is in place regardless
-        close(dir);
+    const std::string folder = folder_of(target);
+    std::string temporary;
+    const int written = write_temporary(folder, bytes, n, found ? &info : nullptr, &temporary);
+    if (written != 0) {
+        return failed_errno(why, written);
     }
+    if (platform_interrupted()) {
+        unlink(temporary.c_str());
+        return PLATFORM_FILE_INTERRUPTED;
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int moved = errno;
+        unlink(temporary.c_str());
+        return failed_errno(why, moved);
+    }
+    flush_folder(folder);
+    return PLATFORM_FILE_DONE;
+}
+
+int platform_file_create(const char* path, const uint8_t* bytes, size_t n,
+                         char why[PLATFORM_WHY_BYTES]) {
+    if (const char* refused = name_refusal(path)) {
+        return failed(why, refused);
+    }
+    struct stat info {};
+    if (lstat(path, &info) == 0) {
+        return PLATFORM_FILE_EXISTS;
+    }
+    if (platform_interrupted()) {
+        return PLATFORM_FILE_INTERRUPTED;
+    }
+    const std::string folder = folder_of(path);
+    std::string temporary;
+    const int written = write_temporary(folder, bytes, n, nullptr, &temporary);
+    if (written != 0) {
+        return failed_errno(why, written);
+    }
+    if (platform_interrupted()) {
+        unlink(temporary.c_str());
+        return PLATFORM_FILE_INTERRUPTED;
+    }
+    // link() puts the complete file under its name only if the name is free, in one step.
+    const int linked = link(temporary.c_str(), path) == 0 ? 0 : errno;
+    unlink(temporary.c_str());
+    if (linked == EEXIST) {
+        return PLATFORM_FILE_EXISTS;
+    }
+    if (linked == EPERM || linked == ENOTSUP || linked == EOPNOTSUPP || linked == ENOSYS) {
+        return create_directly(path, bytes, n, why);
+    }
+    if (linked != 0) {
+        return failed_errno(why, linked);
+    }
+    flush_folder(folder);
+    return PLATFORM_FILE_DONE;
+}
+
+int platform_backup_folder(char folder[PLATFORM_PATH_BYTES], char why[PLATFORM_WHY_BYTES]) {
+    std::string base;
+    const char* state = getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        base = state;
+    } else {
+        const char* home = getenv("HOME");
+        if (home == nullptr || home[0] != '/') {
+            const struct passwd* user = getpwuid(getuid());
+            home = user != nullptr ? user->pw_dir : nullptr;
+        }
+        if (home == nullptr || home[0] != '/') {
+            return failed(why, "the home folder is not known (HOME is not set)");
+        }
+        base = std::string(home) + "/.local/state";
+    }
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();
+    }
+    const std::string path = (base == "/" ? "" : base) + "/lumivo24/backups";
+    if (path.size() >= PLATFORM_PATH_BYTES) {
+        return failed_errno(why, ENAMETOOLONG);
+    }
+    // Every missing folder on the way, each private to the user.
+    for (size_t end = 1; end <= path.size(); ++end) {
+        if (end < path.size() && path[end] != '/') {
+            continue;
+        }
+        const std::string part = path.substr(0, end);
+        struct stat info {};
+        if (stat(part.c_str(), &info) != 0 && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+            snprintf(why, PLATFORM_WHY_BYTES, "cannot create the folder %s: %s", part.c_str(),
+                     strerror(errno));
+            return PLATFORM_FILE_FAILED;
+        }
+    }
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        snprintf(why, PLATFORM_WHY_BYTES, "%s is not a folder", path.c_str());
+        return PLATFORM_FILE_FAILED;
+    }
+    snprintf(folder, PLATFORM_PATH_BYTES, "%s", path.c_str());
     return 0;
 }

@@ -1,9 +1,17 @@
 // Settings files on Windows: names arrive in UTF-8 and are opened through the wide API, long
 // ones in their extended form, so any name the system can hold works. A new file content is put
-// in place by file_replace_write, which never rewrites the old file.
+// in place by file_replace_write, which never rewrites the old file, or file_replace_create,
+// which never replaces one.
+//
+// Before a file is replaced, its name is looked at: a symbolic link (a reparse point) is followed
+// to the file it leads to, which is then replaced, so the link stays; a folder, a device (NUL,
+// COM1, CON, with or without an extension where the system still takes those) and a read-only
+// file are refused before anything is written.
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "cli/platform.h"
@@ -16,17 +24,106 @@ namespace {
 constexpr size_t PATH_UNITS = 32768; // the longest path the system takes, with the terminator
 
 void say_system_error(char why[PLATFORM_WHY_BYTES], DWORD error) {
-    wchar_t text[PLATFORM_WHY_BYTES];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, 0, text, PLATFORM_WHY_BYTES, nullptr);
-    // The system's texts end with a full stop and a line break; the sentence adds its own.
-    while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L'.' ||
-                     text[n - 1] == L' ')) {
-        --n;
+    text_system_error(error, why, PLATFORM_WHY_BYTES);
+}
+
+int failed(char why[PLATFORM_WHY_BYTES], const char* text) {
+    snprintf(why, PLATFORM_WHY_BYTES, "%s", text);
+    return PLATFORM_FILE_FAILED;
+}
+
+bool starts_with(const wchar_t* text, const wchar_t* head) {
+    return wcsncmp(text, head, wcslen(head)) == 0;
+}
+
+bool not_interrupted() {
+    return !platform_interrupted();
+}
+
+// An empty name, or one that ends in a separator, names no file.
+const char* name_refusal(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    if (n == 0) {
+        return "the file name is empty";
     }
-    text[n] = 0;
-    if (n == 0 || !text_to_utf8(text, why, PLATFORM_WHY_BYTES)) {
-        snprintf(why, PLATFORM_WHY_BYTES, "system error %lu", static_cast<unsigned long>(error));
+    if (path[n - 1] == L'\\' || path[n - 1] == L'/') {
+        const DWORD attributes = GetFileAttributesW(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? "it is a folder"
+                   : "a name ending in '\\' names a folder, not a file";
+    }
+    return nullptr;
+}
+
+// The system maps the reserved names (NUL, CON, COM1, ...) to devices, and its full path of such
+// a name is a device path.
+bool names_device(const wchar_t* path) {
+    static wchar_t full[PATH_UNITS];
+    const DWORD n = GetFullPathNameW(path, PATH_UNITS, full, nullptr);
+    return starts_with(path, L"\\\\.\\") ||
+           (n > 0 && n < PATH_UNITS && starts_with(full, L"\\\\.\\"));
+}
+
+// Looks at what stands at `path` before it is replaced: gives in *target the name to write (the
+// file a link leads to, or the path itself) and returns null, or returns why it is refused.
+const char* replace_refusal(const wchar_t* path, std::vector<wchar_t>* target) {
+    if (const char* refused = name_refusal(path)) {
+        return refused;
+    }
+    if (names_device(path)) {
+        return "it is a device, not a file";
+    }
+    std::vector<wchar_t> reach(PATH_UNITS, 0);
+    if (!long_path_reach(path, 0, reach.data(), reach.size())) {
+        return "the name is too long";
+    }
+    target->assign(reach.begin(), reach.end());
+    DWORD attributes = GetFileAttributesW(reach.data());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return nullptr; // a new file; a missing folder is reported when it is created
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Opened without FILE_FLAG_OPEN_REPARSE_POINT, the handle is the file the link leads to.
+        HANDLE file =
+            CreateFileW(reach.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return "it is a link to a file that does not exist or cannot be reached";
+        }
+        const DWORD n = GetFinalPathNameByHandleW(file, target->data(), PATH_UNITS,
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        CloseHandle(file);
+        if (n == 0 || n >= PATH_UNITS) {
+            return "the file its link leads to cannot be named";
+        }
+        attributes = GetFileAttributesW(target->data());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            return "the file its link leads to cannot be found";
+        }
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return "it is a folder";
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return "it is read-only";
+    }
+    return nullptr;
+}
+
+int put_result(FileReplaceResult result, char why[PLATFORM_WHY_BYTES]) {
+    switch (result) {
+    case FILE_REPLACE_DONE:
+        return PLATFORM_FILE_DONE;
+    case FILE_REPLACE_EXISTS:
+        return PLATFORM_FILE_EXISTS;
+    case FILE_REPLACE_CANCELLED:
+        return PLATFORM_FILE_INTERRUPTED;
+    case FILE_REPLACE_CREATE_FAILED:
+        return failed(why, "no new file can be created in its folder");
+    case FILE_REPLACE_WRITE_FAILED:
+        return failed(why, "the new file could not be written whole");
+    default:
+        return failed(why, "the new file could not take the old one's place");
     }
 }
 
@@ -79,20 +176,65 @@ int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
 int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
                           char why[PLATFORM_WHY_BYTES]) {
     std::vector<wchar_t> wide;
+    std::vector<wchar_t> target;
     if (!wide_path(path, &wide, why)) {
-        return -1;
+        return PLATFORM_FILE_FAILED;
     }
-    switch (file_replace_write(wide.data(), bytes, n)) {
-    case FILE_REPLACE_DONE:
-        return 0;
-    case FILE_REPLACE_CREATE_FAILED:
-        snprintf(why, PLATFORM_WHY_BYTES, "no new file can be created in its folder");
-        return -1;
-    case FILE_REPLACE_WRITE_FAILED:
-        snprintf(why, PLATFORM_WHY_BYTES, "the new file could not be written whole");
-        return -1;
-    default:
-        snprintf(why, PLATFORM_WHY_BYTES, "the new file could not take the old one's place");
-        return -1;
+    if (const char* refused = replace_refusal(wide.data(), &target)) {
+        return failed(why, refused);
     }
+    if (platform_interrupted()) {
+        return PLATFORM_FILE_INTERRUPTED;
+    }
+    return put_result(file_replace_write(target.data(), bytes, n, not_interrupted), why);
+}
+
+int platform_file_create(const char* path, const uint8_t* bytes, size_t n,
+                         char why[PLATFORM_WHY_BYTES]) {
+    std::vector<wchar_t> wide;
+    if (!wide_path(path, &wide, why)) {
+        return PLATFORM_FILE_FAILED;
+    }
+    if (const char* refused = name_refusal(wide.data())) {
+        return failed(why, refused);
+    }
+    if (names_device(wide.data())) {
+        return PLATFORM_FILE_EXISTS; // a device is always there
+    }
+    if (platform_interrupted()) {
+        return PLATFORM_FILE_INTERRUPTED;
+    }
+    return put_result(file_replace_create(wide.data(), bytes, n, not_interrupted), why);
+}
+
+int platform_backup_folder(char folder[PLATFORM_PATH_BYTES], char why[PLATFORM_WHY_BYTES]) {
+    std::vector<wchar_t> base(PATH_UNITS, 0);
+    const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), PATH_UNITS);
+    if (n == 0 || n >= PATH_UNITS) {
+        return failed(why, "the folder for local application data is not known (LOCALAPPDATA is "
+                           "not set)");
+    }
+    std::wstring path(base.data(), n);
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
+        path.pop_back();
+    }
+    for (const wchar_t* part : {L"\\LUMIVO24", L"\\backups"}) {
+        path += part;
+        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            char reason[PLATFORM_WHY_BYTES];
+            say_system_error(reason, GetLastError());
+            char name[PLATFORM_WHY_BYTES];
+            text_to_utf8(path.c_str(), name, sizeof name);
+            snprintf(why, PLATFORM_WHY_BYTES, "cannot create the folder %s: %s", name, reason);
+            return PLATFORM_FILE_FAILED;
+        }
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return failed(why, "the backup folder is not a folder");
+    }
+    if (!text_to_utf8(path.c_str(), folder, PLATFORM_PATH_BYTES)) {
+        return failed(why, "the backup folder's name is too long");
+    }
+    return 0;
 }

@@ -181,10 +181,12 @@ int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out) {
     uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
     const int checked = settings_file_check(content, decoded, image);
     if (checked != 0) {
-        return checked;
+        return settings_file_check(disk, n, image) == 0 ? VALUES_FILE_LINE_ENDS
+               : checked == -1                          ? VALUES_FILE_SHORT
+                                                        : VALUES_FILE_CRC;
     }
     values_from_file(image, out);
-    return 0;
+    return VALUES_FILE_OK;
 }
 
 void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* file,

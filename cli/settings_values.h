@@ -61,8 +61,15 @@ constexpr size_t VALUES_FILE_DISK_MAX = 2 * SETTINGS_FILE_BYTES;
 size_t values_file_bytes(const SettingsValues* values, uint8_t out[VALUES_FILE_DISK_MAX]);
 
 // Reads a settings file's disk bytes as the window loads them: line ends decoded, the first
-// 1050 bytes checked. Returns 0 and the values, -1 when the file is too short, -2 when its
-// CRC does not match.
+// 1050 bytes checked. Returns VALUES_FILE_OK and the values, or why the window refuses it.
+enum ValuesFileResult : int {
+    VALUES_FILE_OK = 0,
+    VALUES_FILE_SHORT = -1, // fewer than 1050 bytes once decoded
+    VALUES_FILE_CRC = -2,   // the checksum does not match
+    // Refused as one of the above, but the bytes as they stand are a whole, matching content: a
+    // copy whose CR LF pairs were made LF (dos2unix), which the decoding shortens.
+    VALUES_FILE_LINE_ENDS = -3,
+};
 int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out);
 
 // ---- What the controller can hold ------------------------------------------------------------

@@ -24,11 +24,16 @@ bool ends_with_json(const std::string& path) {
 
 int load_lv24(const std::string& path, const uint8_t* disk, size_t n, SettingsValues* values) {
     const int checked = values_file_load(disk, n, values);
-    if (checked == -1) {
+    if (checked == VALUES_FILE_SHORT) {
         err_line(path + " is not a settings file: it is too short.");
         return EXIT_FILE;
     }
-    if (checked != 0) {
+    if (checked == VALUES_FILE_LINE_ENDS) {
+        err_line(path + " cannot be used: its line ends were changed (each CR LF made LF, as "
+                        "dos2unix does), and the window program refuses it as well.");
+        return EXIT_FILE;
+    }
+    if (checked != VALUES_FILE_OK) {
         err_line(path + " is not a settings file, or it is damaged: its checksum does not match.");
         return EXIT_FILE;
     }
@@ -98,12 +103,13 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
         n = values_file_bytes(&values, disk);
     }
     char why[PLATFORM_WHY_BYTES];
-    if (platform_file_replace(path.c_str(), bytes, n, why) != 0) {
-        if (platform_interrupted()) { // the new file was removed, the old one left as it was
-            err_line("Interrupted; nothing was saved.");
-            return EXIT_INTERRUPTED;
-        }
-        err_line("Cannot write " + path + ": " + why + "; nothing was saved.");
+    const int saved = platform_file_replace(path.c_str(), bytes, n, why);
+    if (saved == PLATFORM_FILE_INTERRUPTED) { // the new file was removed, the old one kept
+        err_line("Interrupted; nothing was saved to " + path + ".");
+        return EXIT_INTERRUPTED;
+    }
+    if (saved != PLATFORM_FILE_DONE) {
+        err_line("Cannot write '" + path + "': " + why + "; nothing was saved.");
         return EXIT_FILE;
     }
     return EXIT_DONE;

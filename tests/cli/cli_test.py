@@ -12,6 +12,7 @@ import os
 import shutil
 import signal
 import socket
+import stat
 import struct
 import subprocess
 import sys
@@ -281,6 +282,17 @@ def case_status(emu):
           lines[4].endswith("   distance 2 seen: none"), out)
     check(err.count(f" {PORT} >> 02 00 06 00 0E C3\n") == 4, err)
 
+    # A reader that goes away ends a watch quietly; output that cannot be written, with exit 4.
+    watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    watch.stdout.readline()
+    watch.stdout.close()
+    check(watch.wait(5) == 0 and watch.stderr.read() == b"", "--watch into a closed pipe")
+    with open("/dev/full", "wb") as full:
+        done = subprocess.run([CLI, "status", "--port", PORT, "--watch"], stdout=full,
+                              stderr=subprocess.PIPE, timeout=5)
+    check(done.returncode == 4 and b"No space left" in done.stderr, f"--watch > /dev/full: {done}")
+
 
 def case_read(emu):
     emu("set settings " + wire_image(site()).hex())
@@ -310,6 +322,42 @@ def case_read(emu):
 
     rc, _, err, _ = cli("read", "--port", PORT, "--output", path("no/such/folder/x.lv24"))
     check(rc == 4 and "x.lv24" in err, f"{rc} {err}")
+
+    # What stands at the name: a link is followed (a dangling one creates its file), the mode of
+    # a replaced file stays, the longest name works; anything but a writable file is refused.
+    os.symlink("linked.lv24", path("link.lv24"))
+    os.mkfifo(path("fifo"))
+    write_file("ro.lv24", b"ro")
+    os.chmod(path("ro.lv24"), 0o444)
+    write_file("mode.lv24", b"mode")
+    os.chmod(path("mode.lv24"), 0o640)
+    os.mkdir(path("dir"))
+    longest = "n" * 250 + ".lv24"
+    for output, code, said in (("link.lv24", 0, ""), ("link.lv24", 0, ""), ("mode.lv24", 0, ""),
+                               (longest, 0, ""), ("fifo", 4, "pipe"), ("/dev/full", 4, "device"),
+                               ("ro.lv24", 4, "read-only"), ("", 4, "name is empty"),
+                               ("dir", 4, "is a folder"), ("dir/", 4, "is a folder"),
+                               ("new/", 4, "names a folder")):
+        rc, _, err, _ = cli("read", "--port", PORT, "--output", output)
+        check(rc == code and said in err, f"{output[:20]!r}: {rc} {err}")
+    check(os.path.islink(path("link.lv24")) and read_file("linked.lv24") == expected, "link")
+    check(read_file("mode.lv24") == expected and
+          stat.S_IMODE(os.stat(path("mode.lv24")).st_mode) == 0o640, "mode not kept")
+    check(read_file(longest) == expected and read_file("ro.lv24") == b"ro", "longest, read-only")
+    check(stat.S_ISFIFO(os.stat(path("fifo")).st_mode) and os.listdir(path("dir")) == [], "fifo")
+
+    # Ctrl+C during the read: no file, nothing left behind, exit 130.
+    listing = sorted(os.listdir(WORK))
+    emu("delay 250")
+    emu("clear-requests")
+    tool = subprocess.Popen([CLI, "read", "--port", PORT, "--output", "late.lv24"], cwd=WORK,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    while emu.requests()["identify"] == "0":
+        time.sleep(0.01)
+    tool.send_signal(signal.SIGINT)
+    _, err = tool.communicate(timeout=10)
+    check(tool.returncode == 130 and sorted(os.listdir(WORK)) == listing,
+          f"interrupted: {tool.returncode} {err} {sorted(os.listdir(WORK))}")
 
 
 def case_read_failures(emu):
@@ -384,9 +432,14 @@ def case_write_refusals(emu):
     damaged[500] ^= 0x40
     write_file("damaged.lv24", bytes(damaged))
     write_file("short.lv24", settings_file(site())[:1000])
-    for name in ("damaged.lv24", "short.lv24", "missing.lv24"):
+    # The window reads a dos2unix'd copy (every CR LF made LF, exactly the 1050-byte content)
+    # with its line ends decoded, 4 bytes short: refused, for what it is.
+    write_file("dos2unix.lv24", settings_file(site()).replace(b"\r\n", b"\n"))
+    check(len(read_file("dos2unix.lv24")) == 1050, "dos2unix copy")
+    for name, said in (("damaged.lv24", "checksum"), ("short.lv24", "too short"),
+                       ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends")):
         rc, _, err, _ = cli("write", name, "--port", PORT)
-        check(rc == 4 and name in err, f"{name}: {rc} {err}")
+        check(rc == 4 and name in err and said in err, f"{name}: {rc} {err}")
     check(all(count == "0" for count in emu.requests().values()), "a bad file reached the port")
     with open(emu.log) as log:
         check("port opened" not in log.read(), "the port was opened for a bad file")
@@ -473,6 +526,12 @@ def case_show_diff(emu):
     check(len(differences) == 9, f"{len(differences)} differences: {out}")
     rc, _, err, _ = cli("show", "missing.lv24")
     check(rc == 4 and "missing.lv24" in err, err)
+
+    # Results that cannot be written are a failure, whatever the command found.
+    for command in (["show", "defaults", "--json"], ["diff", "site.lv24", "defaults"]):
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run([CLI, *command], cwd=WORK, stdout=full, stderr=subprocess.PIPE)
+        check(done.returncode == 4 and b"standard output" in done.stderr, f"{command}: {done}")
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}

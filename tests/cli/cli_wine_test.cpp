@@ -1,7 +1,9 @@
 // lumivo24-cli.exe under Wine, through COM ports: it finds the controller among COM1 (no device
 // behind it), COM5 (the emulator) and COM7 (a silent emulator) by itself, saves the controller's
 // settings to a file with a Cyrillic name that is byte for byte the file the window program saves
-// after reading the same controller, and writes that file back with its verification.
+// after reading the same controller, and writes that file back with its verification. It takes
+// exactly the settings files the window program takes, and refuses to save over what is not a
+// writable file.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -36,9 +38,11 @@ HANDLE inheritable_file(const std::wstring& path) {
 }
 
 // Runs the tool with `arguments`, its output going to files (a pipe would keep Wine's helper
-// processes waiting on it).
-ToolRun run_tool(const std::wstring& arguments) {
-    const std::wstring out_path = test_folder() + L"\\tool.out";
+// processes waiting on it): its standard output to `out_path` when one is given.
+ToolRun run_tool(const std::wstring& arguments, std::wstring out_path = L"") {
+    if (out_path.empty()) {
+        out_path = test_folder() + L"\\tool.out";
+    }
     const std::wstring err_path = test_folder() + L"\\tool.err";
     HANDLE out = inheritable_file(out_path);
     HANDLE err = inheritable_file(err_path);
@@ -97,6 +101,37 @@ std::vector<uint8_t> stored_settings() {
     return reply.rfind("ok ", 0) == 0 ? from_hex(reply.substr(3)) : std::vector<uint8_t>();
 }
 
+void write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD put = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    CloseHandle(f);
+}
+
+// The window's verdict on a settings file named on its command line: it loads the file, or it
+// shows its file error box before its window.
+bool window_loads(const std::wstring& path) {
+    if (!app_launch((L"\"" + path + L"\"").c_str())) {
+        return false;
+    }
+    HWND box = nullptr;
+    wait_until(
+        [&] {
+            box = app_modal(L"Ошибка открытия файла!", L"#32770", 0);
+            return box != nullptr || app_wait_window(0);
+        },
+        15000);
+    if (box != nullptr) {
+        dialog_press(box, IDOK);
+        app_wait_window();
+    }
+    const std::wstring loaded = L"Данные прочитаны из файла \"" + path + L"\".\r\n";
+    const bool loads =
+        box == nullptr && wait_until([&] { return app_log_contains(loaded.c_str()); }, 5000);
+    app_stop();
+    return loads;
+}
+
 bool window_reads_and_saves(const std::wstring& path) {
     if (!app_start() ||
         !wait_until([] { return app_log_contains(L"Контроллер подключен."); }, 30000)) {
@@ -153,4 +188,63 @@ TEST(CliUnderWine, FindsTheControllerSavesTheWindowsFileAndWritesItBack) {
     EXPECT_EQ(stored_settings(), expected) << "the controller does not hold the file's settings";
     EXPECT_EQ(emu_requests("write"), 1);
     EXPECT_EQ(emu_requests("read"), 2); // the settings before the write, and the verification
+}
+
+TEST(CliUnderWine, TakesExactlyTheSettingsFilesTheWindowTakes) {
+    const std::wstring good = test_folder() + L"\\good.lv24";
+    ToolRun read = run_tool(L"read --port COM5 --output \"" + good + L"\"");
+    ASSERT_EQ(read.exit_code, 0u) << read.err;
+    // A copy through dos2unix: every CR LF made LF, which leaves exactly the 1050-byte content.
+    const std::vector<uint8_t> bytes = file_bytes(good);
+    std::vector<uint8_t> unix_ends;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (!(bytes[i] == 0x0D && i + 1 < bytes.size() && bytes[i + 1] == 0x0A)) {
+            unix_ends.push_back(bytes[i]);
+        }
+    }
+    ASSERT_EQ(unix_ends.size(), 1050u);
+    const std::wstring dos2unix = test_folder() + L"\\dos2unix.lv24";
+    write_file(dos2unix, unix_ends);
+
+    struct Case {
+        std::wstring path;
+        bool loads;       // as the window was seen to decide
+        const char* said; // in the tool's sentence
+    };
+    for (const Case& c : {Case{good, true, ""}, Case{dos2unix, false, "line ends were changed"}}) {
+        EXPECT_EQ(window_loads(c.path), c.loads) << testing::PrintToString(c.path);
+        const ToolRun show = run_tool(L"show \"" + c.path + L"\"");
+        EXPECT_EQ(show.exit_code, c.loads ? 0u : 4u) << show.err;
+        EXPECT_NE(show.err.find(c.said), std::string::npos) << show.err;
+    }
+}
+
+TEST(CliUnderWine, SavesOnlyOverAWritableFileAndUnderTheLongestName) {
+    const std::wstring folder = test_folder() + L"\\folder.lv24";
+    const std::wstring read_only = test_folder() + L"\\read-only.lv24";
+    const std::wstring longest = test_folder() + L"\\" + std::wstring(250, L'n') + L".lv24";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    write_file(read_only, {'r', 'o'});
+    ASSERT_TRUE(SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+    struct Case {
+        std::wstring target;
+        DWORD exit_code;
+        const char* said;
+    };
+    for (const Case& c : {Case{folder, 4, "it is a folder"}, Case{read_only, 4, "read-only"},
+                          Case{L"NUL", 4, "device"}, Case{longest, 0, "Saved"}}) {
+        const ToolRun read = run_tool(L"read --port COM5 --output \"" + c.target + L"\"");
+        EXPECT_EQ(read.exit_code, c.exit_code) << read.err;
+        EXPECT_NE(read.err.find(c.said), std::string::npos) << read.err;
+    }
+    EXPECT_EQ(file_bytes(read_only), (std::vector<uint8_t>{'r', 'o'}));
+    EXPECT_EQ(file_bytes(longest).size(), 1055u);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((test_folder() + L"\\.~lv24*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file was left behind";
+    FindClose(search);
+
+    // Results that cannot be written are a failure.
+    const ToolRun full = run_tool(L"show defaults --json", L"Z:\\dev\\full");
+    EXPECT_EQ(full.exit_code, 4u) << full.err;
 }

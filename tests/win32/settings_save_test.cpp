@@ -131,9 +131,16 @@ TEST_F(SettingsSaveTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
     EXPECT_EQ(file_replace_write(in_folder(L"missing\\x.lv24").c_str(), bytes, 3),
               FILE_REPLACE_CREATE_FAILED);
     CloseHandle(holder);
+    // A file that must be new never takes an existing name, and a replacement called off once
+    // written changes nothing.
+    EXPECT_EQ(file_replace_create(held.c_str(), bytes, 3), FILE_REPLACE_EXISTS);
+    EXPECT_EQ(file_replace_write(held.c_str(), bytes, 3, [] { return false; }),
+              FILE_REPLACE_CANCELLED);
     EXPECT_EQ(read_file(read_only), OLD_BYTES);
     EXPECT_EQ(read_file(held), OLD_BYTES);
     EXPECT_EQ(listing(), before);
+    EXPECT_EQ(file_replace_create(in_folder(L"new.lv24").c_str(), bytes, 3), FILE_REPLACE_DONE);
+    EXPECT_EQ(read_file(in_folder(L"new.lv24")), Bytes(bytes, bytes + 3));
 }
 
 } // namespace
