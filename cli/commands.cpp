@@ -24,14 +24,41 @@ struct Connection {
     std::string port; // the controller's port
 };
 
-std::string open_failure_text(int result) {
+// The group whose members may open a port that refused access; empty where joining a group
+// would not help (a device only root may open) or nothing is known of the port.
+std::string access_group(const std::string& port) {
+    PlatformPortDetails details{};
+    platform_port_details(port.c_str(), &details);
+    const std::string group = details.group;
+    return group == "root" ? "" : group;
+}
+
+// How a user gets access to ports owned by the groups named (comma-separated).
+std::string access_advice(const std::string& groups) {
+    return "add yourself to the group" +
+           std::string(groups.find(',') == std::string::npos ? " " : "s ") + groups +
+           " with 'sudo usermod -aG " + groups + " $USER', then log in again";
+}
+
+// Who holds a port whose lock file a live process holds.
+std::string holder_text(const std::string& port) {
+    PlatformPortDetails details{};
+    platform_port_details(port.c_str(), &details);
+    return details.lock_pid > 0 ? "process " + std::to_string(details.lock_pid) : "another program";
+}
+
+std::string open_failure_text(const std::string& port, int result) {
     switch (result) {
     case PORT_ABSENT:
         return "there is no such port";
-    case PORT_DENIED:
-        return "permission denied";
+    case PORT_DENIED: {
+        const std::string group = access_group(port);
+        return "permission denied" + (group.empty() ? "" : "; " + access_advice(group));
+    }
     case PORT_BUSY:
         return "another program is using it";
+    case PORT_LOCKED:
+        return "it is in use by " + holder_text(port);
     case PORT_NOT_SERIAL:
         return "it is not a serial port that takes the controller's line settings";
     default:
@@ -69,6 +96,62 @@ void close_all(Connection* c) {
     c->controller = nullptr;
 }
 
+// Why no controller was found among the ports of a search: the ports that were probed, and
+// those that could not be, with what a user can do about a refused access.
+std::string no_controller_text(const Connection& c) {
+    std::vector<std::string> probed;
+    std::vector<std::string> denied;
+    std::vector<std::string> in_use;
+    std::vector<std::string> failed;
+    std::vector<std::string> groups;
+    for (size_t i = 0; i < c.slots.size(); ++i) {
+        const std::string& name = c.names[i];
+        switch (c.slots[i].open_result) {
+        case PORT_OPENED:
+            probed.push_back(name);
+            break;
+        case PORT_DENIED: {
+            denied.push_back(name);
+            const std::string group = access_group(name);
+            if (!group.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) {
+                groups.push_back(group);
+            }
+            break;
+        }
+        case PORT_LOCKED:
+            in_use.push_back(name + " (" + holder_text(name) + ")");
+            break;
+        case PORT_BUSY:
+            in_use.push_back(name);
+            break;
+        default:
+            failed.push_back(name);
+        }
+    }
+    std::string text = probed.empty()
+                           ? "No controller was found"
+                           : "No controller answered on any of the ports probed: " + joined(probed);
+    if (!denied.empty()) {
+        text += "; access to " + joined(denied) + " was refused";
+    }
+    if (!in_use.empty()) {
+        text += "; in use by other programs: " + joined(in_use);
+    }
+    if (!failed.empty()) {
+        text += "; could not be opened: " + joined(failed);
+    }
+    text += ".";
+    if (!groups.empty()) {
+        std::string list;
+        for (const std::string& group : groups) {
+            list += (list.empty() ? "" : ",") + group;
+        }
+        text += std::string(" To use ") + (denied.size() == 1 ? "it" : "them") + ", " +
+                access_advice(list) + ".";
+    }
+    return text;
+}
+
 // Finds the controller on the port named with --port, or among the candidate ports. Returns
 // EXIT_DONE with the controller's port open, or EXIT_NO_CONTROLLER after saying why.
 int connect(const CliRequest& request, Connection* c) {
@@ -84,7 +167,8 @@ int connect(const CliRequest& request, Connection* c) {
         const ProbeSlot& slot = c->slots.front();
         const std::string& port = c->names.front();
         if (slot.open_result != PORT_OPENED) {
-            err_line("Cannot open " + port + ": " + open_failure_text(slot.open_result) + ".");
+            err_line("Cannot open " + port + ": " + open_failure_text(port, slot.open_result) +
+                     ".");
         } else if (slot.answer == SESSION_SILENT) {
             err_line("No controller answered on " + port + ".");
         } else if (slot.answer == SESSION_INVALID) {
@@ -96,7 +180,7 @@ int connect(const CliRequest& request, Connection* c) {
             return EXIT_NO_CONTROLLER;
         }
     } else if (found == 0) {
-        err_line("No controller answered on any of the ports probed: " + joined(c->names) + ".");
+        err_line(no_controller_text(*c));
         return EXIT_NO_CONTROLLER;
     } else if (found > 1) {
         std::vector<std::string> ports;
@@ -196,19 +280,39 @@ int load_source(const CliRequest& request, const std::string& source, SettingsVa
     return load_file(source, values);
 }
 
-Json port_json(const std::string& name, const ProbeSlot& slot) {
+// A text of the port's details, or null where the system has none.
+Json detail_json(const char* text) {
+    return text[0] != 0 ? Json(text) : Json();
+}
+
+Json port_json(const std::string& name, const ProbeSlot& slot, const PlatformPortDetails& details) {
     const bool controller = slot.open_result == PORT_OPENED && slot.answer == SESSION_OK;
     Json out;
     out["port"] = name;
     out["controller"] = controller;
     out["identification"] = controller ? Json(text_from_controller(slot.ident.text)) : Json();
     out["board_revision"] = controller ? Json(slot.ident.board_revision) : Json();
+    out["in_use_by_pid"] =
+        slot.open_result == PORT_LOCKED && details.lock_pid > 0 ? Json(details.lock_pid) : Json();
+    out["by_id"] = detail_json(details.by_id);
+    out["usb_vid"] = detail_json(details.usb_vid);
+    out["usb_pid"] = detail_json(details.usb_pid);
+    out["usb_serial"] = detail_json(details.usb_serial);
+    out["friendly_name"] = detail_json(details.friendly_name);
     return out;
 }
 
 std::string port_state_text(const ProbeSlot& slot) {
+    if (slot.open_result == PORT_LOCKED) {
+        return "in use by " + holder_text(slot.name);
+    }
+    if (slot.open_result == PORT_DENIED) {
+        const std::string group = access_group(slot.name);
+        return "cannot be opened: permission denied" +
+               (group.empty() ? "" : " (group " + group + ")");
+    }
     if (slot.open_result != PORT_OPENED) {
-        return "cannot be opened: " + open_failure_text(slot.open_result);
+        return "cannot be opened: " + open_failure_text(slot.name, slot.open_result);
     }
     switch (slot.answer) {
     case SESSION_OK:
@@ -221,6 +325,23 @@ std::string port_state_text(const ProbeSlot& slot) {
     default:
         return "failed while probed";
     }
+}
+
+// What the system tells of a port, for the line under its state; empty when it tells nothing.
+std::string port_details_text(const PlatformPortDetails& details) {
+    std::vector<std::string> parts;
+    if (details.usb_vid[0] != 0) {
+        parts.push_back(std::string("USB ") + details.usb_vid + ":" + details.usb_pid +
+                        (details.usb_serial[0] != 0 ? std::string(" serial ") + details.usb_serial
+                                                    : std::string()));
+    }
+    if (details.by_id[0] != 0) {
+        parts.push_back(details.by_id);
+    }
+    if (details.friendly_name[0] != 0) {
+        parts.push_back(printable(details.friendly_name));
+    }
+    return joined(parts);
 }
 
 // One status request and its reading; false when the controller sent nothing usable.
@@ -279,21 +400,36 @@ int watch_status(const CliRequest& request, Connection* c) {
 int cli_ports(const CliRequest& request) {
     Connection c;
     c.names = candidate_ports();
+    // A port named with --port is listed once, even under another name of the same device
+    // (a /dev/serial/by-id link); the listed name's details show the other.
+    std::vector<std::string> devices;
+    for (const std::string& name : c.names) {
+        PlatformPortDetails details{};
+        platform_port_details(name.c_str(), &details);
+        devices.push_back(details.device);
+    }
     for (const std::string& port : request.ports) {
-        bool listed = false;
-        for (const std::string& name : c.names) {
-            listed = listed || name == port;
-        }
-        if (!listed) {
+        PlatformPortDetails details{};
+        platform_port_details(port.c_str(), &details);
+        const std::string device = details.device;
+        if (std::find(c.names.begin(), c.names.end(), port) == c.names.end() &&
+            (device.empty() ||
+             std::find(devices.begin(), devices.end(), device) == devices.end())) {
             c.names.push_back(port);
+            devices.push_back(device);
         }
     }
     probe(&c);
     close_all(&c);
+    // Read after the ports are given back: a lock file found then is another program's.
+    std::vector<PlatformPortDetails> details(c.names.size());
+    for (size_t i = 0; i < c.names.size(); ++i) {
+        platform_port_details(c.names[i].c_str(), &details[i]);
+    }
     if (request.json) {
         Json list = Json::array();
         for (size_t i = 0; i < c.names.size(); ++i) {
-            list.push_back(port_json(c.names[i], c.slots[i]));
+            list.push_back(port_json(c.names[i], c.slots[i], details[i]));
         }
         out_json(list);
     } else {
@@ -304,6 +440,10 @@ int cli_ports(const CliRequest& request) {
         for (size_t i = 0; i < c.names.size(); ++i) {
             out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
                      port_state_text(c.slots[i]) + "\n");
+            const std::string more = port_details_text(details[i]);
+            if (!more.empty()) {
+                out_text(std::string(width + 2, ' ') + more + "\n");
+            }
         }
     }
     if (c.names.empty()) {
