@@ -327,15 +327,16 @@ std::string port_state_text(const ProbeSlot& slot) {
     }
 }
 
-// What the system tells of a port, for the line under its state; empty when it tells nothing.
-std::string port_details_text(const PlatformPortDetails& details) {
+// What the system tells of a port, for the line under its state, leaving out the name it is
+// listed by; empty when it tells nothing more.
+std::string port_details_text(const std::string& name, const PlatformPortDetails& details) {
     std::vector<std::string> parts;
     if (details.usb_vid[0] != 0) {
         parts.push_back(std::string("USB ") + details.usb_vid + ":" + details.usb_pid +
                         (details.usb_serial[0] != 0 ? std::string(" serial ") + details.usb_serial
                                                     : std::string()));
     }
-    if (details.by_id[0] != 0) {
+    if (details.by_id[0] != 0 && name != details.by_id) {
         parts.push_back(details.by_id);
     }
     if (details.friendly_name[0] != 0) {
@@ -440,7 +441,7 @@ int cli_ports(const CliRequest& request) {
         for (size_t i = 0; i < c.names.size(); ++i) {
             out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
                      port_state_text(c.slots[i]) + "\n");
-            const std::string more = port_details_text(details[i]);
+            const std::string more = port_details_text(c.names[i], details[i]);
             if (!more.empty()) {
                 out_text(std::string(width + 2, ' ') + more + "\n");
             }

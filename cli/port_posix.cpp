@@ -163,10 +163,11 @@ int port_open(void*, const char* name, PortHandle* port) {
 
 void port_close(void*, PortHandle port) {
     PosixPort* p = port_of(port);
-    // The settings go back once what was sent has left; then the mark, which stays on the
-    // terminal while anyone else holds it open, is cleared so that the next program can open
-    // the port.
-    tcsetattr(p->fd, TCSADRAIN, &p->saved);
+    // The settings go back at once: every request has long left by now (each is followed by
+    // the wait for its answer), and a wait for the output to drain could last for ever on a
+    // line whose other end reads nothing. Then the mark, which stays on the terminal while
+    // anyone else holds it open, is cleared so that the next program can open the port.
+    tcsetattr(p->fd, TCSANOW, &p->saved);
     if (p->marked) {
         ioctl(p->fd, TIOCNXCL);
     }
