@@ -27,19 +27,39 @@ int interrupted_after_write(const std::string& port, const std::string& file) {
     return EXIT_INTERRUPTED;
 }
 
-Json port_json(const std::string& name, const ProbeSlot& slot) {
+// A text of the port's details, or null where the system has none.
+Json detail_json(const char* text) {
+    return text[0] != 0 ? Json(text) : Json();
+}
+
+Json port_json(const std::string& name, const ProbeSlot& slot, const PlatformPortDetails& details) {
     const bool controller = slot.open_result == PORT_OPENED && slot.answer == SESSION_OK;
     Json out;
     out["port"] = name;
     out["controller"] = controller;
     out["identification"] = controller ? Json(text_from_controller(slot.ident.text)) : Json();
     out["board_revision"] = controller ? Json(slot.ident.board_revision) : Json();
+    out["in_use_by_pid"] =
+        slot.open_result == PORT_LOCKED && details.lock_pid > 0 ? Json(details.lock_pid) : Json();
+    out["by_id"] = detail_json(details.by_id);
+    out["usb_vid"] = detail_json(details.usb_vid);
+    out["usb_pid"] = detail_json(details.usb_pid);
+    out["usb_serial"] = detail_json(details.usb_serial);
+    out["friendly_name"] = detail_json(details.friendly_name);
     return out;
 }
 
 std::string port_state_text(const ProbeSlot& slot) {
+    if (slot.open_result == PORT_LOCKED) {
+        return "in use by " + holder_text(slot.name);
+    }
+    if (slot.open_result == PORT_DENIED) {
+        const std::string group = access_group(slot.name);
+        return "cannot be opened: permission denied" +
+               (group.empty() ? "" : " (group " + group + ")");
+    }
     if (slot.open_result != PORT_OPENED) {
-        return "cannot be opened: " + open_failure_text(slot.open_result);
+        return "cannot be opened: " + open_failure_text(slot.name, slot.open_result);
     }
     switch (slot.answer) {
     case SESSION_OK:
@@ -52,6 +72,24 @@ std::string port_state_text(const ProbeSlot& slot) {
     default:
         return "failed while probed";
     }
+}
+
+// What the system tells of a port, for the line under its state, leaving out the name it is
+// listed by; empty when it tells nothing more.
+std::string port_details_text(const std::string& name, const PlatformPortDetails& details) {
+    std::vector<std::string> parts;
+    if (details.usb_vid[0] != 0) {
+        parts.push_back(std::string("USB ") + details.usb_vid + ":" + details.usb_pid +
+                        (details.usb_serial[0] != 0 ? std::string(" serial ") + details.usb_serial
+                                                    : std::string()));
+    }
+    if (details.by_id[0] != 0 && name != details.by_id) {
+        parts.push_back(details.by_id);
+    }
+    if (details.friendly_name[0] != 0) {
+        parts.push_back(printable(details.friendly_name));
+    }
+    return joined(parts);
 }
 
 // One status request and its reading; false when the controller sent nothing usable.
@@ -137,21 +175,36 @@ int watch_status(const CliRequest& request, Connection* c) {
 int cli_ports(const CliRequest& request) {
     Connection c;
     c.names = candidate_ports();
+    // A port named with --port is listed once, even under another name of the same device
+    // (a /dev/serial/by-id link); the listed name's details show the other.
+    std::vector<std::string> devices;
+    for (const std::string& name : c.names) {
+        PlatformPortDetails details{};
+        platform_port_details(name.c_str(), &details);
+        devices.push_back(details.device);
+    }
     for (const std::string& port : request.ports) {
-        bool listed = false;
-        for (const std::string& name : c.names) {
-            listed = listed || name == port;
-        }
-        if (!listed) {
+        PlatformPortDetails details{};
+        platform_port_details(port.c_str(), &details);
+        const std::string device = details.device;
+        if (std::find(c.names.begin(), c.names.end(), port) == c.names.end() &&
+            (device.empty() ||
+             std::find(devices.begin(), devices.end(), device) == devices.end())) {
             c.names.push_back(port);
+            devices.push_back(device);
         }
     }
     probe(request, &c);
     close_all(&c);
+    // Read after the ports are given back: a lock file found then is another program's.
+    std::vector<PlatformPortDetails> details(c.names.size());
+    for (size_t i = 0; i < c.names.size(); ++i) {
+        platform_port_details(c.names[i].c_str(), &details[i]);
+    }
     if (request.json) {
         Json list = Json::array();
         for (size_t i = 0; i < c.names.size(); ++i) {
-            list.push_back(port_json(c.names[i], c.slots[i]));
+            list.push_back(port_json(c.names[i], c.slots[i], details[i]));
         }
         out_json(list);
     } else {
@@ -162,6 +215,10 @@ int cli_ports(const CliRequest& request) {
         for (size_t i = 0; i < c.names.size(); ++i) {
             out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
                      port_state_text(c.slots[i]) + "\n");
+            const std::string more = port_details_text(c.names[i], details[i]);
+            if (!more.empty()) {
+                out_text(std::string(width + 2, ' ') + more + "\n");
+            }
         }
     }
     if (c.names.empty()) {

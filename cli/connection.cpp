@@ -1,16 +1,44 @@
 #include "cli/connection.h"
 
+#include <algorithm>
+
 #include "cli/output.h"
 #include "cli/platform.h"
 
-std::string open_failure_text(int result) {
+// The group whose members may open a port that refused access; empty where joining a group
+// would not help (a device only root may open) or nothing is known of the port.
+std::string access_group(const std::string& port) {
+    PlatformPortDetails details{};
+    platform_port_details(port.c_str(), &details);
+    const std::string group = details.group;
+    return group == "root" ? "" : group;
+}
+
+// How a user gets access to ports owned by the groups named (comma-separated).
+std::string access_advice(const std::string& groups) {
+    return "add yourself to the group" +
+           std::string(groups.find(',') == std::string::npos ? " " : "s ") + groups +
+           " with 'sudo usermod -aG " + groups + " $USER', then log in again";
+}
+
+std::string holder_text(const std::string& port) {
+    PlatformPortDetails details{};
+    platform_port_details(port.c_str(), &details);
+    return details.lock_pid > 0 ? "process " + std::to_string(details.lock_pid) : "another program";
+}
+
+std::string open_failure_text(const std::string& port, int result) {
     switch (result) {
     case PORT_ABSENT:
         return "there is no such port";
-    case PORT_DENIED:
-        return "permission denied";
+    case PORT_DENIED: {
+        const std::string group = access_group(port);
+        return "permission denied" + (group.empty() ? "" : "; " + access_advice(group));
+    }
     case PORT_BUSY:
         return "another program is using it";
+    case PORT_LOCKED:
+        return "it is in use by " + holder_text(port);
     case PORT_NOT_SERIAL:
         return "it is not a serial port that takes the controller's line settings";
     default:
@@ -48,6 +76,62 @@ void close_all(Connection* c) {
     c->controller = nullptr;
 }
 
+// Why no controller was found among the ports of a search: the ports that were probed, and
+// those that could not be, with what a user can do about a refused access.
+std::string no_controller_text(const Connection& c) {
+    std::vector<std::string> probed;
+    std::vector<std::string> denied;
+    std::vector<std::string> in_use;
+    std::vector<std::string> failed;
+    std::vector<std::string> groups;
+    for (size_t i = 0; i < c.slots.size(); ++i) {
+        const std::string& name = c.names[i];
+        switch (c.slots[i].open_result) {
+        case PORT_OPENED:
+            probed.push_back(name);
+            break;
+        case PORT_DENIED: {
+            denied.push_back(name);
+            const std::string group = access_group(name);
+            if (!group.empty() && std::find(groups.begin(), groups.end(), group) == groups.end()) {
+                groups.push_back(group);
+            }
+            break;
+        }
+        case PORT_LOCKED:
+            in_use.push_back(name + " (" + holder_text(name) + ")");
+            break;
+        case PORT_BUSY:
+            in_use.push_back(name);
+            break;
+        default:
+            failed.push_back(name);
+        }
+    }
+    std::string text = probed.empty()
+                           ? "No controller was found"
+                           : "No controller answered on any of the ports probed: " + joined(probed);
+    if (!denied.empty()) {
+        text += "; access to " + joined(denied) + " was refused";
+    }
+    if (!in_use.empty()) {
+        text += "; in use by other programs: " + joined(in_use);
+    }
+    if (!failed.empty()) {
+        text += "; could not be opened: " + joined(failed);
+    }
+    text += ".";
+    if (!groups.empty()) {
+        std::string list;
+        for (const std::string& group : groups) {
+            list += (list.empty() ? "" : ",") + group;
+        }
+        text += std::string(" To use ") + (denied.size() == 1 ? "it" : "them") + ", " +
+                access_advice(list) + ".";
+    }
+    return text;
+}
+
 int connect(const CliRequest& request, Connection* c) {
     const bool named = !request.ports.empty();
     c->names = named ? std::vector<std::string>{request.ports.front()} : candidate_ports();
@@ -61,7 +145,8 @@ int connect(const CliRequest& request, Connection* c) {
         const ProbeSlot& slot = c->slots.front();
         const std::string& port = c->names.front();
         if (slot.open_result != PORT_OPENED) {
-            err_line("Cannot open " + port + ": " + open_failure_text(slot.open_result) + ".");
+            err_line("Cannot open " + port + ": " + open_failure_text(port, slot.open_result) +
+                     ".");
         } else if (slot.answer == SESSION_SILENT) {
             err_line("No controller answered on " + port + ".");
         } else if (slot.answer == SESSION_INVALID) {
@@ -73,7 +158,7 @@ int connect(const CliRequest& request, Connection* c) {
             return EXIT_NO_CONTROLLER;
         }
     } else if (found == 0) {
-        err_line("No controller answered on any of the ports probed: " + joined(c->names) + ".");
+        err_line(no_controller_text(*c));
         return EXIT_NO_CONTROLLER;
     } else if (found > 1) {
         std::vector<std::string> ports;

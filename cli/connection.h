@@ -17,8 +17,16 @@ struct Connection {
     std::string port;                // the controller's port
 };
 
-// Why a port could not be opened, as a clause ("permission denied").
-std::string open_failure_text(int result);
+// Why a port could not be opened, as a clause ("permission denied; add yourself to the group
+// dialout ...", "it is in use by process 123").
+std::string open_failure_text(const std::string& port, int result);
+
+// Who holds a port whose lock file a live process holds: "process N", or "another program".
+std::string holder_text(const std::string& port);
+
+// The group whose members may open a port that refused access; empty where joining one would
+// not help.
+std::string access_group(const std::string& port);
 
 std::string joined(const std::vector<std::string>& names); // "a, b, c"
 

@@ -20,6 +20,23 @@ const PortOps* platform_port_ops();
 // have a UART behind them. Returns how many names were written.
 size_t platform_candidate_ports(char names[][PLATFORM_NAME_BYTES], size_t cap);
 
+// What the system tells of a port beyond its name. A text is empty where the system has
+// nothing, and on the platform that does not keep it.
+struct PlatformPortDetails {
+    char device[PLATFORM_NAME_BYTES];        // the device the name leads to, links followed
+    char by_id[PLATFORM_NAME_BYTES];         // Linux: its name under /dev/serial/by-id
+    char usb_vid[8];                         // Linux: the USB vendor id, four hex digits
+    char usb_pid[8];                         // Linux: the USB product id, four hex digits
+    char usb_serial[PLATFORM_NAME_BYTES];    // Linux: the USB serial number
+    char friendly_name[PLATFORM_NAME_BYTES]; // Windows: the device manager's name of the port
+    char group[PLATFORM_NAME_BYTES];         // Linux: the group that owns the device
+    long lock_pid; // a live process, not this one, whose lock file holds the port; 0 for none
+};
+
+// Fills *out for the named port. False when the name leads to no device (then only what could
+// be found is filled).
+bool platform_port_details(const char* name, PlatformPortDetails* out);
+
 // ---- Files -----------------------------------------------------------------------------------
 constexpr size_t PLATFORM_PATH_BYTES = 4096; // a folder's path given back, with its terminator
 

@@ -17,13 +17,17 @@ enum PortOpenResult : int {
     PORT_BUSY = -3,       // another program holds it
     PORT_NOT_SERIAL = -4, // opened, but not a serial line that takes the controller's settings
     PORT_FAILED = -5,     // any other failure
+    PORT_LOCKED = -6,     // a live process holds the port's lock file; the port was not opened
 };
 
 struct PortOps {
     void* context; // passed to every operation
     // Opens the named port exclusively and sets it to 115200 baud, 8 data bits, no parity, one
-    // stop bit, no CTS flow control, raw bytes. Returns a PortOpenResult; *port on success.
+    // stop bit, no flow control, raw bytes. Returns a PortOpenResult; *port on success. A port
+    // that another program holds is left as it is.
     int (*open)(void* context, const char* name, PortHandle* port);
+    // Gives the port back with the line settings it had before it was opened (where the
+    // platform keeps them).
     void (*close)(void* context, PortHandle port);
     // Drops whatever has been received and not read yet.
     void (*discard)(void* context, PortHandle port);

@@ -1,25 +1,35 @@
 // Serial ports on Linux and other POSIX systems, through termios.
 //
-// A port is opened without waiting for a carrier, taken exclusively (TIOCEXCL, so that no
-// second program opens it, plus an advisory lock that also holds against programs run with
-// privileges that ignore TIOCEXCL) and set to raw bytes at 115200 baud, 8 data bits, no parity,
-// one stop bit, no RTS/CTS flow control and no XON/XOFF, which would swallow payload bytes 0x11
-// and 0x13. Waiting is done in poll(), never by spinning.
+// A port is used the way Linux serial programs share their lines:
+// - its UUCP lock file (port_lock_posix.h) is taken first; a port whose lock a live process
+//   holds is not opened at all;
+// - it is opened without waiting for a carrier and taken with an advisory lock, which also
+//   holds against programs run with privileges;
+// - a port that another program has marked exclusive (TIOCEXCL) is left to that program, even
+//   where root could open it all the same; otherwise this program marks it, and clears only its
+//   own mark again;
+// - its line settings are kept, and put back when the port is given back;
+// - it is set to raw bytes at 115200 baud, 8 data bits, no parity, one stop bit, no RTS/CTS flow
+//   control and no XON/XOFF, which would swallow payload bytes 0x11 and 0x13.
+// Waiting is done in poll(), never by spinning.
 #include <fcntl.h>
 #include <glob.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "cli/platform.h"
+#include "cli/port_lock_posix.h"
 
 namespace {
 
@@ -64,46 +74,112 @@ bool set_line(int fd) {
     return tcsetattr(fd, TCSANOW, &line) == 0;
 }
 
-int port_open(void*, const char* name, PortHandle* port) {
-    const int fd = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+// One port in use: what is needed to give it back as it was found.
+struct PosixPort {
+    int fd;                               // the open device
+    termios saved;                        // its line settings before this program changed them
+    bool marked;                          // the exclusive mark is this program's own
+    char lock_path[PORT_LOCK_PATH_BYTES]; // the lock file taken for it; empty when none
+};
+
+PosixPort* port_of(PortHandle port) {
+    return reinterpret_cast<PosixPort*>(port);
+}
+
+// Reads the terminal's exclusive mark: 1 set, 0 clear, -1 when the system cannot tell.
+int exclusive_mark(int fd) {
+#ifdef TIOCGEXCL
+    int set = 0;
+    if (ioctl(fd, TIOCGEXCL, &set) == 0) {
+        return set != 0 ? 1 : 0;
+    }
+#else
+    (void)fd;
+#endif
+    return -1;
+}
+
+// Opens the device, takes it and sets its line; the lock file is already taken. Returns a
+// PortOpenResult; on failure the device is closed again, untouched.
+int open_device(const char* device, PosixPort* p) {
+    p->fd = open(device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (p->fd < 0) {
         return open_failure(errno);
     }
-    if (!isatty(fd)) {
-        close(fd);
+    int result = PORT_OPENED;
+    if (!isatty(p->fd)) {
+        result = PORT_NOT_SERIAL;
+    } else if (flock(p->fd, LOCK_EX | LOCK_NB) != 0) {
+        result = errno == EWOULDBLOCK ? PORT_BUSY : PORT_FAILED;
+    } else if (exclusive_mark(p->fd) == 1) {
+        result = PORT_BUSY; // another program took the terminal for itself
+    } else if (ioctl(p->fd, TIOCEXCL) != 0) {
+        result = errno == EBUSY ? PORT_BUSY : PORT_NOT_SERIAL;
+    } else {
+        p->marked = true;
+        if (tcgetattr(p->fd, &p->saved) != 0) {
+            result = PORT_NOT_SERIAL;
+        } else if (!set_line(p->fd)) {
+            tcsetattr(p->fd, TCSANOW, &p->saved); // whatever part of the change took
+            result = PORT_NOT_SERIAL;
+        }
+    }
+    if (result != PORT_OPENED) {
+        if (p->marked) {
+            ioctl(p->fd, TIOCNXCL);
+        }
+        close(p->fd);
+    }
+    return result;
+}
+
+int port_open(void*, const char* name, PortHandle* port) {
+    // Links resolved first, so that a /dev/serial/by-id name and the device it leads to share
+    // one lock.
+    char device[PATH_MAX];
+    if (realpath(name, device) == nullptr) {
+        return open_failure(errno);
+    }
+    struct stat st {};
+    if (stat(device, &st) != 0) {
+        return open_failure(errno);
+    }
+    if (!S_ISCHR(st.st_mode)) {
         return PORT_NOT_SERIAL;
     }
-    // The lock first: the exclusive mark belongs to the terminal, not to this open, so a
-    // program that finds the port taken must leave the mark of the one holding it alone.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        close(fd);
-        return error == EWOULDBLOCK ? PORT_BUSY : PORT_FAILED;
+    PosixPort* p = static_cast<PosixPort*>(calloc(1, sizeof(PosixPort)));
+    if (p == nullptr) {
+        return PORT_FAILED;
     }
-    if (ioctl(fd, TIOCEXCL) != 0) {
-        const int error = errno;
-        close(fd);
-        return error == EBUSY ? PORT_BUSY : PORT_NOT_SERIAL;
+    long holder = 0;
+    const int locked = port_lock_take(device, p->lock_path, &holder);
+    int result = locked == PORT_LOCK_HELD ? PORT_LOCKED : open_device(device, p);
+    if (result != PORT_OPENED) {
+        port_lock_release(p->lock_path);
+        free(p);
+        return result;
     }
-    if (!set_line(fd)) {
-        ioctl(fd, TIOCNXCL);
-        close(fd);
-        return PORT_NOT_SERIAL;
-    }
-    *port = fd;
+    *port = reinterpret_cast<PortHandle>(p);
     return PORT_OPENED;
 }
 
 void port_close(void*, PortHandle port) {
-    const int fd = static_cast<int>(port);
-    // The exclusive mark stays on the terminal while anyone else holds it open; clear it, so
-    // that the next program can open the port.
-    ioctl(fd, TIOCNXCL);
-    close(fd);
+    PosixPort* p = port_of(port);
+    // The settings go back at once: every request has long left by now (each is followed by
+    // the wait for its answer), and a wait for the output to drain could last for ever on a
+    // line whose other end reads nothing. Then the mark, which stays on the terminal while
+    // anyone else holds it open, is cleared so that the next program can open the port.
+    tcsetattr(p->fd, TCSANOW, &p->saved);
+    if (p->marked) {
+        ioctl(p->fd, TIOCNXCL);
+    }
+    close(p->fd);
+    port_lock_release(p->lock_path);
+    free(p);
 }
 
 void port_discard(void*, PortHandle port) {
-    tcflush(static_cast<int>(port), TCIFLUSH);
+    tcflush(port_of(port)->fd, TCIFLUSH);
 }
 
 // Waits for the port to become ready for `events` until the deadline. 1 ready, 0 not by then
@@ -125,7 +201,7 @@ int wait_port(int fd, short events, int64_t deadline_ms) {
 }
 
 bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
-    const int fd = static_cast<int>(port);
+    const int fd = port_of(port)->fd;
     const int64_t deadline = platform_now_ms() + WRITE_WAIT_MS;
     size_t done = 0;
     while (done < n) {
@@ -145,7 +221,7 @@ bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
 }
 
 long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline_ms) {
-    const int fd = static_cast<int>(port);
+    const int fd = port_of(port)->fd;
     if (cap == 0) {
         return 0;
     }

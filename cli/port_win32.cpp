@@ -1,6 +1,11 @@
 // Serial ports on Windows, through the window program's own serial code (link/serial_win32.cpp):
 // opened exclusively, set to the controller's line, read by first asking what is queued.
 //
+// The window program leaves the port's other handshake settings as the last program set them.
+// This tool turns software flow control and DSR handshaking off as well: with XON/XOFF on, the
+// bytes 0x11 and 0x13 of a settings answer would vanish in the driver, and with DSR handshaking
+// on, a line without DSR would send or take nothing.
+//
 // The wait for an answer is the read itself: before each read the port's total read time-out
 // is set to what is left until the deadline, so the system wakes the read as the first byte
 // comes in, or at the deadline; nothing spins. A time-out of 0 takes only what is queued.
@@ -38,6 +43,23 @@ long com_number(const wchar_t* name) {
     return number;
 }
 
+// Turns XON/XOFF and DSR handshaking off on an open port; on failure the port is closed.
+bool handshake_off(HANDLE handle) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (GetCommState(handle, &dcb)) {
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fOutxDsrFlow = 0;
+        dcb.fDsrSensitivity = 0;
+        if (SetCommState(handle, &dcb)) {
+            return true;
+        }
+    }
+    CloseHandle(handle);
+    return false;
+}
+
 int port_open(void*, const char* name, PortHandle* port) {
     wchar_t wide[PLATFORM_NAME_BYTES];
     if (!text_to_wide(name, wide, PLATFORM_NAME_BYTES)) {
@@ -66,7 +88,7 @@ int port_open(void*, const char* name, PortHandle* port) {
             return PORT_FAILED;
         }
     }
-    if (opened != 0) {
+    if (opened != 0 || !handshake_off(handle)) {
         return PORT_NOT_SERIAL;
     }
     *port = reinterpret_cast<PortHandle>(handle);

@@ -8,6 +8,8 @@ user would. Expected files and payloads are built here from literal values, with
 own encoders (struct, and binascii.crc_hqx, which is the same CRC-16), never with the tool's.
 """
 import binascii
+import fcntl
+import grp
 import os
 import shutil
 import signal
@@ -17,6 +19,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import time
 import json
 
@@ -220,7 +223,9 @@ def case_ports(emu):
     listed = {entry["port"]: entry for entry in json.loads(out)}
     check(listed[PORT] == {"port": PORT, "controller": True,
                            "identification": "VORK, kavren board v5.000 Лестница",
-                           "board_revision": 5000}, f"controller entry {listed[PORT]}")
+                           "board_revision": 5000, "in_use_by_pid": None, "by_id": None,
+                           "usb_vid": None, "usb_pid": None, "usb_serial": None,
+                           "friendly_name": None}, f"controller entry {listed[PORT]}")
     check(listed[path("none")]["controller"] is False, "a missing port answered")
     _, out, _, _ = cli("ports", "--port", PORT, check_rc=0)
     check(f"{PORT}" in out and "board revision 5000" in out and "Лестница" in out, out)
@@ -262,7 +267,7 @@ def case_status(emu):
     time.sleep(1.0)
     # The port is held exclusively meanwhile.
     rc, _, err, _ = cli("status", "--port", PORT)
-    check(rc == 3 and "another program is using it" in err, f"second opener: {rc} {err}")
+    check(rc == 3 and f"in use by process {watch.pid}" in err, f"second opener: {rc} {err}")
     watch.send_signal(signal.SIGINT)
     out, _ = watch.communicate(timeout=5)
     check(watch.returncode == 0, f"--watch ended with {watch.returncode}")
@@ -532,6 +537,95 @@ def case_show_diff(emu):
         with open("/dev/full", "wb") as full:
             done = subprocess.run([CLI, *command], cwd=WORK, stdout=full, stderr=subprocess.PIPE)
         check(done.returncode == 4 and b"standard output" in done.stderr, f"{command}: {done}")
+
+
+TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)
+
+
+def exclusive(fd):
+    return struct.unpack("i", fcntl.ioctl(fd, TIOCGEXCL, b"\0" * 4))[0]
+
+
+def open_line():
+    return os.open(PORT, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+
+
+def case_line(emu):
+    """The port shared as Linux serial programs share it: lock files, the line's settings put
+    back, another program's exclusive mark, and a port this user may not open."""
+    device = os.path.realpath(PORT)  # the tool is given the link, the lock names the device
+    lock = os.path.join("/var/lock" if os.path.isdir("/var/lock") else "/run/lock",
+                        "LCK.." + device[len("/dev/"):].replace("/", "_"))
+    gone = subprocess.Popen(["true"])
+    gone.wait()
+    for holder, rc in ((os.getpid(), 3), (gone.pid, 0)):
+        with open(lock, "w") as f:
+            f.write(f"{holder:10d}\n")
+        try:
+            code, _, err, _ = cli("status", "--port", PORT)
+            check(code == rc, f"lock of {holder}: exit {code} {err}")
+            if rc == 3:
+                check(f"Cannot open {PORT}: it is in use by process {holder}." in err, err)
+                _, out, _, _ = cli("ports", "--port", PORT, check_rc=0)
+                check(f"{PORT}  in use by process {holder}\n" in out, out)
+                check(emu.requests()["identify"] == "0", "a locked port was sent a request")
+            else:
+                check(not os.path.exists(lock), "the stale lock was taken and left behind")
+        finally:
+            if os.path.exists(lock):
+                os.unlink(lock)
+
+    # The line's settings as another program left them come back after the tool.
+    fd = open_line()
+    raw = termios.tcgetattr(fd)
+    line = termios.tcgetattr(fd)
+    line[0] |= termios.IXON | termios.ICRNL
+    line[2] = (line[2] & ~termios.CSIZE) | termios.CS7 | termios.PARENB
+    line[3] |= termios.ICANON
+    line[4] = line[5] = termios.B9600
+    termios.tcsetattr(fd, termios.TCSANOW, line)
+    expected = termios.tcgetattr(fd)
+    os.close(fd)
+    try:
+        cli("status", "--port", PORT, check_rc=0)
+        fd = open_line()
+        check(termios.tcgetattr(fd) == expected, "the line's settings were not put back")
+        check(exclusive(fd) == 0, "the tool left its exclusive mark behind")
+        termios.tcsetattr(fd, termios.TCSANOW, raw)
+    finally:
+        os.close(fd)
+
+    # A port that another program took exclusively stays that program's, root or not.
+    emu("clear-requests")
+    other = open_line()
+    try:
+        fcntl.ioctl(other, termios.TIOCEXCL)
+        rc, _, err, _ = cli("status", "--port", PORT)
+        check(rc == 3 and "another program is using it" in err, f"{rc} {err}")
+        check(exclusive(other) == 1, "another program's exclusive mark was cleared")
+        check(emu.requests()["identify"] == "0", "a port held exclusively was sent a request")
+    finally:
+        fcntl.ioctl(other, termios.TIOCNXCL)
+        os.close(other)
+
+    # Permission denied: the tool names the group that gives access (tested as root only).
+    if os.geteuid() != 0 or shutil.which("runuser") is None:
+        print("cli line: permission rows skipped (needs root and runuser)")
+        return
+    owner = os.stat(device)
+    os.chmod(WORK, 0o755)
+    try:
+        for group in ("dialout", "uucp"):
+            os.chown(device, 0, grp.getgrnam(group).gr_gid)
+            os.chmod(device, 0o660)
+            done = subprocess.run(["runuser", "-u", "nobody", "--", CLI, "status", "--port", PORT],
+                                  capture_output=True, timeout=60)
+            err = done.stderr.decode()
+            check(done.returncode == 3 and f"Cannot open {PORT}: permission denied; " in err and
+                  f"'sudo usermod -aG {group} $USER', then log in again." in err, err)
+    finally:
+        os.chown(device, owner.st_uid, owner.st_gid)
+        os.chmod(device, owner.st_mode & 0o7777)
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}

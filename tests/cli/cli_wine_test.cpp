@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <setupapi.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -150,7 +152,95 @@ bool window_reads_and_saves(const std::wstring& path) {
     return saved;
 }
 
+// Opens COM5 as another program would and, when `xon_xoff` is given, switches XON/XOFF flow
+// control on or off; *state receives the port's settings as they then are.
+bool com5_line(const bool* xon_xoff, DCB* state) {
+    HANDLE port = CreateFileW(L"\\\\.\\COM5", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    *state = DCB{};
+    state->DCBlength = sizeof(DCB);
+    bool done = GetCommState(port, state) != 0;
+    if (done && xon_xoff != nullptr) {
+        state->fOutX = *xon_xoff ? 1 : 0;
+        state->fInX = *xon_xoff ? 1 : 0;
+        done = SetCommState(port, state) != 0 && GetCommState(port, state) != 0;
+    }
+    CloseHandle(port);
+    return done;
+}
+
+// A device manager entry for COM5 as a port driver makes one: a device of the Ports class whose
+// device key keeps the port's name, with a friendly name. Removed again by remove_port_device.
+struct PortDevice {
+    HDEVINFO set;
+    SP_DEVINFO_DATA info;
+};
+
+bool add_port_device(const wchar_t* friendly, PortDevice* device) {
+    static const GUID PORTS = {
+        0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+    device->set = SetupDiCreateDeviceInfoList(&PORTS, nullptr);
+    device->info = SP_DEVINFO_DATA{};
+    device->info.cbSize = sizeof device->info;
+    if (device->set == INVALID_HANDLE_VALUE ||
+        !SetupDiCreateDeviceInfoW(device->set, L"LUMIVOTEST", &PORTS, nullptr, nullptr,
+                                  DICD_GENERATE_ID, &device->info) ||
+        !SetupDiRegisterDeviceInfo(device->set, &device->info, 0, nullptr, nullptr, nullptr)) {
+        return false;
+    }
+    const BYTE* name = reinterpret_cast<const BYTE*>(friendly);
+    const DWORD bytes = static_cast<DWORD>((wcslen(friendly) + 1) * sizeof(wchar_t));
+    HKEY key = SetupDiCreateDevRegKeyW(device->set, &device->info, DICS_FLAG_GLOBAL, 0, DIREG_DEV,
+                                       nullptr, nullptr);
+    if (key == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const wchar_t port[] = L"COM5";
+    const bool kept = RegSetValueExW(key, L"PortName", 0, REG_SZ,
+                                     reinterpret_cast<const BYTE*>(port), sizeof port) == 0;
+    RegCloseKey(key);
+    return kept && SetupDiSetDeviceRegistryPropertyW(device->set, &device->info, SPDRP_FRIENDLYNAME,
+                                                     name, bytes);
+}
+
+void remove_port_device(PortDevice* device) {
+    SetupDiRemoveDevice(device->set, &device->info);
+    SetupDiDestroyDeviceInfoList(device->set);
+}
+
 } // namespace
+
+// Another program left XON/XOFF on: the settings answer's bytes 0x11 and 0x13 vanish unless the
+// tool turns it off (the window program leaves it as it is).
+TEST(CliUnderWine, TurnsSoftwareFlowControlOff) {
+    std::vector<uint8_t> image = stored_settings();
+    ASSERT_EQ(image.size(), 643u);
+    put(&image, 13, 0x1311, 4); // channel 1 switches on after 4881 ms: bytes 11 13 00 00
+    put(&image, 641, link_crc16(image.data(), 641), 2);
+    ASSERT_TRUE(emu_ok(("set settings " + to_hex(image)).c_str()));
+    const bool on = true;
+    DCB line{};
+    ASSERT_TRUE(com5_line(&on, &line));
+    ASSERT_TRUE(line.fOutX && line.fInX) << "the port did not take XON/XOFF";
+
+    ToolRun show = run_tool(L"show device --port COM5 --json");
+    ASSERT_EQ(show.exit_code, 0u) << show.err;
+    EXPECT_NE(show.out.find("\"on_delay_ms\": 4881,"), std::string::npos) << show.out;
+    ASSERT_TRUE(com5_line(nullptr, &line));
+    EXPECT_FALSE(line.fOutX || line.fInX || line.fOutxDsrFlow || line.fDsrSensitivity);
+
+    // The port list carries the device manager's name, where the system has one.
+    PortDevice device{};
+    ASSERT_TRUE(add_port_device(L"Последовательный порт (COM5)", &device));
+    ToolRun ports = run_tool(L"ports --json");
+    remove_port_device(&device);
+    EXPECT_NE(ports.out.find("\"friendly_name\": \"Последовательный порт (COM5)\""),
+              std::string::npos)
+        << ports.out;
+}
 
 TEST(CliUnderWine, FindsTheControllerSavesTheWindowsFileAndWritesItBack) {
     // A staircase's settings: sensor 1 up to 120 cm, a 30 % threshold (stored as 2867, read back
