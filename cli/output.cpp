@@ -82,8 +82,10 @@ Json value_json(const SettingsValues& values, int position) {
     if (!(value == value) || value - value != 0.0f) {
         return text; // "nan", "inf", "-inf"
     }
-    if (value == static_cast<float>(static_cast<int64_t>(value)) && value < 9.0e15f &&
-        value > -9.0e15f && !(value == 0.0f && std::signbit(value))) {
+    // The range first: a float beyond int64_t's range has no conversion to it.
+    if (value < 9.0e15f && value > -9.0e15f &&
+        value == static_cast<float>(static_cast<int64_t>(value)) &&
+        !(value == 0.0f && std::signbit(value))) {
         return static_cast<int64_t>(value);
     }
     return strtod(text, nullptr);
