@@ -22,8 +22,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Halfway between the largest float and 2^128: any smaller magnitude rounds to a finite float.
-constexpr double FLOAT_LIMIT = 0x1.ffffffp+127;
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
 constexpr size_t SHOWN_BYTES = 48; // a name, number or text of the document as a message shows it
 constexpr size_t PLACE_BYTES = 128;
@@ -69,7 +67,9 @@ enum Found : int { KIND_NULL, KIND_FLAG, KIND_NUMBER, KIND_TEXT, KIND_OBJECT, KI
 struct Scalar {
     Found kind;
     bool flag;         // KIND_FLAG
-    double number;     // KIND_NUMBER
+    double number;     // KIND_NUMBER: as the library reads it
+    float single;      // KIND_NUMBER: the float nearest the number written
+    bool beyond;       // KIND_NUMBER: too large for a float
     const char* chars; // the number's or the text's characters
     size_t length;
 };
@@ -187,11 +187,11 @@ bool take_value(JsonRead* r, const Scalar* v) {
     if (v->kind != KIND_NUMBER) {
         return refuse(r, "%s must be a number, not %s.", place_of(r, p, where), shown(v, value));
     }
-    if (!(std::fabs(v->number) < FLOAT_LIMIT)) {
+    if (v->beyond) {
         return refuse(r, "%s is %s, beyond the range of a single-precision value.",
                       place_of(r, p, where), shown(v, value));
     }
-    r->values.table[p] = static_cast<float>(v->number);
+    r->values.table[p] = v->single;
     r->values.held[p] = true;
     return true;
 }
@@ -301,7 +301,7 @@ bool open_value(JsonRead* r, bool array) {
         fits = !array;
     }
     if (!fits) {
-        const Scalar v = {array ? KIND_ARRAY : KIND_OBJECT, false, 0.0, nullptr, 0};
+        const Scalar v = {array ? KIND_ARRAY : KIND_OBJECT, false, 0.0, 0.0f, false, nullptr, 0};
         return take_scalar(r, &v);
     }
     if (r->target == TARGET_CHANNELS) {
@@ -390,28 +390,31 @@ bool syntax_error(JsonRead* r, const std::string& token, const nlohmann::detail:
 struct JsonEvents {
     JsonRead* r;
 
-    bool scalar(Found kind, bool flag, double number, const char* chars, size_t length) {
-        if (r->skip_until > 0) {
-            return true;
-        }
-        const Scalar v = {kind, flag, number, chars, length};
-        return take_scalar(r, &v);
-    }
-    bool null() { return scalar(KIND_NULL, false, 0.0, nullptr, 0); }
-    bool boolean(bool value) { return scalar(KIND_FLAG, value, 0.0, nullptr, 0); }
+    bool scalar(const Scalar& v) { return r->skip_until > 0 || take_scalar(r, &v); }
+    bool null() { return scalar({KIND_NULL, false, 0.0, 0.0f, false, nullptr, 0}); }
+    bool boolean(bool value) { return scalar({KIND_FLAG, value, 0.0, 0.0f, false, nullptr, 0}); }
+    // A whole number goes to the nearest float at once (a double would round it first).
     template <typename Whole> bool whole_number(Whole value) {
         char digits[24];
         const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
-        return scalar(KIND_NUMBER, false, static_cast<double>(value), digits,
-                      static_cast<size_t>(written.ptr - digits));
+        return scalar({KIND_NUMBER, false, static_cast<double>(value), static_cast<float>(value),
+                       false, digits, static_cast<size_t>(written.ptr - digits)});
     }
     bool number_integer(Json::number_integer_t value) { return whole_number(value); }
     bool number_unsigned(Json::number_unsigned_t value) { return whole_number(value); }
+    // Another number is read from its text straight to a float. Only a number too small for a
+    // float (which rounds to 0) or too large for it is out of range there.
     bool number_float(Json::number_float_t value, const std::string& chars) {
-        return scalar(KIND_NUMBER, false, value, chars.data(), chars.size());
+        float single = 0.0f;
+        const std::from_chars_result read =
+            std::from_chars(chars.data(), chars.data() + chars.size(), single);
+        const bool tiny = read.ec == std::errc::result_out_of_range && std::fabs(value) < 1.0;
+        const bool beyond = read.ec != std::errc() && !tiny;
+        return scalar({KIND_NUMBER, false, value, tiny ? static_cast<float>(value) : single, beyond,
+                       chars.data(), chars.size()});
     }
     bool string(std::string& value) {
-        return scalar(KIND_TEXT, false, 0.0, value.data(), value.size());
+        return scalar({KIND_TEXT, false, 0.0, 0.0f, false, value.data(), value.size()});
     }
     bool binary(Json::binary_t&) { return false; } // not in JSON text
     bool start_object(std::size_t) { return open_value(r, false); }

@@ -6,7 +6,10 @@
 // and the ten channel values by name. Every name must be there and nothing else; a flag is true
 // or false, a number a JSON number that fits a single-precision value. Channel 24's
 // "standby_enabled" may be null or absent: the values then do not hold it, as with a .lv24 file.
-// A number is stored as the form stores a typed one: read as a double, rounded to a float.
+// A number becomes the float nearest the decimal written. (Read as a double first, as the form
+// reads a typed one, a decimal a hair from halfway between two floats would round twice and
+// could land on the other: the shortest text of one float, 7.038531e-26, does, and would not
+// come back as itself.)
 #pragma once
 
 #include <cstddef>

@@ -355,6 +355,11 @@ def settings_json_seeds():
     json_seed("name_twice", text.replace('"sensor1_max_cm"', '"sensor1_min_cm"').encode())
     json_seed("cut_short", text[:3000].encode())
     json_seed("not_an_object", b"[1, 2, 3]")
+    # Decimals that a double rounds onto a point halfway between two floats.
+    json_seed("halfway_through_a_double",
+              text.replace('"sensor1_min_cm":10', '"sensor1_min_cm":7.038531e-26')
+                  .replace('"sensor1_max_cm":200', '"sensor1_max_cm":3.4028235677973366e38')
+                  .encode())
 
 
 def assignment_seeds():

@@ -74,8 +74,9 @@ const Refused REFUSED[] = {
 } // namespace
 
 // A file's values, printed as `show --json` prints them and read back, give the same file byte
-// for byte: -0, the float nearest 0.1, the largest float and the smallest subnormal included,
-// and channel 24's standby flag, which the file does not hold, stays not held.
+// for byte: -0, the float nearest 0.1, the largest float, the smallest subnormal and a text that
+// a double would round wrongly included, and channel 24's standby flag, which the file does not
+// hold, stays not held.
 TEST(CliJson, AFilePrintedAndReadBackIsTheSameFile) {
     SettingsValues values{};
     values_from_defaults(&values);
@@ -86,6 +87,7 @@ TEST(CliJson, AFilePrintedAndReadBackIsTheSameFile) {
     values.table[9] = 0.1f;
     values.table[10] = 16777216.0f;
     values.table[11] = -1e10f;
+    values.table[12] = 7.038531e-26f; // read as a double first, this text comes back one ulp off
     uint8_t file[VALUES_FILE_DISK_MAX];
     const size_t n = values_file_bytes(&values, file);
     SettingsValues loaded{};
