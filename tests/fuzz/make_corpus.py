@@ -4,10 +4,12 @@
 Each seed is a small, real piece of traffic or file content in the layout its fuzzer reads
 (see the comment at the top of each tests/fuzz/*_fuzz.cpp): identification answers, status
 replies, settings replies, receive programs made of reads, number texts, settings files,
-serial-port names from the registry and command lines.
+serial-port names from the registry, command lines, settings documents in JSON and assignments of
+lumivo24-cli's set.
 Running it again rewrites the same files; it removes nothing else.
 """
 
+import json
 import os
 import struct
 
@@ -39,10 +41,10 @@ def frame(command, payload=b""):
     return head + struct.pack("<H", crc16(head))
 
 
-def write(name, seed, data):
+def write(name, seed, data, limit=4096):
     folder = os.path.join(CORPUS, name)
     os.makedirs(folder, exist_ok=True)
-    assert len(data) <= 4096, (name, seed)
+    assert len(data) <= limit, (name, seed)
     with open(os.path.join(folder, seed), "wb") as out:
         out.write(data)
 
@@ -288,6 +290,92 @@ def log_text_seeds():
         write("log_text", seed, bytes([text_units, line_units, log_bytes]) + text)
 
 
+# Settings documents as `show --json` prints them (written compactly here), then edited.
+
+GLOBAL_NAMES = (("sensor1_min_cm", 0), ("sensor1_max_cm", 1), ("sensor2_min_cm", 2),
+                ("sensor2_max_cm", 3), ("light_threshold_percent", 4), ("use_light_sensor", 5),
+                ("off_timer_s", 6))
+CHANNEL_NAMES = ("on_delay_ms", "on_start_level_percent", "on_end_level_percent", "rise_time_ms",
+                 "off_delay_ms", "off_start_level_percent", "off_end_level_percent",
+                 "fall_time_ms", "standby_enabled", "standby_level_percent")
+FLAGS = {5} | {channel_position(8, channel) for channel in range(1, CHANNELS + 1)}
+
+
+def settings_document(table, source="stairs.lv24"):
+    def value(position):
+        number = table[position]
+        if position in FLAGS:
+            return number == 1.0
+        return int(number) if number == int(number) and str(number) != "-0.0" else number
+
+    doc = {"source": source}
+    doc.update((name, value(position)) for name, position in GLOBAL_NAMES)
+    doc["channels"] = [
+        dict([("channel", channel)] + [(name, value(channel_position(column, channel)))
+                                       for column, name in enumerate(CHANNEL_NAMES)])
+        for channel in range(1, CHANNELS + 1)]
+    doc["channels"][-1]["standby_enabled"] = None  # a .lv24 file does not hold it
+    return doc
+
+
+def json_seed(seed, doc):
+    text = json.dumps(doc, separators=(",", ":")) if not isinstance(doc, bytes) else doc
+    write("settings_json", seed, text.encode() if isinstance(text, str) else text, limit=8192)
+
+
+def settings_json_seeds():
+    sample = sample_table()
+    json_seed("sample", settings_document(sample))
+    odd = list(sample)
+    odd[0:3] = [-0.0, 3.4028234663852886e38, 1.401298464324817e-45]  # float extremes
+    odd[channel_position(1, 2)] = 0.10000000149011612  # the float nearest 0.1
+    json_seed("float_extremes", settings_document(odd))
+    doc = settings_document(sample)
+    del doc["channels"][-1]["standby_enabled"]
+    del doc["source"]
+    json_seed("standby_absent_no_source", doc)
+    json_seed("source_nested", dict(settings_document(sample), source={"a": [1, [2, {}]]}))
+    refusals = {
+        "nan_text": ("channels", 2, "on_delay_ms", "nan"),
+        "beyond_float": ("channels", 3, "fall_time_ms", 1e39),
+        "channel_out_of_order": ("channels", 4, "channel", 7),
+        "flag_as_number": (None, None, "use_light_sensor", 1),
+        "number_as_text": ("channels", 0, "rise_time_ms", "1500"),
+        "unknown_name": ("channels", 5, "colour", "red"),
+    }
+    for seed, (array, index, name, value) in refusals.items():
+        doc = settings_document(sample)
+        (doc if array is None else doc[array][index])[name] = value
+        json_seed(seed, doc)
+    doc = settings_document(sample)
+    del doc["channels"][7]
+    json_seed("record_missing", doc)
+    text = json.dumps(settings_document(sample), separators=(",", ":"))
+    json_seed("beyond_double", text.replace('"off_timer_s":60', '"off_timer_s":1e999').encode())
+    json_seed("name_twice", text.replace('"sensor1_max_cm"', '"sensor1_min_cm"').encode())
+    json_seed("cut_short", text[:3000].encode())
+    json_seed("not_an_object", b"[1, 2, 3]")
+    # Decimals that a double rounds onto a point halfway between two floats.
+    json_seed("halfway_through_a_double",
+              text.replace('"sensor1_min_cm":10', '"sensor1_min_cm":7.038531e-26')
+                  .replace('"sensor1_max_cm":200', '"sensor1_max_cm":3.4028235677973366e38')
+                  .encode())
+
+
+def assignment_seeds():
+    texts = {
+        "upwards": "ch1-15.on_delay_ms=0+150", "downwards": "ch15-1.off_delay_ms=0+150",
+        "dark": "ch16-24.on_end_level_percent=0", "list": "ch1,3,5.standby_level_percent=5.5",
+        "list_of_ranges": "ch1-3,7.rise_time_ms=1000+-50", "all": "ch*.standby_enabled=false",
+        "global": "sensor1_max_cm=1e+3", "flag": "use_light_sensor=true",
+        "twice": "ch1-3,2.fall_time_ms=5", "outside": "ch25.on_delay_ms=0",
+        "global_sequence": "off_timer_s=0+1", "leaving_range": "ch*.fall_time_ms=3e38+1e37",
+        "not_finite": "light_threshold_percent=nan", "decimal_comma": "ch7.on_delay_ms=1,5",
+    }
+    for seed, text in texts.items():
+        write("assignment", seed, text.encode())
+
+
 def main():
     ident_seeds()
     status_seeds()
@@ -297,6 +385,8 @@ def main():
     settings_file_seeds()
     port_name_seeds()
     log_text_seeds()
+    settings_json_seeds()
+    assignment_seeds()
 
 
 if __name__ == "__main__":
