@@ -26,26 +26,43 @@ constexpr int EXIT_INTERNAL = 70; // a fault of the tool itself; no command ends
 
 constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
 
-constexpr char SYNOPSIS[] = "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
-                            "  lumivo24-cli ports  [--port P]... [--json]\n"
-                            "  lumivo24-cli status [--port P] [--watch] [--json]\n"
-                            "  lumivo24-cli read   [--port P] --output FILE.lv24\n"
-                            "  lumivo24-cli write  [--port P] FILE.lv24 [--dry-run] [--force]\n"
-                            "  lumivo24-cli show   SOURCE [--port P] [--json]\n"
-                            "  lumivo24-cli diff   SOURCE SOURCE [--port P] [--json]\n";
+constexpr char SYNOPSIS[] =
+    "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
+    "  lumivo24-cli ports   [-p P]... [--json]\n"
+    "  lumivo24-cli status  [-p P] [--watch | --count N] [--json]\n"
+    "  lumivo24-cli read    [-p P] -o FILE.lv24|FILE.json\n"
+    "  lumivo24-cli write   [-p P] SOURCE [--dry-run] [--force] [--no-backup]\n"
+    "  lumivo24-cli set     [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
+    "  lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
+    "  lumivo24-cli show    [-p P] SOURCE [--json]\n"
+    "  lumivo24-cli diff    [-p P] SOURCE SOURCE [--json]\n\n"
+    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
+    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
+    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n";
 
-constexpr const char* COMMANDS[] = {"ports", "status", "read", "write", "show", "diff"};
+constexpr const char* COMMANDS[] = {"ports", "status",  "read", "write",
+                                    "set",   "convert", "show", "diff"};
 
 constexpr char SOURCE_NOTE[] =
-    "SOURCE is a settings file (.lv24), 'device' (the controller) or 'defaults'.";
+    "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
+
+constexpr char SET_NOTE[] =
+    "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...\n"
+    "SEL is a channel (7), a range (1-15, or 15-1 counted down), a list (1,3,5) or *.\n"
+    "VALUE is a number, true or false for the two flags, or START+STEP: the k-th\n"
+    "channel of the selection, counted from 0, gets START + k*STEP. Examples:\n"
+    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
+    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
+    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n"
+    "A TARGET file is changed in place, or saved to --output (its extension chooses\n"
+    "the format); 'defaults' needs --output. 'device' is read, changed, backed up,\n"
+    "written and read back, as write does.";
 
 constexpr char FOOTER[] =
-    "SOURCE is a settings file (.lv24), 'device' (the controller) or 'defaults'.\n"
-    "Without --port (or LUMIVO24_PORT) the controller is looked for on every serial port.\n"
-    "'lumivo24-cli help COMMAND' tells more of a command.\n"
-    "Exit codes: 0 done, 1 differences found, 2 wrong command line, 3 no controller or\n"
-    "no valid answer, 4 file unreadable, invalid or unwritable, 5 write not verified,\n"
-    "6 write refused for the board revision, 130 interrupted.";
+    "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
+    "or 'device'. Without --port (or LUMIVO24_PORT) every serial port is searched.\n"
+    "Exit: 0 done, 1 differences, 2 usage, 3 no controller, 4 file, 5 not verified,\n"
+    "6 board revision refused, 130 interrupted. More: lumivo24-cli help COMMAND.";
 
 void flush_stream(PlatformStream stream, const std::ostringstream& text) {
     const std::string s = text.str();
@@ -91,7 +108,10 @@ struct SharedOptions {
 };
 
 void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
-    app->add_option("-p,--port", options->ports, port_help)->type_name("P");
+    // One value each time it is given: a vector option would take every word after it.
+    app->add_option("-p,--port", options->ports, port_help)
+        ->type_name("P")
+        ->allow_extra_args(false);
     app->add_flag("-v,--verbose", options->verbose, "Print every frame sent and received");
     app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
 }
@@ -107,6 +127,14 @@ int output_verdict(int code, bool watching) {
     }
     err_line(std::string("Cannot write the results to standard output: ") + why + ".");
     return code == EXIT_DONE || code == EXIT_DIFFERENT ? EXIT_FILE : code;
+}
+
+// Where the controller's settings go before they are changed.
+void add_backup(CLI::App* command, CliRequest* request) {
+    CLI::Option* backup =
+        command->add_option("--backup", request->backup, "Save the present settings to FILE")
+            ->type_name("FILE");
+    command->add_flag("--no-backup", request->no_backup, "Save no backup first")->excludes(backup);
 }
 
 int run(int argc, char** argv) {
@@ -141,11 +169,33 @@ int run(int argc, char** argv) {
         ->type_name("FILE.lv24")
         ->required();
 
-    CLI::App* write = app.add_subcommand("write", "Write a settings file to the controller");
-    write->add_option("FILE", request.file, "The settings file (.lv24)")->required();
+    CLI::App* write = app.add_subcommand("write", "Write settings to the controller, verified");
+    write->add_option("SOURCE", request.file, "A settings file (.lv24, .json) or 'defaults'")
+        ->required();
     add_shared(write, &after, "The controller's port");
     write->add_flag("--dry-run", request.dry_run, "Show what would change, write nothing");
     write->add_flag("--force", request.force, "Write to a board revision other than 5000");
+    add_backup(write, &request);
+
+    CLI::App* set = app.add_subcommand("set", "Change values of a file or of the controller");
+    set->add_option("TARGET", request.target, "A settings file, 'device' or 'defaults'")
+        ->required();
+    set->add_option("ASSIGNMENT", request.assignments, "NAME=VALUE or chSEL.NAME=VALUE")
+        ->required();
+    add_shared(set, &after, "The controller's port");
+    set->add_option("-o,--output", request.output, "Save to FILE instead of in place")
+        ->type_name("FILE");
+    set->add_flag("--dry-run", request.dry_run, "Show what would change, change nothing");
+    set->add_flag("--force", request.force, "Write to a board revision other than 5000");
+    add_backup(set, &request);
+    set->footer(SET_NOTE);
+
+    CLI::App* convert = app.add_subcommand("convert", "Turn settings into a .lv24 or .json file");
+    convert->add_option("SOURCE", request.sources, "What to convert")->required()->expected(1);
+    add_shared(convert, &after, "The controller's port");
+    convert->add_option("-o,--output", request.output, "The file to write")
+        ->type_name("FILE.lv24|FILE.json")
+        ->required();
 
     CLI::App* show = app.add_subcommand("show", "Show settings from a file, device or defaults");
     show->add_option("SOURCE", request.sources, "What to show")->required()->expected(1);
@@ -158,10 +208,11 @@ int run(int argc, char** argv) {
     diff->add_flag("--json", request.json, "Print JSON");
 
     // The synopsis above lists the commands; the footer is the main help's only.
-    for (CLI::App* command : {ports, status, read, write, show, diff}) {
+    for (CLI::App* command : {ports, status, read, write, set, convert, show, diff}) {
         command->group("");
     }
     show->footer(SOURCE_NOTE);
+    convert->footer(SOURCE_NOTE);
     diff->footer(SOURCE_NOTE);
     app.footer(FOOTER);
 
@@ -221,6 +272,10 @@ int run(int argc, char** argv) {
         code = cli_read(request);
     } else if (*write) {
         code = cli_write(request);
+    } else if (*set) {
+        code = cli_set(request);
+    } else if (*convert) {
+        code = cli_convert(request);
     } else if (*show) {
         code = cli_show(request);
     } else {

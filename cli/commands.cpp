@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli/connection.h"
+#include "cli/device_write.h"
 #include "cli/output.h"
 #include "cli/sources.h"
 #include "cli/platform.h"
@@ -18,14 +19,6 @@
 namespace {
 
 constexpr int WATCH_PERIOD_MS = 200; // five readings a second, as the window polls
-
-// Says what a Ctrl+C after the settings went out leaves behind.
-int interrupted_after_write(const std::string& port, const std::string& file) {
-    err_line("Interrupted after the settings were sent: the controller on " + port +
-             " may already hold them. Check with: lumivo24-cli diff device " + file + " --port " +
-             port);
-    return EXIT_INTERRUPTED;
-}
 
 // A text of the port's details, or null where the system has none.
 Json detail_json(const char* text) {
@@ -278,104 +271,30 @@ int cli_read(const CliRequest& request) {
 }
 
 int cli_write(const CliRequest& request) {
-    SettingsValues file{};
-    int code = load_file(request.file, &file);
-    if (code == EXIT_DONE) {
-        code = refuse_unholdable(file, request.file);
+    if (request.file == "device") {
+        err_line("lumivo24-cli: write takes settings to write: a settings file or 'defaults'.");
+        return EXIT_USAGE;
     }
+    SettingsValues given{};
+    const int code = load_source(request, request.file, &given);
     if (code != EXIT_DONE) {
         return code; // before any port is opened
     }
+    return device_write(request, {&given, request.file, request.file, request.file});
+}
+
+int cli_convert(const CliRequest& request) {
+    SettingsValues values{};
+    const std::string& source = request.sources.front();
     platform_catch_interrupt();
-    Connection c;
-    code = connect(request, &c);
-    if (code != EXIT_DONE) {
-        return code;
+    int code = load_source(request, source, &values);
+    if (code == EXIT_DONE) {
+        code = save_file(request.output, format_of_name(request.output), values, source);
     }
-    const int32_t revision = c.controller->ident.board_revision;
-    const bool refused = revision != IDENT_SUPPORTED_REVISION && !request.force;
-    const std::string revision_text = "The controller on " + c.port + " reports board revision " +
-                                      std::to_string(revision) + ", not " +
-                                      std::to_string(IDENT_SUPPORTED_REVISION);
-    if (refused && !request.dry_run) {
-        close_all(&c);
-        err_line(revision_text + "; nothing was written (--force writes all the same).");
-        return EXIT_REVISION;
+    if (code == EXIT_DONE) {
+        note_line("Saved the settings of " + source + " to " + request.output + ".");
     }
-    // The file lacks the last channel's standby flag: that one keeps the controller's value.
-    uint8_t current[WIRE_IMAGE_BYTES];
-    code = read_image(&c, current);
-    if (code != EXIT_DONE) {
-        close_all(&c);
-        return code;
-    }
-    uint8_t image[WIRE_IMAGE_BYTES];
-    values_image_to_write(current, &file, image);
-    SettingsValues now{};
-    values_from_image(current, &now);
-    if (request.dry_run) {
-        close_all(&c);
-        SettingsValues sent{};
-        values_from_image(image, &sent);
-        const std::string changes = differences_text(now, sent);
-        out_text(changes);
-        err_line(changes.empty() ? "The controller on " + c.port +
-                                       " already holds these settings; nothing was written."
-                                 : "Dry run: the changes above were not written to the "
-                                   "controller on " +
-                                       c.port + ".");
-        if (refused) {
-            err_line(revision_text + ": a real write would need --force.");
-        }
-        return EXIT_DONE;
-    }
-    if (platform_interrupted()) {
-        close_all(&c);
-        err_line("Interrupted; nothing was written to the controller on " + c.port + ".");
-        return EXIT_INTERRUPTED;
-    }
-    const SessionResult written = session_write_settings(&c.controller->link, image);
-    if (platform_interrupted()) {
-        close_all(&c);
-        return interrupted_after_write(c.port, request.file);
-    }
-    if (written != SESSION_OK) {
-        close_all(&c);
-        report_failure(written, c.port, "settings write");
-        return EXIT_NO_CONTROLLER;
-    }
-    uint8_t back[WIRE_IMAGE_BYTES];
-    const SessionResult read_back = session_read_settings(&c.controller->link, back);
-    close_all(&c);
-    if (platform_interrupted()) {
-        return interrupted_after_write(c.port, request.file);
-    }
-    if (read_back != SESSION_OK) {
-        report_failure(read_back, c.port, "settings read after the write");
-        err_line("The write to " + c.port + " could not be verified.");
-        return EXIT_VERIFY;
-    }
-    // What the controller must hold now: the file's values, and its own where the file has none.
-    SettingsValues expected = now;
-    for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (file.held[p]) {
-            expected.table[p] = file.table[p];
-        }
-    }
-    float stored[SETTINGS_COUNT] = {};
-    wire_image_unpack(back, stored);
-    ValueMismatch mismatches[VALUES_LISTED];
-    const size_t n = values_mismatches(&expected, stored, mismatches, VALUES_LISTED);
-    if (n != 0) {
-        err_line("The settings read back from " + c.port + " differ from " + request.file +
-                 " (file -> read back):");
-        const std::string lines = mismatches_text(mismatches, n);
-        platform_write(PLATFORM_ERR, lines.data(), lines.size());
-        return EXIT_VERIFY;
-    }
-    note_line("Wrote " + request.file + " to the controller on " + c.port +
-              " and read it back unchanged.");
-    return EXIT_DONE;
+    return code;
 }
 
 int cli_show(const CliRequest& request) {

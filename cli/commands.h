@@ -23,16 +23,22 @@ struct CliRequest {
     long long count = 0; // status --count: readings before the watch ends (0: no end)
     bool dry_run = false;
     bool force = false;
-    bool verbose = false;             // -v: every frame on standard error
-    bool quiet = false;               // -q: nothing but errors
-    std::string output;               // read --output
-    std::string file;                 // write FILE
-    std::vector<std::string> sources; // show SOURCE, diff SOURCE SOURCE
+    bool verbose = false;                 // -v: every frame on standard error
+    bool quiet = false;                   // -q: nothing but errors
+    std::string output;                   // read, set, convert: --output
+    std::string backup;                   // write, set device: --backup (empty: the backup folder)
+    bool no_backup = false;               // write, set device: --no-backup
+    std::string file;                     // write FILE
+    std::vector<std::string> sources;     // show SOURCE, diff SOURCE SOURCE, convert SOURCE
+    std::string target;                   // set TARGET: a settings file, 'defaults' or 'device'
+    std::vector<std::string> assignments; // set: NAME=VALUE, chSEL.NAME=VALUE
 };
 
 int cli_ports(const CliRequest& request);
 int cli_status(const CliRequest& request);
 int cli_read(const CliRequest& request);
 int cli_write(const CliRequest& request);
+int cli_set(const CliRequest& request);
+int cli_convert(const CliRequest& request);
 int cli_show(const CliRequest& request);
 int cli_diff(const CliRequest& request);

@@ -79,7 +79,7 @@ int verify(Connection* c, const DeviceWrite& change, const uint8_t current[WIRE_
 } // namespace
 
 int device_write(const CliRequest& request, const DeviceWrite& change) {
-    int code = refuse_unholdable(*change.given, change.what);
+    int code = refuse_unholdable(*change.given, change.given_by);
     if (code != EXIT_DONE) {
         return code; // before any port is opened
     }

@@ -11,6 +11,7 @@
 struct DeviceWrite {
     const SettingsValues* given; // the values to put in; the controller keeps its own elsewhere
     std::string what;            // how messages name them: the file, "defaults", "the changes"
+    std::string given_by;        // what gave them, for a refusal: the file, "The assignments"
     std::string compare;         // what `diff device` compares with after a Ctrl+C ("": backup)
 };
 

@@ -271,3 +271,24 @@ size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_
     wire_image_unpack(image, held);
     return values_mismatches(source, held, out, cap);
 }
+
+size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],
+                     const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap) {
+    int order[VALUES_LISTED];
+    const size_t listed = values_listing_order(order);
+    size_t n = 0;
+    for (size_t i = 0; i < listed; ++i) {
+        const int p = order[i];
+        const float expected = given->held[p] ? given->table[p] : before[p];
+        const bool kept = given->held[p] ? values_field_holds(p, expected, stored[p])
+                                         : memcmp(&stored[p], &before[p], sizeof(float)) == 0;
+        if (kept) {
+            continue;
+        }
+        if (n < cap) {
+            out[n] = {p, expected, stored[p]};
+        }
+        ++n;
+    }
+    return n;
+}

@@ -97,6 +97,13 @@ bool values_field_holds(int position, float given, float held);
 size_t values_mismatches(const SettingsValues* source, const float held[SETTINGS_COUNT],
                          ValueMismatch* out, size_t cap);
 
+// Checks the controller's values read back after a write (`stored`, a table as unpacked): each
+// value `given` holds must be held within its field's rounding, and every other value must be
+// exactly what it was before the write (`before`). Writes up to `cap` mismatches (for a value
+// not given, the value before) in listing order; returns how many there are in all.
+size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],
+                     const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap);
+
 // The mismatches between the values `source` holds and what the controller would hold after they
 // were packed and sent: the values that cannot travel.
 size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap);

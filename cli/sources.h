@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/settings_values.h"
+#include "link/frame.h"
 
 // The two formats of a settings file.
 enum SettingsFormat : int {
@@ -37,3 +38,11 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
 // Refuses a source that holds values the controller cannot hold, naming each with what the
 // controller would hold instead: EXIT_FILE, or EXIT_DONE when every value can travel.
 int refuse_unholdable(const SettingsValues& values, const std::string& name);
+
+// Saves the controller's present settings (its image as read) before they are changed, as the
+// window would save them after reading it: to --backup, or to the backup folder as
+// YYYYMMDD-HHMMSS-PORT.lv24 (never over an earlier backup), and says where on standard error.
+// With --no-backup it saves nothing and *path stays empty. EXIT_DONE, or EXIT_FILE after saying
+// why (then nothing may be written to the controller), or EXIT_INTERRUPTED.
+int backup_settings(const CliRequest& request, const std::string& port,
+                    const uint8_t image[WIRE_IMAGE_BYTES], std::string* path);

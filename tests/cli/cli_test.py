@@ -22,10 +22,15 @@ import tempfile
 import termios
 import time
 import json
+import re
 
 CLI, EMULATOR, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 WORK = tempfile.mkdtemp(prefix="cli-test-")
 PORT = os.path.join(WORK, "port")
+# Backups the tool makes before it changes the controller go here, not into the home folder.
+STATE = tempfile.mkdtemp(prefix="cli-test-state-")
+os.environ["XDG_STATE_HOME"] = STATE
+BACKUPS = os.path.join(STATE, "lumivo24", "backups")
 
 GLOBALS = ["sensor1_min_cm", "sensor1_max_cm", "sensor2_min_cm", "sensor2_max_cm",
            "light_threshold_percent", "use_light_sensor", "off_timer_s"]
@@ -195,7 +200,10 @@ def read_file(name):
 
 def case_usage(emu):
     _, out, _, _ = cli("--help", check_rc=0)
-    check(len(out.splitlines()) <= 24, "--help is longer than a screen")
+    check(len(out.splitlines()) <= 30 and max(map(len, out.splitlines())) <= 80,
+          "--help does not fit a screen")
+    check("ch1-15.on_delay_ms=0+150" in out and "ch15-1.off_delay_ms=0+150" in out and
+          "ch16-24.on_end_level_percent=0" in out, "--help lacks the examples")
     check("lumivo24-cli diff" in out, "--help lacks the commands")
     for version in ("--version", "-V"):
         _, out, _, _ = cli(version, check_rc=0)
@@ -407,6 +415,27 @@ def case_write(emu):
     check(counts["write"] == "1" and counts["read"] == "2", f"requests {counts}")
     _, out, _, _ = cli("write", "new.lv24", "--port", PORT, "--dry-run", check_rc=0)
     check(out == "", f"changes left after the write: {out}")
+
+    # The settings held before were saved first, as the window saves them, and write them back.
+    backups = sorted(os.listdir(BACKUPS))
+    check(len(backups) == 1 and re.fullmatch(r"\d{8}-\d{6}-port\.lv24", backups[0]), backups)
+    backup = os.path.join(BACKUPS, backups[0])
+    check(backup in err, err)
+    with open(backup, "rb") as f:
+        check(f.read() == settings_file(device), "the backup is not the settings held before")
+    cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
+    check(emu.settings() == wire_image(device), "the backup did not put the settings back")
+    check(len(os.listdir(BACKUPS)) == 1, "--no-backup made a backup")
+    # A factory reset, its backup where it was asked for.
+    cli("write", "defaults", "--port", PORT, "--backup", "before-reset.lv24", check_rc=0)
+    check(emu.settings() == wire_image(factory()), "write defaults left other settings")
+    check(read_file("before-reset.lv24") == settings_file(device), "--backup holds other bytes")
+    # No backup, no write.
+    os.environ["XDG_STATE_HOME"] = path("new.lv24")  # a file: no folder can be made in it
+    rc, _, err, _ = cli("write", "new.lv24", "--port", PORT)
+    os.environ["XDG_STATE_HOME"] = STATE
+    check(rc == 4 and "nothing was written" in err, f"{rc} {err}")
+    check(emu.settings() == wire_image(factory()), "written without a backup")
 
     # A controller that keeps its old settings: the read-back shows it.
     emu("set settings " + wire_image(factory()).hex())
@@ -643,3 +672,4 @@ if __name__ == "__main__":
     finally:
         emulator.stop()
         shutil.rmtree(WORK, ignore_errors=True)
+        shutil.rmtree(STATE, ignore_errors=True)

@@ -1,0 +1,104 @@
+// `set TARGET ASSIGNMENT...`: changes values of a settings file, of the factory defaults (into a
+// new file) or of the controller. Every assignment is parsed before anything is read or opened,
+// and the values they give are checked against the fields they travel in, as a write checks
+// them; only then is the target touched.
+#include "cli/commands.h"
+
+#include "cli/assign.h"
+#include "cli/device_write.h"
+#include "cli/output.h"
+#include "cli/platform.h"
+#include "cli/sources.h"
+
+namespace {
+
+constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+
+// The values the assignments give, in order (a later one wins where two name the same value);
+// nothing else is held. EXIT_DONE, or EXIT_USAGE after naming the first bad assignment.
+int parse_assignments(const std::vector<std::string>& texts, SettingsValues* given) {
+    *given = SettingsValues{};
+    for (const std::string& text : texts) {
+        Assignment a{};
+        char why[ASSIGN_WHY_BYTES];
+        if (assign_parse(text.c_str(), &a, why) != 0) {
+            err_line(std::string("lumivo24-cli: ") + why);
+            return EXIT_USAGE;
+        }
+        assign_apply(&a, given);
+    }
+    return EXIT_DONE;
+}
+
+// A file target: read, change, check, and save in place or to --output.
+int set_file(const CliRequest& request, const SettingsValues& given) {
+    const std::string& target = request.target;
+    SettingsValues values{};
+    SettingsFormat format = FORMAT_LV24;
+    int code = EXIT_DONE;
+    if (target == "defaults") {
+        if (request.output.empty()) {
+            err_line("lumivo24-cli: set defaults needs --output: the file to save the changed "
+                     "factory settings to.");
+            return EXIT_USAGE;
+        }
+        values_from_defaults(&values);
+    } else {
+        code = load_file(target, &values, &format);
+    }
+    if (code != EXIT_DONE) {
+        return code;
+    }
+    const std::string output = request.output.empty() ? target : request.output;
+    if (!request.output.empty()) {
+        format = format_of_name(output);
+    }
+    if (format == FORMAT_LV24 && given.held[LAST_STANDBY_FLAG]) {
+        err_line("lumivo24-cli: a .lv24 file has no place for channel 24's standby_enabled; "
+                 "leave channel 24 out of that assignment, or save to a .json file.");
+        return EXIT_USAGE;
+    }
+    code = refuse_unholdable(given, "The assignments");
+    if (code != EXIT_DONE) {
+        return code;
+    }
+    const SettingsValues before = values;
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        if (given.held[p]) {
+            values.table[p] = given.table[p];
+            values.held[p] = true;
+        }
+    }
+    if (request.dry_run) {
+        const std::string changes = differences_text(before, values);
+        out_text(changes);
+        note_line(changes.empty() ? target + " already holds these values; nothing was changed."
+                                  : "Dry run: the changes above were not saved to " + output + ".");
+        return EXIT_DONE;
+    }
+    platform_catch_interrupt();
+    code = save_file(output, format, values, target);
+    if (code == EXIT_DONE) {
+        note_line("Saved the changed settings to " + output + ".");
+    }
+    return code;
+}
+
+} // namespace
+
+int cli_set(const CliRequest& request) {
+    SettingsValues given{};
+    const int code = parse_assignments(request.assignments, &given);
+    if (code != EXIT_DONE) {
+        return code;
+    }
+    if (request.target != "device") {
+        return set_file(request, given);
+    }
+    if (!request.output.empty()) {
+        err_line("lumivo24-cli: set device writes into the controller; --output is for files "
+                 "(lumivo24-cli convert device --output FILE saves what the controller holds).");
+        return EXIT_USAGE;
+    }
+    return device_write(request, {&given, "the changed settings", "The assignments", ""});
+}
