@@ -1,37 +1,68 @@
-// Writes a new file beside the target, flushes it, and moves it over the target in one step
-// (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH). A target that is a
-// folder, is read-only or is held open without sharing refuses the move and keeps its content.
-// A target whose new file's name would reach the old path length limit is named in its extended
-// form, so that every target the system can hold can still be saved.
+// Writes a new file beside the target, flushes it, and puts it in the target's place in one step.
+//
+// An existing target is replaced with ReplaceFileW, which gives the new file the old one's
+// security descriptor and attributes: a file that colleagues may read on a shared folder stays
+// readable to them, and a hidden file stays hidden. The old file is moved to a backup name beside
+// it by the same call and deleted only once the new one is in its place; should the call fail
+// after that move, the old file is put back. Some implementations of ReplaceFileW only rename,
+// so the new file is then given the old one's attributes and access list afterwards. With no
+// target yet there is nothing to keep, and the new file is moved into place (MoveFileExW).
+//
+// A target that is a folder, is read-only or is held open without sharing refuses the
+// replacement and keeps its content. A target whose new file's name would reach the old path
+// length limit is named in its extended form, so that every target the system can hold can
+// still be saved.
 #include "settings/file_replace.h"
 
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 
 #include "settings/long_path.h"
 
 namespace {
 
-constexpr size_t PATH_UNITS_MAX = 32767; // the longest path the system takes
-constexpr size_t SUFFIX_UNITS = 24;      // ".~lv24-" and two eight-digit numbers
-constexpr unsigned NAME_ATTEMPTS = 64;   // different names tried before giving up
-constexpr DWORD WRITE_CHUNK = 1u << 20;  // at most this much per WriteFile
+constexpr size_t PATH_UNITS_MAX = 32767;   // the longest path the system takes
+constexpr size_t SUFFIX_UNITS = 28;        // ".~lv24-", two eight-digit numbers and "-old"
+constexpr unsigned NAME_ATTEMPTS = 64;     // different names tried before giving up
+constexpr DWORD WRITE_CHUNK = 1u << 20;    // at most this much per WriteFile
+constexpr DWORD SECURITY_BYTES = 1u << 16; // room for a file's access list
 
-wchar_t target_path[PATH_UNITS_MAX + 1];              // the target, as handed to the system
-wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1]; // the new file beside it
+// The attributes a replacement keeps (read-only targets are refused before).
+constexpr DWORD KEPT_ATTRIBUTES = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                  FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+
+wchar_t target_path[PATH_UNITS_MAX + 1];                // the target, as handed to the system
+wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1];   // the new file beside it
+wchar_t backup_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1]; // the old file while it is replaced
+
+// Security descriptors holding the access list (DACL) of the old file and of the new one.
+alignas(8) uint8_t old_security[SECURITY_BYTES];
+alignas(8) uint8_t new_security[SECURITY_BYTES];
+
+// Writes the target's name with suffix number `attempt` and `tail` into `out`.
+void name_beside(const wchar_t* path, size_t length, unsigned attempt, const wchar_t* tail,
+                 wchar_t* out) {
+    wmemcpy(out, path, length);
+    swprintf(out + length, SUFFIX_UNITS + 1, L".~lv24-%lx-%x%ls",
+             static_cast<unsigned long>(GetCurrentProcessId()), attempt, tail);
+}
+
+size_t target_length(const wchar_t* path) {
+    const size_t length = wcsnlen(path, PATH_UNITS_MAX + 1);
+    return length > PATH_UNITS_MAX ? 0 : length;
+}
 
 // Creates a new, empty file named after the target; its name is left in temp_path.
 HANDLE create_beside(const wchar_t* path) {
-    const size_t length = wcsnlen(path, PATH_UNITS_MAX + 1);
-    if (length == 0 || length > PATH_UNITS_MAX) {
+    const size_t length = target_length(path);
+    if (length == 0) {
         return INVALID_HANDLE_VALUE;
     }
-    const DWORD process = GetCurrentProcessId();
     for (unsigned attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-        wmemcpy(temp_path, path, length);
-        swprintf(temp_path + length, SUFFIX_UNITS + 1, L".~lv24-%lx-%x",
-                 static_cast<unsigned long>(process), attempt);
+        name_beside(path, length, attempt, L"", temp_path);
         HANDLE file = CreateFileW(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -42,6 +73,19 @@ HANDLE create_beside(const wchar_t* path) {
         }
     }
     return INVALID_HANDLE_VALUE;
+}
+
+// Finds a name beside the target that no file has, for the old file while it is replaced.
+bool backup_name(const wchar_t* path) {
+    const size_t length = target_length(path);
+    for (unsigned attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+        name_beside(path, length, attempt, L"-old", backup_path);
+        if (GetFileAttributesW(backup_path) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
@@ -57,6 +101,87 @@ bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
     return true;
 }
 
+bool read_access_list(const wchar_t* path, uint8_t* security) {
+    DWORD needed = 0;
+    return GetFileSecurityW(path, DACL_SECURITY_INFORMATION, security, SECURITY_BYTES, &needed) !=
+           0;
+}
+
+bool same_acl(PACL a, PACL b) {
+    if (a == nullptr || b == nullptr) {
+        return a == b;
+    }
+    if (a->AceCount != b->AceCount) {
+        return false;
+    }
+    for (DWORD i = 0; i < a->AceCount; ++i) {
+        void* ace_a = nullptr;
+        void* ace_b = nullptr;
+        if (!GetAce(a, i, &ace_a) || !GetAce(b, i, &ace_b)) {
+            return false;
+        }
+        const WORD size = static_cast<ACE_HEADER*>(ace_a)->AceSize;
+        if (size != static_cast<ACE_HEADER*>(ace_b)->AceSize || memcmp(ace_a, ace_b, size) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when both descriptors hold the same access list, protected from inheritance alike.
+bool same_access_list(uint8_t* a, uint8_t* b) {
+    BOOL present_a = FALSE, present_b = FALSE, defaulted = FALSE;
+    PACL acl_a = nullptr, acl_b = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control_a = 0, control_b = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorDacl(a, &present_a, &acl_a, &defaulted) ||
+        !GetSecurityDescriptorDacl(b, &present_b, &acl_b, &defaulted) ||
+        !GetSecurityDescriptorControl(a, &control_a, &revision) ||
+        !GetSecurityDescriptorControl(b, &control_b, &revision)) {
+        return false;
+    }
+    return present_a == present_b &&
+           (control_a & SE_DACL_PROTECTED) == (control_b & SE_DACL_PROTECTED) &&
+           same_acl(present_a ? acl_a : nullptr, present_b ? acl_b : nullptr);
+}
+
+// Gives the replaced target what the old file had, where the replacement did not carry it.
+void keep_old_file_properties(const wchar_t* path, DWORD old_attributes, bool old_security_read) {
+    const DWORD now = GetFileAttributesW(path);
+    if (now != INVALID_FILE_ATTRIBUTES &&
+        (now & KEPT_ATTRIBUTES) != (old_attributes & KEPT_ATTRIBUTES)) {
+        const DWORD kept = old_attributes & KEPT_ATTRIBUTES;
+        SetFileAttributesW(path, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+    }
+    if (old_security_read && read_access_list(path, new_security) &&
+        !same_access_list(old_security, new_security)) {
+        SetFileSecurityW(path, DACL_SECURITY_INFORMATION, old_security);
+    }
+}
+
+// Puts the new file (temp_path) in the place of the existing target, keeping the old file's
+// security descriptor and attributes. False when the target keeps its old content.
+bool replace_existing(const wchar_t* path, DWORD old_attributes) {
+    const bool old_security_read = read_access_list(path, old_security);
+    if (!backup_name(path)) {
+        return false;
+    }
+    if (!ReplaceFileW(path, temp_path, backup_path, 0, nullptr, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The old file had been moved to the backup name already: it goes back.
+            MoveFileExW(backup_path, path, MOVEFILE_WRITE_THROUGH);
+            return false;
+        }
+        // A target removed meanwhile has nothing left to keep.
+        return error == ERROR_FILE_NOT_FOUND &&
+               MoveFileExW(temp_path, path, MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    DeleteFileW(backup_path);
+    keep_old_file_properties(path, old_attributes, old_security_read);
+    return true;
+}
+
 } // namespace
 
 FileReplaceResult file_replace_write(const wchar_t* target, const uint8_t* bytes, size_t n) {
@@ -64,10 +189,12 @@ FileReplaceResult file_replace_write(const wchar_t* target, const uint8_t* bytes
         return FILE_REPLACE_CREATE_FAILED;
     }
     const wchar_t* path = target_path;
-    // A read-only file is not replaced: opening it for writing was refused, and so is the move
-    // over it on Windows. Not every implementation of the move refuses it, so it is asked here.
+    // A read-only file is not replaced: opening it for writing was refused, and so is the
+    // replacement on Windows. Not every implementation refuses it, nor a folder in the target's
+    // place, so both are asked here.
     const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return FILE_REPLACE_REPLACE_FAILED;
     }
     HANDLE file = create_beside(path);
@@ -80,7 +207,11 @@ FileReplaceResult file_replace_write(const wchar_t* target, const uint8_t* bytes
         DeleteFileW(temp_path);
         return FILE_REPLACE_WRITE_FAILED;
     }
-    if (!MoveFileExW(temp_path, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const bool replaced =
+        exists
+            ? replace_existing(path, attributes)
+            : MoveFileExW(temp_path, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!replaced) {
         DeleteFileW(temp_path);
         return FILE_REPLACE_REPLACE_FAILED;
     }
