@@ -14,10 +14,8 @@
 
 // ---- the program ----
 bool app_start(const wchar_t* arguments = L""); // starts it and waits for its window
-// Starts it without waiting: with a wide command line, or a narrow one in the ANSI code page
-// (the bytes the program's own narrow command line is made of). app_wait_window then waits.
+// Starts it without waiting; app_wait_window then waits.
 bool app_launch(const wchar_t* arguments);
-bool app_launch_narrow(const char* arguments);
 bool app_wait_window(DWORD timeout_ms = 15000);
 // Closes the window and waits for the exit; false when the program had to be ended by force.
 bool app_stop();

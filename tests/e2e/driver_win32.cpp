@@ -117,20 +117,6 @@ int program_windows() {
     return count;
 }
 
-bool app_launch_narrow(const char* arguments) {
-    char exe[1024] = {};
-    DWORD n = GetEnvironmentVariableA("LUMIVO_EXE", exe, sizeof exe);
-    if (n == 0 || n >= sizeof exe) {
-        return false;
-    }
-    std::string command = std::string("\"") + exe + "\" " + arguments;
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    window = nullptr;
-    return CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &process) != 0;
-}
-
 bool app_wait_window(DWORD timeout_ms) {
     return wait_until(
         [] {

@@ -176,50 +176,38 @@ TEST_F(DispatchTest, CloseEndsTheLoopWithExitCodeZero) {
     EXPECT_FALSE(IsWindow(dialog));
 }
 
-// Closing tells a running link worker to stop before the window goes. A form transfer the worker
-// asks for after that is never carried out, so its copy of the form comes back unfilled and is
-// not written to the controller.
-TEST_F(DispatchTest, CloseStopsTheWorkerAndLeavesLaterGathersUnfilled) {
-    link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
-    FormCopy copy{};
-    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&copy));
-    EXPECT_TRUE(copy.filled);
-    EXPECT_EQ(copy.values[POS_OFF_TIMER], 180.0f); // the factory default the form shows
-    PostMessageW(dialog, WM_CLOSE, 0, 0);
-    EXPECT_EQ(app_message_loop(), 0);
-    EXPECT_FALSE(link_flags_test(LINK_WORKER_RUNS));
-    FormCopy late{};
-    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&late));
-    EXPECT_FALSE(late.filled);
-}
-
-// A worker still running when the window closes is waited for: its form transfer is carried out
-// meanwhile, and only then does the window go.
-TEST_F(DispatchTest, CloseLetsTheWorkersTransferEnd) {
+// Closing waits a while for a running link worker, carrying out its form transfer meanwhile; a
+// worker that does not end is then told to stop before the window goes. A form transfer it asks
+// for after that is never carried out, so its copy of the form comes back unfilled and is not
+// written to the controller. A second close while waiting changes nothing.
+TEST_F(DispatchTest, CloseWaitsForTheWorkerThenStopsIt) {
     link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
     struct Job {
         HWND dialog;
-        FormCopy copy;
-    } job{dialog, {}};
+        FormCopy during, late;
+    } job{dialog, {}, {}};
     HANDLE worker = CreateThread(
         nullptr, 0,
         [](LPVOID arg) -> DWORD {
             auto* j = static_cast<Job*>(arg);
             for (int i = 0; i < 500 && !link_flags_test(LINK_CLOSING); ++i)
                 Sleep(10);
-            SendMessageW(j->dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&j->copy));
-            link_flags_clear(LINK_WORKER_RUNS);
+            SendMessageW(j->dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&j->during));
             return 0;
         },
         &job, 0, nullptr);
     ASSERT_NE(worker, nullptr);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
-    PostMessageW(dialog, WM_CLOSE, 0, 0); // a second close while waiting changes nothing
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_EQ(app_message_loop(), 0);
     WaitForSingleObject(worker, 5000);
     CloseHandle(worker);
-    EXPECT_TRUE(job.copy.filled);
+    EXPECT_TRUE(job.during.filled);
+    EXPECT_EQ(job.during.values[POS_OFF_TIMER], 180.0f); // the factory default the form shows
+    EXPECT_FALSE(link_flags_test(LINK_WORKER_RUNS));
     EXPECT_FALSE(IsWindow(dialog));
+    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&job.late));
+    EXPECT_FALSE(job.late.filled);
 }
 
 // A file handed over by a later start is taken and loaded like a command-line file (a missing one
