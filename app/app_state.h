@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/command_line.h" // COMMAND_LINE_UNITS
 #include "link/link_flags.h"
 #include "settings/settings_file_format.h"
 #include "settings/settings_layout.h"
@@ -47,7 +48,6 @@ constexpr size_t ACTIVE_PORT_NAME_UNITS = 16;  // active port device name, UTF-1
 constexpr size_t UI_SLOT_COUNT = 256;          // window-handle slots of the UiRecord
 constexpr size_t UI_TEXT_BUFFER_BYTES = 32767; // log buffer and scratch buffer, each
 constexpr size_t LOG_LINE_UNITS = 100;         // formatting limit of one log line or reading
-constexpr size_t COMMAND_LINE_BYTES = 1024;    // command-line copy
 constexpr size_t IDENT_TEXT_BYTES = 1024;      // controller identification text
 constexpr size_t SETTINGS_PATH_UNITS = 1024;   // settings-file path buffer
 
@@ -77,9 +77,9 @@ constexpr size_t slot_of_position(int p) {
 
 struct AppState {
     // -- shell
-    HWND dialog;                                // main dialog (UI thread, at initialisation)
-    const char* command_line;                   // narrow command line as received (entry)
-    char command_line_copy[COMMAND_LINE_BYTES]; // command line, quotes removed at initialisation
+    HWND dialog;                                   // main dialog (UI thread, at initialisation)
+    const wchar_t* command_line;                   // UTF-16 command line as received (entry)
+    wchar_t command_line_copy[COMMAND_LINE_UNITS]; // the same, quotes removed at initialisation
 
     // -- port discovery (UI thread)
     uint32_t port_entry_count; // entries filled by the last enumeration that went ahead

@@ -1,27 +1,19 @@
 // Initialisation of the main dialog (WM_INITDIALOG), in a fixed order: the link state and the
 // port table, the scan timer, the control map with the defaults and the edit lock, the scan
-// counters, the icons, the file dialog, and last the file named on the command line.
+// counters, the icons, the file dialog, the mark by which a later start finds this window, and
+// last the file named on the command line.
 #include <cstring>
 
 #include "app/app_state.h"
 #include "app/main_dialog.h"
-#include "app/text_cp1251.h"
+#include "app/command_line.h"
+#include "app/window_handover.h"
 #include "resources/resource_ids.h"
 #include "settings/form.h"
 #include "settings/settings_file.h"
 
 // Storage of the PortEntry table, process-wide and never moved.
 static PortEntry port_table[PORT_TABLE_ENTRIES];
-
-// Removes every double quote from `text` in place; the other characters close up.
-static void remove_quotes(char* text) {
-    char* out = text;
-    for (const char* in = text; *in != '\0'; ++in) {
-        if (*in != '"')
-            *out++ = *in;
-    }
-    *out = '\0';
-}
 
 static void set_icons(HWND dialog) {
     HICON big_icon = LoadIconW(app_instance, MAKEINTRESOURCEW(IDI_APP));
@@ -36,14 +28,12 @@ static void set_icons(HWND dialog) {
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon));
 }
 
-// The command line, quotes removed and converted, is loaded like a file chosen in the open
-// dialog. The converted path lives only during this call, so the current path is cleared again
-// once the load has run.
+// The command line, quotes removed, is loaded like a file chosen in the open dialog. The current
+// path points at the copy only during this load.
 static void load_command_line_file(HWND dialog) {
-    char16_t path[COMMAND_LINE_BYTES];
-    remove_quotes(app.command_line_copy);
-    cp1251_to_utf16_n(path, COMMAND_LINE_BYTES, app.command_line_copy);
-    app.settings_path = reinterpret_cast<const wchar_t*>(path);
+    auto* copy = reinterpret_cast<char16_t*>(app.command_line_copy);
+    command_line_path(copy, COMMAND_LINE_UNITS, copy);
+    app.settings_path = app.command_line_copy;
     SendMessageW(dialog, WM_APP_LOAD_FILE, 0, 0);
     app.settings_path = nullptr;
 }
@@ -68,5 +58,6 @@ void main_dialog_init(HWND dialog) {
 
     set_icons(dialog);
     settings_file_dialog_prepare(dialog);
+    handover_mark(dialog);
     load_command_line_file(dialog);
 }

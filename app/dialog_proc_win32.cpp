@@ -13,6 +13,7 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "app/status_log.h"
+#include "app/window_handover.h"
 #include "link/ports.h"
 #include "link/wire_image.h"
 #include "link/worker_pass.h"
@@ -114,6 +115,13 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
     case WM_CLOSE:
         main_dialog_close(dialog);
         return TRUE;
+    case WM_DESTROY:
+        handover_unmark(dialog);
+        return FALSE;
+    case WM_COPYDATA: // a file handed over by a later start of the program
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT,
+                          handover_receive(dialog, reinterpret_cast<COPYDATASTRUCT*>(lparam)));
+        return TRUE;
     case WM_COMMAND:
         return on_command(dialog, LOWORD(wparam)) ? TRUE : FALSE;
     case WM_TIMER:
@@ -137,15 +145,4 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
     default:
         return FALSE;
     }
-}
-
-// A modeless dialog ends by being destroyed; EndDialog is meant for modal dialogs and would only
-// hide this one. Timers die with the window; a running link worker ends with the process. The
-// worker is told to stop first, so that from now on it sends the controller nothing: its
-// requests would be timed by a window that no longer exists, and a write could not gather the
-// form.
-void main_dialog_close(HWND dialog) {
-    link_flags_clear(LINK_WORKER_RUNS);
-    DestroyWindow(dialog);
-    PostQuitMessage(0);
 }

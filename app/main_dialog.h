@@ -8,10 +8,10 @@
 
 #include "app/caption_version.h" // CAPTION_UNITS
 
-// Zeroes AppState and the caption buffer, keeps a bounded copy of the command line and creates
-// the main dialog (its initialisation runs inside). Returns the dialog, or nullptr after telling
-// the user why the program cannot start.
-HWND app_start(wchar_t* caption, size_t caption_units, const char* command_line);
+// Zeroes AppState and the caption buffer, keeps a bounded copy of the UTF-16 command line and
+// creates the main dialog (its initialisation runs inside). Returns the dialog, or nullptr after
+// telling the user why the program cannot start.
+HWND app_start(wchar_t* caption, size_t caption_units, const wchar_t* command_line);
 
 // Appends ", Version: ..." built from the build date to the dialog's caption, using `caption`
 // (caption_units long) as the working buffer.
@@ -27,5 +27,6 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 // WM_INITDIALOG: timers, control map, defaults, edit lock, icons, file dialog, command-line file.
 void main_dialog_init(HWND dialog);
 
-// WM_CLOSE: ends the dialog and the message loop.
+// WM_CLOSE: hides the window, lets a running connection end (a short while at most), then ends
+// the dialog and the message loop. A second WM_CLOSE meanwhile is ignored.
 void main_dialog_close(HWND dialog);

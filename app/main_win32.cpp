@@ -1,16 +1,33 @@
-// Process entry: the caption buffer, the main dialog, its caption, and the message loop.
+// Process entry: the caption buffer, the hand-over of a file to a window already open, the main
+// dialog, its caption, and the message loop. The command line comes from the system as UTF-16
+// (the program is linked with -municode), so a file name in any script arrives as it is.
 #include <windows.h>
 
 #include <cstdlib>
 
 #include "app/app_state.h"
+#include "app/command_line.h"
 #include "app/main_dialog.h"
+#include "app/window_handover.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
+// The file named on the command line, if any, goes to a window of the program already open.
+static bool hand_over_command_line_file(const wchar_t* command_line) {
+    static char16_t path[COMMAND_LINE_UNITS];
+    if (command_line == nullptr ||
+        command_line_path(path, COMMAND_LINE_UNITS,
+                          reinterpret_cast<const char16_t*>(command_line)) == 0) {
+        return false;
+    }
+    return handover_send(reinterpret_cast<const wchar_t*>(path));
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR command_line, int) {
     app_instance = instance;
     auto* caption = static_cast<wchar_t*>(malloc(CAPTION_UNITS * sizeof(wchar_t)));
     if (caption == nullptr)
         return -1;
+    if (hand_over_command_line_file(command_line))
+        return 0;
 
     HWND dialog = app_start(caption, CAPTION_UNITS, command_line);
     if (dialog == nullptr)

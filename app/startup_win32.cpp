@@ -8,6 +8,7 @@
 #include "app/main_dialog.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "app/app_state.h"
 #include "app/caption_version.h"
@@ -22,16 +23,16 @@ static void start_failed(const wchar_t* text) {
     MessageBoxW(nullptr, text, START_FAILED_CAPTION, MB_OK | MB_ICONERROR);
 }
 
-// The copy in AppState has room for COMMAND_LINE_BYTES - 1 bytes and a terminator; a longer
+// The copy in AppState has room for COMMAND_LINE_UNITS - 1 units and a terminator; a longer
 // command line is cut there. AppState was zeroed, so the copy stays terminated.
-static void keep_command_line(const char* command_line) {
+static void keep_command_line(const wchar_t* command_line) {
     if (command_line == nullptr)
         return;
-    size_t length = strnlen(command_line, COMMAND_LINE_BYTES - 1);
-    memcpy(app.command_line_copy, command_line, length);
+    size_t length = wcsnlen(command_line, COMMAND_LINE_UNITS - 1);
+    wmemcpy(app.command_line_copy, command_line, length);
 }
 
-HWND app_start(wchar_t* caption, size_t caption_units, const char* command_line) {
+HWND app_start(wchar_t* caption, size_t caption_units, const wchar_t* command_line) {
     memset(&app, 0, sizeof app);
     memset(caption, 0, caption_units * sizeof caption[0]);
     app.command_line = command_line;

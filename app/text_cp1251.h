@@ -1,4 +1,4 @@
-// Conversion of 8-bit CP1251 text (the command line, the build date) into UTF-16.
+// Conversion of 8-bit CP1251 text (the build date, the controller's texts) into UTF-16.
 //
 // ASCII stays as it is, the Cyrillic letters 0xC0..0xFF become U+0410..U+044F, and 0xA8 / 0xB8
 // become Ё / ё. Every other byte from 0x80 up is moved by the same offset as the letters

@@ -92,7 +92,12 @@ int backup_to_folder(const std::string& port, const uint8_t* bytes, size_t n, st
     const std::string base =
         std::string(folder) + PLATFORM_SEPARATOR + stamp + "-" + port_for_name(port);
     for (int i = 1; i < BACKUP_NAME_TRIES; ++i) {
-        *path = base + (i == 1 ? "" : "-" + std::to_string(i)) + ".lv24";
+        *path = base;
+        if (i > 1) {
+            *path += '-';
+            *path += std::to_string(i);
+        }
+        *path += ".lv24";
         const int made = platform_file_create(path->c_str(), bytes, n, why);
         if (made == PLATFORM_FILE_DONE) {
             return EXIT_DONE;

@@ -23,6 +23,8 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/resources/lumivo24.rc PROPERTIES
 
 add_executable(lumivo24 WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp $<TARGET_OBJECTS:lumivo_resources>)
 target_link_libraries(lumivo24 PRIVATE lumivo_win32)
+# wWinMain: the command line comes from the system as UTF-16.
+target_link_options(lumivo24 PRIVATE -municode)
 set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # lumivo24-cli needs the header-only CLI11 and nlohmann-json. The cross compiler must not search

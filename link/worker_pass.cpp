@@ -19,6 +19,10 @@ bool connection_runs(uint32_t* link_flags) {
     return (flags_load(link_flags) & LINK_WORKER_RUNS) != 0;
 }
 
+bool window_closing(uint32_t* link_flags) {
+    return (flags_load(link_flags) & LINK_CLOSING) != 0;
+}
+
 Transfer write_settings(const WorkerOps* ops) {
     if (!ops->prepare_write(ops->context)) {
         return TRANSFER_NOT_GATHERED;
@@ -45,11 +49,25 @@ Transfer read_settings(const WorkerOps* ops) {
     return TRANSFER_DONE;
 }
 
+// The pass after the window began to close: no poll, no read; a settings write clicked before
+// the close is still carried out, since the user expects it to reach the controller.
+WorkerPassResult last_pass(int32_t* pending_command, const WorkerOps* ops) {
+    if (cell_take(pending_command) == PENDING_WRITE_SETTINGS &&
+        write_settings(ops) == TRANSFER_NO_REPLY) {
+        ops->log(ops->context, u"Контроллер отключен.\r\n");
+        return PASS_DISCONNECTED;
+    }
+    return PASS_STOPPED;
+}
+
 } // namespace
 
 WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, const WorkerOps* ops) {
     if (!connection_runs(link_flags)) {
         return PASS_STOPPED;
+    }
+    if (window_closing(link_flags)) {
+        return last_pass(pending_command, ops);
     }
     if ((flags_load(link_flags) & LINK_POLL_DUE) != 0) {
         flags_clear(link_flags, LINK_POLL_DUE);
@@ -66,6 +84,9 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
     if (command == PENDING_WRITE_SETTINGS || command == PENDING_READ_SETTINGS) {
         if (!connection_runs(link_flags)) {
             return PASS_STOPPED;
+        }
+        if (command == PENDING_READ_SETTINGS && window_closing(link_flags)) {
+            return PASS_CONTINUE; // a read for a window that goes away; the next pass ends
         }
         const Transfer transfer =
             command == PENDING_WRITE_SETTINGS ? write_settings(ops) : read_settings(ops);

@@ -7,9 +7,12 @@
 // thread; the unit tests run it on a plain thread against a simulated user-interface thread, under
 // ThreadSanitizer.
 //
-// Closing the window clears LINK_WORKER_RUNS before the window goes: a pass that finds the bit
-// clear before a request ends at once, and a settings write goes out only when the form was
-// really gathered, so a worker that outlives its window sends nothing more.
+// Closing the window sets LINK_CLOSING and waits a short while for the worker to end: the request
+// under way is finished, a settings write clicked before the close is carried out (a read is
+// not), and then the worker ends. Should it take too long, the window clears LINK_WORKER_RUNS
+// before it goes: a pass that finds that bit clear before a request ends at once, and a settings
+// write goes out only when the form was really gathered, so a worker that outlives its window
+// sends nothing more.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +45,8 @@ struct WorkerOps {
 enum WorkerPassResult {
     PASS_CONTINUE = 0, // begin the next pass
     PASS_DISCONNECTED = 1, // a request got no reply; "Контроллер отключен." has been logged
-    PASS_STOPPED = 2, // the connection was asked to end (LINK_WORKER_RUNS clear), or the
-                      // form of a write could not be gathered; nothing more was sent
+    PASS_STOPPED = 2, // the connection was asked to end (LINK_WORKER_RUNS clear, or the window
+                      // closing), or the form of a write could not be gathered
 };
 
 WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, const WorkerOps* ops);

@@ -1,26 +1,54 @@
-// Writes a new file in the target's folder, flushes it, and moves it over the target in one step
-// (MoveFileExW with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH; without the first for
-// a file that must be new). A target that is a folder, is read-only or is held open without
-// sharing refuses the move and keeps its content.
-// A target whose new file's name would reach the old path length limit is named in its extended
-// form, so that every target the system can hold can still be saved.
+// Writes a new file beside the target, flushes it, and puts it in the target's place in one step.
+//
+// An existing target is replaced with ReplaceFileW, which gives the new file the old one's
+// security descriptor and attributes: a file that colleagues may read on a shared folder stays
+// readable to them, and a hidden file stays hidden. The old file is moved to a backup name beside
+// it by the same call and deleted only once the new one is in its place; should the call fail
+// after that move, the old file is put back. Some implementations of ReplaceFileW only rename,
+// so the new file is then given the old one's attributes and access list afterwards. With no
+// target yet there is nothing to keep, and the new file is moved into place (MoveFileExW).
+//
+// A target that is a folder, is read-only or is held open without sharing refuses the
+// replacement and keeps its content. The new file's name (and the old file's while it is
+// replaced) is short and made in the target's folder, independent of the target's own name, so
+// it fits wherever the target's name does; a target whose new file's path would reach the old
+// path length limit is named in its extended form, so that every target the system can hold can
+// still be saved. A file that must be new (file_replace_create) is moved into place only while
+// its name is free.
 #include "settings/file_replace.h"
 
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 
 #include "settings/long_path.h"
 
 namespace {
 
-constexpr size_t PATH_UNITS_MAX = 32767; // the longest path the system takes
-constexpr size_t SUFFIX_UNITS = 24;    // the new file's name: ".~lv24-" and two eight-digit numbers
-constexpr unsigned NAME_ATTEMPTS = 64; // different names tried before giving up
-constexpr DWORD WRITE_CHUNK = 1u << 20; // at most this much per WriteFile
+constexpr size_t PATH_UNITS_MAX = 32767;   // the longest path the system takes
+constexpr size_t SUFFIX_UNITS = 28;        // ".~lv24-", two eight-digit numbers and "-old"
+constexpr unsigned NAME_ATTEMPTS = 64;     // different names tried before giving up
+constexpr DWORD WRITE_CHUNK = 1u << 20;    // at most this much per WriteFile
+constexpr DWORD SECURITY_BYTES = 1u << 16; // room for a file's access list
 
-wchar_t target_path[PATH_UNITS_MAX + 1];              // the target, as handed to the system
-wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1]; // the new file in the target's folder
+// The attributes a replacement keeps (read-only targets are refused before).
+constexpr DWORD KEPT_ATTRIBUTES = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                  FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+
+wchar_t target_path[PATH_UNITS_MAX + 1];                // the target, as handed to the system
+wchar_t temp_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1];   // the new file beside it
+wchar_t backup_path[PATH_UNITS_MAX + SUFFIX_UNITS + 1]; // the old file while it is replaced
+
+// Security descriptors holding the access list (DACL) of the old file and of the new one.
+alignas(8) uint8_t old_security[SECURITY_BYTES];
+alignas(8) uint8_t new_security[SECURITY_BYTES];
+
+size_t target_length(const wchar_t* path) {
+    const size_t length = wcsnlen(path, PATH_UNITS_MAX + 1);
+    return length > PATH_UNITS_MAX ? 0 : length;
+}
 
 // Where the folder part of a path ends: after its last separator, after a drive's colon, or at
 // the start of a bare name.
@@ -33,18 +61,23 @@ size_t folder_units(const wchar_t* path, size_t length) {
     return length >= 2 && path[1] == L':' ? 2 : 0;
 }
 
+// Writes a name in the target's folder with suffix number `attempt` and `tail` into `out`.
+void name_beside(const wchar_t* path, size_t length, unsigned attempt, const wchar_t* tail,
+                 wchar_t* out) {
+    const size_t folder = folder_units(path, length);
+    wmemcpy(out, path, folder);
+    swprintf(out + folder, SUFFIX_UNITS + 1, L".~lv24-%lx-%x%ls",
+             static_cast<unsigned long>(GetCurrentProcessId()), attempt, tail);
+}
+
 // Creates a new, empty file in the target's folder; its name is left in temp_path.
 HANDLE create_beside(const wchar_t* path) {
-    const size_t length = wcsnlen(path, PATH_UNITS_MAX + 1);
-    if (length == 0 || length > PATH_UNITS_MAX) {
+    const size_t length = target_length(path);
+    if (length == 0) {
         return INVALID_HANDLE_VALUE;
     }
-    const size_t folder = folder_units(path, length);
-    const DWORD process = GetCurrentProcessId();
     for (unsigned attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-        wmemcpy(temp_path, path, folder);
-        swprintf(temp_path + folder, SUFFIX_UNITS + 1, L".~lv24-%lx-%x",
-                 static_cast<unsigned long>(process), attempt);
+        name_beside(path, length, attempt, L"", temp_path);
         HANDLE file = CreateFileW(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
@@ -55,6 +88,19 @@ HANDLE create_beside(const wchar_t* path) {
         }
     }
     return INVALID_HANDLE_VALUE;
+}
+
+// Finds a name beside the target that no file has, for the old file while it is replaced.
+bool backup_name(const wchar_t* path) {
+    const size_t length = target_length(path);
+    for (unsigned attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+        name_beside(path, length, attempt, L"-old", backup_path);
+        if (GetFileAttributesW(backup_path) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
@@ -70,21 +116,104 @@ bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
     return true;
 }
 
-// Writes the new file and moves it to the target's name with `move_flags`.
+bool read_access_list(const wchar_t* path, uint8_t* security) {
+    DWORD needed = 0;
+    return GetFileSecurityW(path, DACL_SECURITY_INFORMATION, security, SECURITY_BYTES, &needed) !=
+           0;
+}
+
+bool same_acl(PACL a, PACL b) {
+    if (a == nullptr || b == nullptr) {
+        return a == b;
+    }
+    if (a->AceCount != b->AceCount) {
+        return false;
+    }
+    for (DWORD i = 0; i < a->AceCount; ++i) {
+        void* ace_a = nullptr;
+        void* ace_b = nullptr;
+        if (!GetAce(a, i, &ace_a) || !GetAce(b, i, &ace_b)) {
+            return false;
+        }
+        const WORD size = static_cast<ACE_HEADER*>(ace_a)->AceSize;
+        if (size != static_cast<ACE_HEADER*>(ace_b)->AceSize || memcmp(ace_a, ace_b, size) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when both descriptors hold the same access list, protected from inheritance alike.
+bool same_access_list(uint8_t* a, uint8_t* b) {
+    BOOL present_a = FALSE, present_b = FALSE, defaulted = FALSE;
+    PACL acl_a = nullptr, acl_b = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control_a = 0, control_b = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorDacl(a, &present_a, &acl_a, &defaulted) ||
+        !GetSecurityDescriptorDacl(b, &present_b, &acl_b, &defaulted) ||
+        !GetSecurityDescriptorControl(a, &control_a, &revision) ||
+        !GetSecurityDescriptorControl(b, &control_b, &revision)) {
+        return false;
+    }
+    return present_a == present_b &&
+           (control_a & SE_DACL_PROTECTED) == (control_b & SE_DACL_PROTECTED) &&
+           same_acl(present_a ? acl_a : nullptr, present_b ? acl_b : nullptr);
+}
+
+// Gives the replaced target what the old file had, where the replacement did not carry it.
+void keep_old_file_properties(const wchar_t* path, DWORD old_attributes, bool old_security_read) {
+    const DWORD now = GetFileAttributesW(path);
+    if (now != INVALID_FILE_ATTRIBUTES &&
+        (now & KEPT_ATTRIBUTES) != (old_attributes & KEPT_ATTRIBUTES)) {
+        const DWORD kept = old_attributes & KEPT_ATTRIBUTES;
+        SetFileAttributesW(path, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+    }
+    if (old_security_read && read_access_list(path, new_security) &&
+        !same_access_list(old_security, new_security)) {
+        SetFileSecurityW(path, DACL_SECURITY_INFORMATION, old_security);
+    }
+}
+
+// Puts the new file (temp_path) in the place of the existing target, keeping the old file's
+// security descriptor and attributes. False when the target keeps its old content.
+bool replace_existing(const wchar_t* path, DWORD old_attributes) {
+    const bool old_security_read = read_access_list(path, old_security);
+    if (!backup_name(path)) {
+        return false;
+    }
+    if (!ReplaceFileW(path, temp_path, backup_path, 0, nullptr, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The old file had been moved to the backup name already: it goes back.
+            MoveFileExW(backup_path, path, MOVEFILE_WRITE_THROUGH);
+            return false;
+        }
+        // A target removed meanwhile has nothing left to keep.
+        return error == ERROR_FILE_NOT_FOUND &&
+               MoveFileExW(temp_path, path, MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    DeleteFileW(backup_path);
+    keep_old_file_properties(path, old_attributes, old_security_read);
+    return true;
+}
+
+// Writes the new file and puts it in place: over an existing target when `replacing`, only at
+// a free name otherwise.
 FileReplaceResult put_in_place(const wchar_t* target, const uint8_t* bytes, size_t n,
-                               DWORD move_flags, bool (*proceed)()) {
+                               bool replacing, bool (*proceed)()) {
     if (!long_path_reach(target, SUFFIX_UNITS, target_path, PATH_UNITS_MAX + 1)) {
         return FILE_REPLACE_CREATE_FAILED;
     }
     const wchar_t* path = target_path;
+    // A read-only file is not replaced: opening it for writing was refused, and so is the
+    // replacement on Windows. Not every implementation refuses it, nor a folder in the target's
+    // place, so both are asked here.
     const DWORD attributes = GetFileAttributesW(path);
-    const bool replacing = (move_flags & MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!replacing && attributes != INVALID_FILE_ATTRIBUTES) {
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!replacing && exists) {
         return FILE_REPLACE_EXISTS;
     }
-    // A read-only file is not replaced: opening it for writing was refused, and so is the move
-    // over it on Windows. Not every implementation of the move refuses it, so it is asked here.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return FILE_REPLACE_REPLACE_FAILED;
     }
     HANDLE file = create_beside(path);
@@ -101,6 +230,15 @@ FileReplaceResult put_in_place(const wchar_t* target, const uint8_t* bytes, size
         DeleteFileW(temp_path);
         return FILE_REPLACE_CANCELLED;
     }
+    if (exists) {
+        if (!replace_existing(path, attributes)) {
+            DeleteFileW(temp_path);
+            return FILE_REPLACE_REPLACE_FAILED;
+        }
+        return FILE_REPLACE_DONE;
+    }
+    const DWORD move_flags =
+        replacing ? MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH : MOVEFILE_WRITE_THROUGH;
     if (!MoveFileExW(temp_path, path, move_flags)) {
         const DWORD error = GetLastError();
         DeleteFileW(temp_path);
@@ -115,12 +253,10 @@ FileReplaceResult put_in_place(const wchar_t* target, const uint8_t* bytes, size
 
 FileReplaceResult file_replace_write(const wchar_t* target, const uint8_t* bytes, size_t n,
                                      bool (*proceed)()) {
-    return put_in_place(target, bytes, n, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH,
-                        proceed);
+    return put_in_place(target, bytes, n, true, proceed);
 }
 
 FileReplaceResult file_replace_create(const wchar_t* target, const uint8_t* bytes, size_t n,
                                       bool (*proceed)()) {
-    // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken meanwhile.
-    return put_in_place(target, bytes, n, MOVEFILE_WRITE_THROUGH, proceed);
+    return put_in_place(target, bytes, n, false, proceed);
 }

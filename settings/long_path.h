@@ -9,7 +9,8 @@
 
 #include <cstddef>
 
-constexpr size_t LONG_PATH_FROM = 260; // paths this long need the extended form
+constexpr size_t LONG_PATH_FROM = 260;    // paths this long need the extended form
+constexpr size_t LONG_PATH_UNITS = 32768; // the longest path the system takes, with terminator
 
 // Writes the extended form of the full path `full` into `out` (`cap` units, terminator
 // included). A path already extended ("\\?\"), a device path ("\\.\") and a path that is not a

@@ -6,9 +6,7 @@
 
 namespace {
 
-constexpr DWORD FULL_PATH_UNITS = 32768; // the longest path the system takes, with terminator
-
-wchar_t full_path[FULL_PATH_UNITS];
+wchar_t full_path[LONG_PATH_UNITS];
 
 bool copy_path(const wchar_t* path, wchar_t* out, size_t cap) {
     const size_t units = wcsnlen(path, cap);
@@ -26,8 +24,8 @@ bool long_path_reach(const wchar_t* path, size_t extra, wchar_t* out, size_t cap
     if (units + extra < LONG_PATH_FROM) {
         return copy_path(path, out, cap);
     }
-    const DWORD full = GetFullPathNameW(path, FULL_PATH_UNITS, full_path, nullptr);
-    if (full == 0 || full >= FULL_PATH_UNITS) {
+    const DWORD full = GetFullPathNameW(path, LONG_PATH_UNITS, full_path, nullptr);
+    if (full == 0 || full >= LONG_PATH_UNITS) {
         return copy_path(path, out, cap);
     }
     return long_path_form(full_path, out, cap);

@@ -3,7 +3,8 @@
 // The file is a 1050-byte content (banner, a 0 byte, the settings image, CRC-16) in which every
 // 0x0A is stored on disk as 0x0D 0x0A. The translation is done by our own portable code and the
 // file is opened in binary mode, so the result is the same with every C runtime, and a 0x1A byte
-// in the data (616 ms is 00 00 1A 44) is data, not the end of the file.
+// in the data (616 ms is 00 00 1A 44) is data, not the end of the file. Files are opened by their
+// UTF-16 names, past the old path length limit too.
 //
 // A save never opens the existing file for writing: the new content goes into a new file beside
 // it, which then takes its place in one step (file_replace.h). A save that fails anywhere leaves
@@ -20,6 +21,7 @@
 #include "app/status_log_text.h"
 #include "settings/file_replace.h"
 #include "settings/form.h"
+#include "settings/long_path.h"
 #include "settings/settings_file_format.h"
 
 namespace {
@@ -27,9 +29,15 @@ namespace {
 constexpr size_t CONTENT_BYTES = SETTINGS_FILE_BYTES;      // logical content of a file
 constexpr size_t DISK_BYTES_MAX = 2 * SETTINGS_FILE_BYTES; // every byte a 0x0A at worst
 
+// The name a load hands to the system: a path past the old length limit in its extended form.
+wchar_t load_path[LONG_PATH_UNITS];
+
 // Reads at most `cap` bytes of the file; -1 when it cannot be opened.
 long read_disk_bytes(const wchar_t* path, uint8_t* disk, size_t cap) {
-    app.file_in = _wfopen(path, L"rb");
+    if (!long_path_reach(path, 0, load_path, LONG_PATH_UNITS)) {
+        return -1;
+    }
+    app.file_in = _wfopen(load_path, L"rb");
     if (app.file_in == nullptr) {
         return -1;
     }

@@ -14,12 +14,11 @@
 
 // ---- the program ----
 bool app_start(const wchar_t* arguments = L""); // starts it and waits for its window
-// Starts it without waiting: with a wide command line, or a narrow one in the ANSI code page
-// (the bytes the program's own narrow command line is made of). app_wait_window then waits.
+// Starts it without waiting; app_wait_window then waits.
 bool app_launch(const wchar_t* arguments);
-bool app_launch_narrow(const char* arguments);
 bool app_wait_window(DWORD timeout_ms = 15000);
-void app_stop();                   // closes the window and waits for the exit
+// Closes the window and waits for the exit; false when the program had to be ended by force.
+bool app_stop();
 bool app_attach(DWORD timeout_ms); // finds the window of a program started by someone else
 HWND app_window();
 bool app_running();
@@ -56,6 +55,14 @@ template <typename F> bool wait_until(F done, DWORD timeout_ms) {
         Sleep(20);
     }
 }
+
+// ---- a second start of the program, beside the one above ----
+bool other_launch(const wchar_t* arguments);
+// Waits for the second start to end by itself; true and its exit code when it did.
+bool other_exited(DWORD timeout_ms, DWORD* exit_code);
+bool other_stop(); // closes the second start's window, like app_stop
+// Visible main windows of the program, in every process.
+int program_windows();
 
 // ---- modal windows of the program (file dialogs, message boxes) ----
 // A visible top-level window of the program's process other than its main window, matched by

@@ -13,6 +13,7 @@ namespace {
 
 PROCESS_INFORMATION process{};
 HWND window = nullptr;
+PROCESS_INFORMATION other{}; // a second start of the program
 
 struct FindContext {
     DWORD pid;
@@ -41,9 +42,7 @@ std::wstring env(const wchar_t* name) {
     return n > 0 && n < 1024 ? std::wstring(value) : std::wstring();
 }
 
-} // namespace
-
-bool app_launch(const wchar_t* arguments) {
+bool launch(const wchar_t* arguments, PROCESS_INFORMATION* started) {
     std::wstring exe = env(L"LUMIVO_EXE");
     if (exe.empty()) {
         return false;
@@ -51,23 +50,71 @@ bool app_launch(const wchar_t* arguments) {
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
-    window = nullptr;
     return CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &si, &process) != 0;
+                          &si, started) != 0;
 }
 
-bool app_launch_narrow(const char* arguments) {
-    char exe[1024] = {};
-    DWORD n = GetEnvironmentVariableA("LUMIVO_EXE", exe, sizeof exe);
-    if (n == 0 || n >= sizeof exe) {
+HWND window_of(DWORD pid) {
+    FindContext ctx{pid, nullptr};
+    EnumWindows(find_window, reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+// Closes the window of `started` and waits for the exit; false when it had to be ended by force.
+bool stop(PROCESS_INFORMATION* started, HWND main_window) {
+    if (started->hProcess == nullptr) {
+        return true;
+    }
+    if (main_window != nullptr && IsWindow(main_window)) {
+        PostMessageW(main_window, WM_CLOSE, 0, 0);
+    }
+    const bool ended = WaitForSingleObject(started->hProcess, 10000) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(started->hProcess, 99);
+        WaitForSingleObject(started->hProcess, 5000);
+    }
+    CloseHandle(started->hThread);
+    CloseHandle(started->hProcess);
+    *started = PROCESS_INFORMATION{};
+    return ended;
+}
+
+BOOL CALLBACK count_window(HWND hwnd, LPARAM param) {
+    FindContext ctx{0, nullptr};
+    find_window(hwnd, reinterpret_cast<LPARAM>(&ctx));
+    *reinterpret_cast<int*>(param) += ctx.found != nullptr && IsWindowVisible(hwnd);
+    return TRUE;
+}
+
+} // namespace
+
+bool app_launch(const wchar_t* arguments) {
+    window = nullptr;
+    return launch(arguments, &process);
+}
+
+bool other_launch(const wchar_t* arguments) {
+    return launch(arguments, &other);
+}
+
+bool other_exited(DWORD timeout_ms, DWORD* exit_code) {
+    if (other.hProcess == nullptr ||
+        WaitForSingleObject(other.hProcess, timeout_ms) != WAIT_OBJECT_0) {
         return false;
     }
-    std::string command = std::string("\"") + exe + "\" " + arguments;
-    STARTUPINFOA si{};
-    si.cb = sizeof(si);
-    window = nullptr;
-    return CreateProcessA(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                          &process) != 0;
+    GetExitCodeProcess(other.hProcess, exit_code);
+    stop(&other, nullptr);
+    return true;
+}
+
+bool other_stop() {
+    return stop(&other, window_of(other.dwProcessId));
+}
+
+int program_windows() {
+    int count = 0;
+    EnumWindows(count_window, reinterpret_cast<LPARAM>(&count));
+    return count;
 }
 
 bool app_wait_window(DWORD timeout_ms) {
@@ -97,21 +144,10 @@ bool app_attach(DWORD timeout_ms) {
         timeout_ms);
 }
 
-void app_stop() {
-    if (process.hProcess == nullptr) {
-        return;
-    }
-    if (window != nullptr && IsWindow(window)) {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    }
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 99);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    process = PROCESS_INFORMATION{};
+bool app_stop() {
+    const bool ended = stop(&process, window);
     window = nullptr;
+    return ended;
 }
 
 HWND app_window() {

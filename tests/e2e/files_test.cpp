@@ -1,6 +1,7 @@
 // Settings files from end to end: the save and open dialogs of the group "Файл", the file named
-// on the command line, files that fail their check, saves that fail, and a saved file read back
-// byte by byte by the test itself (its own CRC and line-end decoding, not the program's).
+// on the command line or handed over by a second start, files that fail their check, saves that
+// fail, and a saved file read back byte by byte by the test itself (its own CRC and line-end
+// decoding, not the program's).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,9 @@
 #include <vector>
 
 #include "driver.h"
+
+#include <shellapi.h>
+
 #include "settings/settings_layout.h"
 
 namespace {
@@ -274,7 +278,7 @@ TEST_F(Files, SaveThenLoadRestoresTheFormAndTheFileIsLaidOutByteForByte) {
     EXPECT_EQ(form_mismatches(expected), L"");
 }
 
-TEST_F(Files, CommandLineLoadsAQuotedPathCyrillicNamesAndReportsMissingFiles) {
+TEST_F(Files, CommandLineLoadsQuotedPathsNamesInAnyScriptLongPathsAndReportsMissing) {
     // A file to load, saved by the program with a recognisable OffTimer.
     ASSERT_TRUE(app_start());
     app_set_text(1304, L"4321");
@@ -285,8 +289,15 @@ TEST_F(Files, CommandLineLoadsAQuotedPathCyrillicNamesAndReportsMissingFiles) {
     app_stop();
     const std::vector<uint8_t> bytes = file_bytes(spaced);
     const std::wstring cyrillic = path_in(L"Лестница ёЁ.lv24");
-    write_file(cyrillic, bytes);
-
+    const std::wstring greek_ukrainian = path_in(L"Сходи ї Ω.lv24");
+    // Past the old path length limit, in folders made through the extended path form.
+    const std::wstring deep_dir = path_in(std::wstring(120, L'd'));
+    const std::wstring deep = deep_dir + L"\\" + std::wstring(120, L'e') + L".lv24";
+    ASSERT_GT(deep.size(), 260u);
+    CreateDirectoryW((L"\\\\?\\" + deep_dir).c_str(), nullptr);
+    for (const std::wstring& path : {cyrillic, greek_ukrainian, L"\\\\?\\" + deep}) {
+        write_file(path, bytes);
+    }
     struct Case {
         std::wstring arguments;
         std::wstring loaded;
@@ -295,26 +306,18 @@ TEST_F(Files, CommandLineLoadsAQuotedPathCyrillicNamesAndReportsMissingFiles) {
         {L"\"" + spaced + L"\"", spaced},
         {dir + L"\\\"a b\".lv24", spaced},
         {L"\"" + dir + L"\"\\\"a\" \"b.lv24\"", spaced},
+        {L"\"" + cyrillic + L"\"", cyrillic},
+        {L"\"" + greek_ukrainian + L"\"", greek_ukrainian},
+        {L"\"" + deep + L"\"", deep},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(app_start(c.arguments.c_str()));
-        EXPECT_TRUE(app_log_contains((LOADED + c.loaded + L"\".\r\n").c_str()))
+        // A line longer than 99 units is cut in the log.
+        EXPECT_TRUE(app_log_contains((LOADED + c.loaded + L"\".\r\n").substr(0, 99).c_str()))
             << testing::PrintToString(c.arguments) << testing::PrintToString(app_log());
         EXPECT_EQ(app_text(1304), L"4321");
         app_stop();
     }
-
-    // The narrow command line in the Cyrillic code page: Л е с т н и ц а, space, ё, Ё.
-    std::string narrow = "\"";
-    for (wchar_t ch : path_in(L"")) {
-        narrow.push_back(static_cast<char>(ch));
-    }
-    narrow += "\xCB\xE5\xF1\xF2\xED\xE8\xF6\xE0 \xB8\xA8.lv24\"";
-    ASSERT_TRUE(app_launch_narrow(narrow.c_str()) && app_wait_window());
-    EXPECT_TRUE(app_log_contains((LOADED + cyrillic + L"\".\r\n").c_str()))
-        << testing::PrintToString(app_log());
-    EXPECT_EQ(app_text(1304), L"4321");
-    app_stop();
 
     // A missing file is named in the log; an empty command line loads and logs nothing.
     emu_ok("silent on");
@@ -403,6 +406,64 @@ TEST_F(Files, AFailedSaveIsReportedAndALongPathIsCutInTheLog) {
         << testing::PrintToString(app_log());
     EXPECT_FALSE(app_log_contains((long_path + L"\".").c_str()));
     EXPECT_TRUE(file_exists(long_path));
+}
+
+// The .lv24 association of this prefix, as an installation makes it ("open" starts the program
+// with the file's path in quotes); taken away again with `on` false.
+bool associate(bool on) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"LUMIVO24.TestFile");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".lv24");
+    wchar_t exe[1024] = {};
+    GetEnvironmentVariableW(L"LUMIVO_EXE", exe, 1024);
+    const std::wstring command = L"\"" + std::wstring(exe) + L"\" \"%1\"";
+    const std::wstring values[2][2] = {{L".lv24", L"LUMIVO24.TestFile"},
+                                       {L"LUMIVO24.TestFile\\shell\\open\\command", command}};
+    for (const auto& v : values) {
+        const DWORD bytes = static_cast<DWORD>((v[1].size() + 1) * sizeof(wchar_t));
+        if (on && RegSetKeyValueW(HKEY_CLASSES_ROOT, v[0].c_str(), nullptr, REG_SZ, v[1].c_str(),
+                                  bytes) != ERROR_SUCCESS) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A second start with a file, from the command line or through the association, hands the file
+// to the window open already: it loads it as a command-line file, comes to the front, and the
+// second start ends. A start without a file opens a window of its own.
+TEST_F(Files, ASecondStartHandsItsFileToTheOpenWindow) {
+    ASSERT_TRUE(app_start());
+    app_set_text(1304, L"4321");
+    const std::wstring path = path_in(L"Сходи ї Ω.lv24");
+    ASSERT_TRUE(save_as(path, path));
+    const std::wstring loaded = LOADED + path + L"\".\r\n";
+    ASSERT_TRUE(associate(true));
+    for (int start = 1; start <= 2; ++start) {
+        app_set_text(1304, L"999");
+        ShowWindow(app_window(), SW_MINIMIZE);
+        if (start == 1) {
+            ASSERT_TRUE(other_launch((L"\"" + path + L"\"").c_str()));
+            DWORD code = 99;
+            EXPECT_TRUE(other_exited(10000, &code));
+            EXPECT_EQ(code, 0u);
+        } else {
+            EXPECT_GT(reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", path.c_str(),
+                                                              nullptr, nullptr, SW_SHOWNORMAL)),
+                      32);
+        }
+        EXPECT_TRUE(wait_until([&] { return app_log_count(loaded.c_str()) == start; }, 15000))
+            << "start " << start << testing::PrintToString(app_log());
+        EXPECT_EQ(app_text(1304), L"4321");
+        EXPECT_EQ(program_windows(), 1);
+        EXPECT_FALSE(IsIconic(app_window()));
+        EXPECT_EQ(GetForegroundWindow(), app_window());
+    }
+
+    ASSERT_TRUE(other_launch(L""));
+    EXPECT_TRUE(wait_until([] { return program_windows() == 2; }, 15000));
+    EXPECT_TRUE(other_stop());
+    EXPECT_TRUE(app_stop());
+    associate(false);
 }
 
 } // namespace

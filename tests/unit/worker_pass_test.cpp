@@ -28,11 +28,13 @@ struct Fake {
     bool form_gathered = true;  // the window was there to gather the form
     int32_t last_payload_length = -1;
     // What the user does while a transaction is under way: clicks a controller button (stores
-    // `click` in the cell) or closes the window (clears the running bit).
+    // `click` in the cell); or, during the drain read, closes the window (sets the closing bit, or
+    // clears the running bit as a close does that gave up waiting).
     int32_t* pending = nullptr;
     int32_t click = PENDING_NONE;
     uint32_t* flags = nullptr;
-    bool close_during_drain = false;
+    uint32_t drain_sets = 0;
+    uint32_t drain_clears = 0;
 };
 
 Fake* fake(void* c) {
@@ -54,9 +56,11 @@ WorkerOps fake_ops(Fake* f) {
             return f->answer ? 0 : -1;
         },
         [](void* c) {
-            fake(c)->calls.push_back("receive");
-            if (fake(c)->close_during_drain) {
-                flags_clear(fake(c)->flags, LINK_WORKER_RUNS);
+            Fake* f = fake(c);
+            f->calls.push_back("receive");
+            if (f->flags != nullptr) {
+                flags_set(f->flags, f->drain_sets);
+                flags_clear(f->flags, f->drain_clears);
             }
         },
         [](void* c) { fake(c)->calls.push_back("show"); },
@@ -162,32 +166,48 @@ TEST(WorkerPass, AClickDuringATransferIsCarriedOutInTheNextPass) {
     }
 }
 
-// Closing the window clears the running bit before the window goes. From then on the worker
-// sends nothing: not the transfer that was clicked, and above all no settings write whose form
-// could not be gathered (the copy would hold no form values at all).
-TEST(WorkerPass, NothingIsSentOnceTheWindowIsClosing) {
-    {
-        SCOPED_TRACE("the form of a write could not be gathered");
+// Closing the window: the worker finishes the request under way and carries out a settings write
+// clicked before the close (the user expects it in the controller), even one the pass had no
+// longer seen, but no read and no poll; then it ends. A close that gave up waiting clears the
+// running bit: from then on nothing is sent, and above all no write whose form could not be
+// gathered (the copy would hold no form values at all).
+TEST(WorkerPass, ClosingCarriesOutAClickedWriteOnlyAndEnds) {
+    const uint32_t RUNS = LINK_WORKER_RUNS, CLOSING = LINK_CLOSING;
+    const int32_t WRITE = PENDING_WRITE_SETTINGS, READ = PENDING_READ_SETTINGS;
+    const struct {
+        uint32_t start, drain_sets, drain_clears; // the flags, and what the close does to them
+        int32_t command;
+        bool gathered;
+        std::vector<WorkerPassResult> results; // of the passes until the worker ends
+        std::vector<std::string> calls;
+    } cases[] = {
+        // clang-format off
+        {RUNS, CLOSING, 0, WRITE, true, {PASS_CONTINUE, PASS_STOPPED}, {"receive", "gather", "transact"}},
+        {RUNS, CLOSING, 0, READ, true, {PASS_CONTINUE, PASS_STOPPED}, {"receive"}},
+        {RUNS | CLOSING, 0, 0, WRITE, true, {PASS_STOPPED}, {"gather", "transact"}},
+        {RUNS, 0, RUNS, WRITE, true, {PASS_STOPPED}, {"receive"}},
+        {RUNS, 0, RUNS, READ, true, {PASS_STOPPED}, {"receive"}},
+        {RUNS, 0, 0, WRITE, false, {PASS_STOPPED}, {"receive", "gather"}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.calls));
         Fake f;
-        f.form_gathered = false;
-        const WorkerOps ops = fake_ops(&f);
-        uint32_t flags = LINK_WORKER_RUNS;
-        int32_t pending = PENDING_WRITE_SETTINGS;
-        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_STOPPED);
-        EXPECT_EQ(f.calls, std::vector<std::string>({"receive", "gather"}));
-        EXPECT_TRUE(f.lines.empty());
-    }
-    for (int32_t command : {PENDING_WRITE_SETTINGS, PENDING_READ_SETTINGS}) {
-        SCOPED_TRACE("closed during the drain read");
-        Fake f;
-        uint32_t flags = LINK_WORKER_RUNS;
+        uint32_t flags = c.start;
         f.flags = &flags;
-        f.close_during_drain = true;
+        f.drain_sets = c.drain_sets;
+        f.drain_clears = c.drain_clears;
+        f.form_gathered = c.gathered;
         const WorkerOps ops = fake_ops(&f);
-        int32_t pending = command;
-        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_STOPPED);
-        EXPECT_EQ(f.calls, std::vector<std::string>({"receive"}));
-        EXPECT_TRUE(f.lines.empty());
+        int32_t pending = c.command;
+        std::vector<WorkerPassResult> results;
+        do {
+            results.push_back(worker_pass(&flags, &pending, &ops));
+            flags |= LINK_POLL_DUE; // a poll falls due: a closing worker does not send it
+        } while (results.back() == PASS_CONTINUE && results.size() < 4);
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(f.calls, c.calls);
+        EXPECT_EQ(f.lines.size(), f.commands.size()); // "Данные записаны в контроллер."
     }
 }
 

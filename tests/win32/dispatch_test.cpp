@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/status_log.h"
+#include "app/window_handover.h"
 #include "link/worker_pass.h"
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
@@ -175,21 +176,63 @@ TEST_F(DispatchTest, CloseEndsTheLoopWithExitCodeZero) {
     EXPECT_FALSE(IsWindow(dialog));
 }
 
-// Closing tells a running link worker to stop before the window goes. A form transfer the worker
-// asks for after that is never carried out, so its copy of the form comes back unfilled and is
-// not written to the controller.
-TEST_F(DispatchTest, CloseStopsTheWorkerAndLeavesLaterGathersUnfilled) {
+// Closing waits a while for a running link worker, carrying out its form transfer meanwhile; a
+// worker that does not end is then told to stop before the window goes. A form transfer it asks
+// for after that is never carried out, so its copy of the form comes back unfilled and is not
+// written to the controller. A second close while waiting changes nothing.
+TEST_F(DispatchTest, CloseWaitsForTheWorkerThenStopsIt) {
     link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
-    FormCopy copy{};
-    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&copy));
-    EXPECT_TRUE(copy.filled);
-    EXPECT_EQ(copy.values[POS_OFF_TIMER], 180.0f); // the factory default the form shows
+    struct Job {
+        HWND dialog;
+        FormCopy during, late;
+    } job{dialog, {}, {}};
+    HANDLE worker = CreateThread(
+        nullptr, 0,
+        [](LPVOID arg) -> DWORD {
+            auto* j = static_cast<Job*>(arg);
+            for (int i = 0; i < 500 && !link_flags_test(LINK_CLOSING); ++i)
+                Sleep(10);
+            SendMessageW(j->dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&j->during));
+            return 0;
+        },
+        &job, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
     PostMessageW(dialog, WM_CLOSE, 0, 0);
     EXPECT_EQ(app_message_loop(), 0);
+    WaitForSingleObject(worker, 5000);
+    CloseHandle(worker);
+    EXPECT_TRUE(job.during.filled);
+    EXPECT_EQ(job.during.values[POS_OFF_TIMER], 180.0f); // the factory default the form shows
     EXPECT_FALSE(link_flags_test(LINK_WORKER_RUNS));
-    FormCopy late{};
-    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&late));
-    EXPECT_FALSE(late.filled);
+    EXPECT_FALSE(IsWindow(dialog));
+    SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&job.late));
+    EXPECT_FALSE(job.late.filled);
+}
+
+// A file handed over by a later start is taken and loaded like a command-line file (a missing one
+// is reported the same way). Anything but exactly one terminated path, and anything at all once
+// the window is closing, is not taken: the later start then loads the file itself.
+TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedOrClosing) {
+    const std::u16string path = u"C:\\nowhere\\Сходи ї Ω.lv24";
+    const DWORD whole = static_cast<DWORD>((path.size() + 1) * sizeof(char16_t));
+    auto hand_over = [&](ULONG_PTR tag, const void* data, DWORD bytes) {
+        COPYDATASTRUCT copy{tag, bytes, const_cast<void*>(data)};
+        return SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+    };
+    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), HANDOVER_TAKEN);
+    const std::u16string reported = u"Ошибка открытия файла " + path + u".\r\n";
+    EXPECT_EQ(log_text(dialog), reported);
+    const char16_t unterminated[] = {u'a', u'b'};
+    const char16_t two_texts[] = u"a\0b";
+    EXPECT_EQ(hand_over(HANDOVER_TAG + 1, path.c_str(), whole), 0);
+    EXPECT_EQ(hand_over(HANDOVER_TAG, unterminated, sizeof unterminated), 0);
+    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole - 1), 0);
+    EXPECT_EQ(hand_over(HANDOVER_TAG, two_texts, sizeof two_texts), 0);
+    EXPECT_EQ(hand_over(HANDOVER_TAG, u"", sizeof(char16_t)), 0);
+    link_flags_set(LINK_CLOSING);
+    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), 0);
+    EXPECT_EQ(log_text(dialog), reported);
 }
 
 TEST_F(DispatchTest, CancelCommandClosesTheProgram) {

@@ -186,8 +186,8 @@ TEST_F(HostileFileTest, DamagedFilesAreRefusedWithOneBoxEach) {
 // A command line far longer than the program keeps: cut, looked for, not found, reported.
 class LongCommandLineTest : public HostileFileTest {
   protected:
-    const char* command_line() override {
-        static const std::string line(5000, 'c');
+    const wchar_t* command_line() override {
+        static const std::wstring line(40000, L'c');
         return line.c_str();
     }
 };

@@ -101,7 +101,7 @@ class MainDialogTest : public testing::Test {
             DestroyWindow(dialog);
         pump_messages();
     }
-    virtual const char* command_line() { return ""; }
+    virtual const wchar_t* command_line() { return L""; }
 
     HWND item(int id) const { return GetDlgItem(dialog, id); }
 

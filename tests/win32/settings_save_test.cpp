@@ -1,7 +1,12 @@
 // Saving settings over an existing file, against the real form: the old file is never rewritten
 // in place. The new content is written beside it and put in its place in one step, so a hard
 // link made to the old file keeps the old bytes; a save that fails leaves the old file byte for
-// byte and logs the failure as before; and no other file is ever left in the folder.
+// byte and logs the failure as before; the old file's access list and attributes stay with the
+// new content; and no other file is ever left in the folder.
+#include <windows.h>
+
+#include <sddl.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -101,6 +106,46 @@ TEST_F(SettingsSaveTest, ASaveNearThePathLengthLimitSucceeds) {
     EXPECT_EQ(listing(deep), std::vector<std::wstring>{L"a.lv24"});
     DeleteFileW(target.c_str());
     RemoveDirectoryW(deep.c_str());
+}
+
+// The system's own text of a file's access list, and its attributes.
+std::wstring access_list(const std::wstring& path) {
+    DWORD needed = 0;
+    GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::vector<uint8_t> security(needed);
+    LPWSTR text = nullptr;
+    if (needed == 0 ||
+        !GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, security.data(), needed,
+                          &needed) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            security.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return L"(none)";
+    const std::wstring result = text;
+    LocalFree(text);
+    return result;
+}
+
+// A file on a shared folder whose access list someone set, and hidden: the save gives the new
+// content the old file's access list and attributes, as the system reports them.
+TEST_F(SettingsSaveTest, ASaveOverAFileKeepsItsAccessListAndAttributes) {
+    const std::wstring target = in_folder(L"shared.lv24");
+    ASSERT_TRUE(write_file(target, OLD_BYTES));
+    PSECURITY_DESCRIPTOR everyone = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:P(A;;FA;;;WD)(A;;FA;;;SY)", SDDL_REVISION_1, &everyone, nullptr));
+    ASSERT_TRUE(SetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, everyone));
+    LocalFree(everyone);
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    const std::wstring list = access_list(target);
+
+    save_settings_file(target.c_str());
+
+    EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target));
+    EXPECT_GE(read_file(target).size(), 1054u);
+    EXPECT_EQ(access_list(target), list);
+    EXPECT_EQ(GetFileAttributesW(target.c_str()),
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE});
+    EXPECT_EQ(listing(), std::vector<std::wstring>{L"shared.lv24"});
 }
 
 // A target that cannot be replaced: read-only, held open by another without sharing, or a

@@ -235,24 +235,24 @@ TEST_F(StartupTest, InitialisationLeavesScanAndFileDialogStateReady) {
 }
 
 class QuotedCommandLineTest : public MainDialogTest {
-    const char* command_line() override { return "\"C:\\my files\\st\"airs.lv24\""; }
+    const wchar_t* command_line() override { return L"\"C:\\my files\\st\"airs Ωї.lv24\""; }
 };
 
 TEST_F(QuotedCommandLineTest, EveryQuoteIsRemovedFromTheCopy) {
-    EXPECT_STREQ(app.command_line_copy, "C:\\my files\\stairs.lv24");
+    EXPECT_STREQ(app.command_line_copy, L"C:\\my files\\stairs Ωї.lv24");
 }
 
-// A command line longer than the copy is cut to 1023 bytes; nothing after the copy is touched.
+// A command line longer than the copy is cut to 32767 units; nothing after the copy is touched.
 class LongCommandLineTest : public MainDialogTest {
-    const char* command_line() override {
-        long_line.assign(3000, 'x');
+    const wchar_t* command_line() override {
+        long_line.assign(40000, L'x');
         return long_line.c_str();
     }
-    std::string long_line;
+    std::wstring long_line;
 };
 
 TEST_F(LongCommandLineTest, IsCutToTheCopy) {
-    EXPECT_EQ(strnlen(app.command_line_copy, COMMAND_LINE_BYTES), COMMAND_LINE_BYTES - 1);
+    EXPECT_EQ(wcsnlen(app.command_line_copy, COMMAND_LINE_UNITS), COMMAND_LINE_UNITS - 1);
     EXPECT_EQ(app.port_entry_count, 0u);
     EXPECT_EQ(app.last_port_count, -1);
 }

@@ -1,0 +1,38 @@
+// Handing a settings file to a window of the program that is already open.
+//
+// A double-click on a .lv24 file starts the program with the file's path. When a window of the
+// program is already open, a second window would only wait for a controller whose port the first
+// one holds; so the new process gives the file to the open window and ends. A start without a
+// file still opens a window of its own: two controllers on two ports are a reason for two.
+//
+// The open windows carry a window property (HANDOVER_PROPERTY) from their initialisation until
+// they begin to close. The new process looks through the visible top-level windows in their
+// order on screen, front first, so the first one with the property is the one used last; it
+// sends that window the full path as UTF-16 text in WM_COPYDATA, allowing it first to come to the
+// front. The window answers HANDOVER_TAKEN once it has copied the path, before it loads it, so
+// the sender never waits on a message box; it then comes to the front and loads the file exactly
+// as a command-line file is loaded. A window that is closing, a window that does not answer
+// within HANDOVER_WAIT_MS, or no window at all leave the file with the new process, which opens
+// its own window and loads it: a file is never dropped.
+#pragma once
+
+#include <windows.h>
+
+constexpr wchar_t HANDOVER_PROPERTY[] = L"LUMIVO24 settings window";
+constexpr ULONG_PTR HANDOVER_TAG = 0x3432564C; // "LV24": a WM_COPYDATA that carries a path
+constexpr LRESULT HANDOVER_TAKEN = 0x4C56;     // the window's answer when it took the path
+constexpr DWORD HANDOVER_WAIT_MS = 5000;       // how long the new process waits for that answer
+
+// Marks `dialog` as a window that takes files (initialisation), and removes the mark (the start
+// of closing, and WM_DESTROY; a window property must not outlive its window).
+void handover_mark(HWND dialog);
+void handover_unmark(HWND dialog);
+
+// The new process: hands `path` (quotes already removed, not empty) to the window of the program
+// used last. True when a window took it; false when the new process must load it itself.
+bool handover_send(const wchar_t* path);
+
+// WM_COPYDATA on the main dialog: takes the path when the message is a hand-over and the window
+// is not closing, answers the sender, comes to the front and loads the file. Returns the answer
+// for the message (HANDOVER_TAKEN, or 0 when the path was not taken).
+LRESULT handover_receive(HWND dialog, const COPYDATASTRUCT* data);
