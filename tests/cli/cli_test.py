@@ -541,6 +541,9 @@ def case_show_diff(emu):
 
     write_file("site.lv24", settings_file(site()))
     _, out, _, _ = cli("show", "site.lv24", "--json", check_rc=0)
+    write_file("site.json", out.encode())  # fed back, it makes the same file byte for byte
+    cli("convert", "site.json", "--output", "again.lv24", check_rc=0)
+    check(read_file("again.lv24") == settings_file(site()), "the JSON round trip changed the file")
     shown = json.loads(out)
     check(shown["channels"][23]["standby_enabled"] is None, "a file holds no last standby flag")
     check(shown["channels"][1]["on_start_level_percent"] == 12.5, out[:300])
@@ -566,6 +569,69 @@ def case_show_diff(emu):
         with open("/dev/full", "wb") as full:
             done = subprocess.run([CLI, *command], cwd=WORK, stdout=full, stderr=subprocess.PIPE)
         check(done.returncode == 4 and b"standard output" in done.stderr, f"{command}: {done}")
+
+
+def case_set(emu):
+    """set on a file in place, into JSON, from the defaults and on the controller; JSON as a
+    source; every refusal before anything changes."""
+    write_file("site.lv24", settings_file(site()))
+    stairs = site()
+    for k in range(15):
+        stairs["channels"][k]["on_delay_ms"] = 150 * k
+        stairs["channels"][14 - k]["off_delay_ms"] = 150 * k
+    for c in stairs["channels"][15:]:
+        c["on_end_level_percent"] = 0
+    # Refused before anything is read or written: the bad assignment is named.
+    for bad in ("ch0.on_delay_ms=5", "ch1-25.on_delay_ms=5", "bogus_name=1",
+                "ch1.use_light_sensor=true", "use_light_sensor=1+1", "ch1.on_delay_ms"):
+        rc, _, err, _ = cli("set", "site.lv24", bad)
+        check(rc == 2 and bad in err, f"{bad}: {rc} {err}")
+    rc, _, err, _ = cli("set", "site.lv24", "ch1.on_delay_ms=-5")
+    check(rc == 4 and "channel 1 on_delay_ms: -5 -> 4294967296" in err, f"{rc} {err}")
+    check(read_file("site.lv24") == settings_file(site()), "a refused set changed the file")
+
+    _, out, _, _ = cli("set", "site.lv24", "ch1-15.on_delay_ms=0+150",
+                       "ch15-1.off_delay_ms=0+150", "--dry-run", check_rc=0)
+    check("channel 2 on_delay_ms: 50 -> 150\n" in out and "channel 1 off_delay_ms: 1 -> 2100\n"
+          in out, out)
+    check(read_file("site.lv24") == settings_file(site()), "a dry run changed the file")
+    cli("set", "site.lv24", "ch1-15.on_delay_ms=0+150", "ch15-1.off_delay_ms=0+150", check_rc=0)
+    cli("set", "site.lv24", "ch16-24.on_end_level_percent=0", "-o", "stairs.json", check_rc=0)
+    del stairs["channels"][23]["standby_enabled"]  # no .lv24 file holds it
+    shown = json.loads(read_file("stairs.json"))
+    for c, n in zip(stairs["channels"], range(1, 25)):
+        check(all(shown["channels"][n - 1][k] == v for k, v in c.items()), f"channel {n}")
+    # JSON back into the window's format, byte for byte.
+    stairs["channels"][23]["standby_enabled"] = False
+    cli("convert", "stairs.json", "-o", "stairs.lv24", check_rc=0)
+    check(read_file("stairs.lv24") == settings_file(stairs), "stairs.lv24 differs")
+    rc, _, err, _ = cli("set", "stairs.lv24", "ch*.standby_enabled=false")
+    check(rc == 2 and "channel 24" in err, f"{rc} {err}")
+    cli("set", "stairs.json", "ch*.standby_enabled=false", check_rc=0)
+    check(json.loads(read_file("stairs.json"))["channels"][23]["standby_enabled"] is False,
+          "the JSON file lost channel 24's flag")
+    # A damaged JSON file is named with what is wrong and where.
+    broken = read_file("stairs.json").replace(b'"off_timer_s"', b'"off_timer"')
+    write_file("broken.json", broken)
+    rc, _, err, _ = cli("show", "broken.json")
+    check(rc == 4 and "off_timer" in err and "line" in err, f"{rc} {err}")
+
+    # From the defaults into a new file, and on the controller itself with a backup first.
+    cli("set", "defaults", "sensor1_max_cm=150", "-o", "new.lv24", check_rc=0)
+    fresh = factory()
+    fresh["sensor1_max_cm"] = 150
+    check(read_file("new.lv24") == settings_file(fresh), "set defaults saved other bytes")
+    emu("set settings " + wire_image(factory()).hex())
+    cli("set", "device", "--port", PORT, "ch16-24.on_end_level_percent=0", "off_timer_s=240",
+        check_rc=0)
+    dark = factory()
+    dark["off_timer_s"] = 240
+    for c in dark["channels"][15:]:
+        c["on_end_level_percent"] = 0
+    check(emu.settings() == wire_image(dark), "set device left other settings")
+    check(len(os.listdir(BACKUPS)) == 1, f"backups: {os.listdir(BACKUPS)}")
+    rc, _, err, _ = cli("set", "device", "--port", PORT, "ch2.rise_time_ms=1e10")
+    check(rc == 4 and emu.settings() == wire_image(dark), f"an unholdable value went out: {err}")
 
 
 TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)

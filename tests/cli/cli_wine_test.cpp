@@ -338,3 +338,49 @@ TEST(CliUnderWine, SavesOnlyOverAWritableFileAndUnderTheLongestName) {
     const ToolRun full = run_tool(L"show defaults --json", L"Z:\\dev\\full");
     EXPECT_EQ(full.exit_code, 4u) << full.err;
 }
+
+// The configurator under Windows: set on the controller with a sequence, its backup in the
+// user's local application data, JSON out and in, a factory reset, and a counted watch.
+TEST(CliUnderWine, SetsValuesBacksUpAndTakesJson) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", test_folder().c_str()));
+    ASSERT_TRUE(emu_ok("defaults"));
+    const std::vector<uint8_t> factory = stored_settings();
+    ASSERT_EQ(factory.size(), 643u);
+
+    ToolRun set = run_tool(L"set device --port COM5 ch1-15.on_delay_ms=0+150 off_timer_s=240");
+    ASSERT_EQ(set.exit_code, 0u) << set.err;
+    std::vector<uint8_t> expected = factory;
+    put(&expected, 10, 240, 2);
+    for (uint32_t k = 0; k < 15; ++k) {
+        put(&expected, 13 + 26 * k, 150 * k, 4);
+    }
+    put(&expected, 641, link_crc16(expected.data(), 641), 2);
+    EXPECT_EQ(stored_settings(), expected);
+
+    WIN32_FIND_DATAW found{};
+    const std::wstring backups = test_folder() + L"\\LUMIVO24\\backups\\";
+    HANDLE search = FindFirstFileW((backups + L"*-COM5.lv24").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << set.err;
+    FindClose(search);
+    ToolRun undo =
+        run_tool(L"write --port COM5 --no-backup \"" + backups + found.cFileName + L"\"");
+    ASSERT_EQ(undo.exit_code, 0u) << undo.err;
+    EXPECT_EQ(stored_settings(), factory) << "the backup did not undo the change";
+
+    const std::wstring json = test_folder() + L"\\stairs.json";
+    EXPECT_EQ(run_tool(L"convert device --port COM5 -o \"" + json + L"\"").exit_code, 0u);
+    EXPECT_EQ(run_tool(L"set \"" + json + L"\" ch2.rise_time_ms=300").exit_code, 0u);
+    ToolRun write = run_tool(L"write --port COM5 --no-backup \"" + json + L"\"");
+    ASSERT_EQ(write.exit_code, 0u) << write.err;
+    expected = factory;
+    put(&expected, 13 + 26 + 8, 300, 4);
+    put(&expected, 641, link_crc16(expected.data(), 641), 2);
+    EXPECT_EQ(stored_settings(), expected);
+    EXPECT_EQ(run_tool(L"write defaults --port COM5 --no-backup").exit_code, 0u);
+    EXPECT_EQ(stored_settings(), factory);
+
+    ToolRun watch = run_tool(L"status --port COM5 --count 2 --json -v");
+    ASSERT_EQ(watch.exit_code, 0u) << watch.err;
+    EXPECT_NE(watch.out.find("\"time\":0.0"), std::string::npos) << watch.out;
+    EXPECT_NE(watch.err.find(" COM5 >> 02 00 06 00 0E C3"), std::string::npos) << watch.err;
+}
