@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <sstream>
@@ -226,6 +227,14 @@ int run(int argc, char** argv) {
         while (command < words.size() && !words[command].empty() && words[command][0] == '-') {
             ++command; // "help" may be followed by options before the command's name
         }
+    }
+    const bool asks = std::find_if(words.begin(), words.end(), [](const std::string& w) {
+                          return w == "-h" || w == "--help" || w == "-V" || w == "--version";
+                      }) != words.end();
+    if (command >= words.size() && !asks) {
+        err_line("lumivo24-cli: a command is required: " + command_list() +
+                 ". 'lumivo24-cli --help' tells more.");
+        return EXIT_USAGE;
     }
     if (command < words.size() && !is_command(words[command])) {
         err_line("lumivo24-cli: '" + words[command] + "' is not a command; the commands are " +

@@ -210,7 +210,8 @@ def case_usage(emu):
         check(out.strip() == "lumivo24-cli 1.0.0", f"version {out!r}")
     _, out, _, _ = cli("help", "write", check_rc=0)
     check("--dry-run" in out and "--force" in out, out)
-    for wrong, said in (([], "required"), (["frobnicate"], "'frobnicate' is not a command"),
+    for wrong, said in (([], "a command is required"), (["-v"], "a command is required"),
+                        (["frobnicate"], "'frobnicate' is not a command"),
                         (["help", "frobnicate"], "'frobnicate' is not a command"),
                         (["read", "--port", PORT], "--output"), (["diff", "a.lv24"], "SOURCE"),
                         (["show", "a", "b"], ""), (["status", "--port"], "--port"),

@@ -384,3 +384,35 @@ TEST(CliUnderWine, SetsValuesBacksUpAndTakesJson) {
     EXPECT_NE(watch.out.find("\"time\":0.0"), std::string::npos) << watch.out;
     EXPECT_NE(watch.err.find(" COM5 >> 02 00 06 00 0E C3"), std::string::npos) << watch.err;
 }
+
+// What the tool says is true under Windows too: values the controller cannot hold go nowhere,
+// a dry run on another board revision lists the changes, a wrong word is named.
+TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
+    ASSERT_TRUE(emu_ok("defaults"));
+    const ToolRun defaults = run_tool(L"show defaults --json");
+    ASSERT_EQ(defaults.exit_code, 0u);
+    std::string odd = defaults.out;
+    const size_t timer = odd.find("\"off_timer_s\": 180");
+    ASSERT_NE(timer, std::string::npos) << odd;
+    odd.replace(timer, 18, "\"off_timer_s\": -2");
+    const std::wstring odd_path = test_folder() + L"\\odd.json";
+    write_file(odd_path, std::vector<uint8_t>(odd.begin(), odd.end()));
+    emu("clear-requests");
+    const ToolRun refused = run_tool(L"write --port COM5 \"" + odd_path + L"\"");
+    EXPECT_EQ(refused.exit_code, 4u);
+    EXPECT_NE(refused.err.find("off_timer_s: -2 -> 65535"), std::string::npos) << refused.err;
+    EXPECT_EQ(emu_requests("identify"), 0);
+
+    ASSERT_TRUE(emu_ok("set version 4.000"));
+    const ToolRun dry = run_tool(L"set device --port COM5 off_timer_s=240 --dry-run");
+    ASSERT_TRUE(emu_ok("set version 5.000"));
+    EXPECT_EQ(dry.exit_code, 0u) << dry.err;
+    EXPECT_NE(dry.out.find("off_timer_s: 180 -> 240"), std::string::npos) << dry.out;
+    EXPECT_NE(dry.err.find("would need --force"), std::string::npos) << dry.err;
+    EXPECT_EQ(emu_requests("write"), 0);
+
+    const ToolRun bogus = run_tool(L"bogus");
+    EXPECT_EQ(bogus.exit_code, 2u);
+    EXPECT_NE(bogus.err.find("'bogus' is not a command"), std::string::npos) << bogus.err;
+    EXPECT_EQ(run_tool(L"-V").out.rfind("lumivo24-cli 1.", 0), 0u);
+}
