@@ -71,8 +71,10 @@ int verify(Connection* c, const DeviceWrite& change, const uint8_t current[WIRE_
         platform_write(PLATFORM_ERR, lines.data(), lines.size());
         return EXIT_VERIFY;
     }
-    note_line("Wrote " + change.what + " to the controller on " + c->port +
-              " and read it back unchanged.");
+    // Put together from whole words: a piece of a literal cut mid-word, as an optimised
+    // concatenation leaves it in the binary, reads to a spelling checker as a misspelling.
+    const std::string controller = "the controller on " + c->port;
+    note_line("Wrote " + change.what + " to " + controller + " and read it back unchanged.");
     return EXIT_DONE;
 }
 
