@@ -102,12 +102,11 @@ void watch_show(const CliRequest& request, const Connection& c, const StatusRead
         out_json_line(line);
         return;
     }
-    std::string line = readings != nullptr ? status_text(*readings) : invalid_status_text();
     if (!platform_is_terminal(PLATFORM_OUT)) {
-        out_text(line + "\n");
+        out_text((readings != nullptr ? status_text(*readings) : invalid_status_text()) + "\n");
         return;
     }
-    line += "   | " + ranges_text(ranges);
+    std::string line = watch_line_text(readings, ranges);
     const size_t length = line.size();
     if (length < *shown) {
         line += std::string(*shown - length, ' ');

@@ -391,3 +391,21 @@ std::string ranges_text(const DistanceRanges& ranges) {
     }
     return out;
 }
+
+std::string watch_line_text(const StatusReadings* readings, const DistanceRanges& ranges) {
+    if (readings == nullptr) {
+        return "no valid reading   " + ranges_text(ranges);
+    }
+    const ReadingTexts texts = reading_texts(*readings);
+    std::string out;
+    for (int i = 0; i < 2; ++i) {
+        out += "distance " + std::to_string(i + 1) + ": " +
+               (texts.distance[i].empty() ? std::string("not working") : texts.distance[i] + " cm");
+        if (ranges.seen[i]) {
+            out +=
+                " (" + std::to_string(ranges.low[i]) + "-" + std::to_string(ranges.high[i]) + ")";
+        }
+        out += "  ";
+    }
+    return out + "light: " + texts.illuminance + " %";
+}

@@ -57,6 +57,10 @@ void ranges_add(DistanceRanges* ranges, const StatusReadings& readings);
 // "distance 1 seen: 45-300 cm   distance 2 seen: none"
 std::string ranges_text(const DistanceRanges& ranges);
 
+// The line a watch keeps up to date on a terminal, short enough for 80 columns: each distance
+// with the lowest and highest seen in brackets, and the illuminance; or no valid reading.
+std::string watch_line_text(const StatusReadings* readings, const DistanceRanges& ranges);
+
 // A watched answer in which no status frame stood: no numbers at all.
 Json invalid_status_json(const std::string& port);
 std::string invalid_status_text();
