@@ -33,6 +33,11 @@ int parse_assignments(const std::vector<std::string>& texts, SettingsValues* giv
 // A file target: read, change, check, and save in place or to --output.
 int set_file(const CliRequest& request, const SettingsValues& given) {
     const std::string& target = request.target;
+    if (!request.backup.empty()) {
+        err_line("lumivo24-cli: --backup saves the controller's settings before set device; a "
+                 "file is replaced only by its whole new content (copy it first to keep it).");
+        return EXIT_USAGE;
+    }
     SettingsValues values{};
     SettingsFormat format = FORMAT_LV24;
     int code = EXIT_DONE;
