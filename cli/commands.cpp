@@ -5,16 +5,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "cli/connection.h"
 #include "cli/device_write.h"
 #include "cli/output.h"
-#include "cli/sources.h"
 #include "cli/platform.h"
+#include "cli/sources.h"
 #include "cli/session.h"
 #include "cli/settings_values.h"
-#include "link/wire_image.h"
 
 namespace {
 
@@ -248,8 +246,8 @@ int cli_status(const CliRequest& request) {
 }
 
 int cli_read(const CliRequest& request) {
-    // A Ctrl+C from here on is remembered: the read goes on to its end, and the file is then
-    // not put in place (platform_file_replace), so no new or temporary file is left behind.
+    // A Ctrl+C from here on is remembered: the read goes on to its end and nothing is saved; one
+    // that comes while the file is written leaves no new or temporary file (save_file).
     platform_catch_interrupt();
     SettingsValues values{};
     std::string port;

@@ -26,10 +26,8 @@ int interrupted_after_write(const std::string& port, const std::string& compare)
 }
 
 // Lists what a write would change, writing nothing.
-int dry_run(const Connection& c, const SettingsValues& now, const uint8_t image[WIRE_IMAGE_BYTES],
+int dry_run(const Connection& c, const SettingsValues& now, const SettingsValues& sent,
             const std::string& refusal) {
-    SettingsValues sent{};
-    values_from_image(image, &sent);
     const std::string changes = differences_text(now, sent);
     out_text(changes);
     note_line(changes.empty()
@@ -45,7 +43,7 @@ int dry_run(const Connection& c, const SettingsValues& now, const uint8_t image[
 }
 
 // Reads the settings back and compares them with what was given; EXIT_DONE or EXIT_VERIFY.
-int verify(Connection* c, const DeviceWrite& change, const uint8_t current[WIRE_IMAGE_BYTES],
+int verify(Connection* c, const DeviceWrite& change, const SettingsValues& before,
            const std::string& compare) {
     uint8_t back[WIRE_IMAGE_BYTES];
     const SessionResult read_back = session_read_settings(&c->controller->link, back);
@@ -58,12 +56,10 @@ int verify(Connection* c, const DeviceWrite& change, const uint8_t current[WIRE_
         err_line("The write to " + c->port + " could not be verified.");
         return EXIT_VERIFY;
     }
-    float before[SETTINGS_COUNT] = {};
     float stored[SETTINGS_COUNT] = {};
-    wire_image_unpack(current, before);
     wire_image_unpack(back, stored);
     ValueMismatch mismatches[VALUES_LISTED];
-    const size_t n = values_verify(change.given, before, stored, mismatches, VALUES_LISTED);
+    const size_t n = values_verify(change.given, before.table, stored, mismatches, VALUES_LISTED);
     if (n != 0) {
         err_line("The settings read back from " + c->port + " differ from " + change.what +
                  " (wanted -> read back):");
@@ -113,10 +109,12 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
     uint8_t image[WIRE_IMAGE_BYTES];
     values_image_to_write(current, change.given, image);
     SettingsValues now{};
+    SettingsValues sent{};
     values_from_image(current, &now);
+    values_from_image(image, &sent);
     if (request.dry_run) {
         close_all(&c);
-        return dry_run(c, now, image, refusal);
+        return dry_run(c, now, sent, refusal);
     }
     std::string backup;
     code = backup_settings(request, c.port, current, &backup);
@@ -125,8 +123,6 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
         return code;
     }
     const int last_flag = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-    SettingsValues sent{};
-    values_from_image(image, &sent);
     if (!backup.empty() && sent.table[last_flag] != now.table[last_flag]) {
         note_line("Channel 24's standby flag, which a .lv24 file has no place for, was " +
                   std::string(now.table[last_flag] == 1.0f ? "on" : "off") +
@@ -148,5 +144,5 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
         report_failure(written, c.port, "settings write");
         return EXIT_NO_CONTROLLER;
     }
-    return verify(&c, change, current, compare);
+    return verify(&c, change, now, compare);
 }

@@ -240,24 +240,6 @@ bool values_field_holds(int position, float given, float held) {
     return std::fabs(h - g) <= tolerance;
 }
 
-size_t values_mismatches(const SettingsValues* source, const float held[SETTINGS_COUNT],
-                         ValueMismatch* out, size_t cap) {
-    int order[VALUES_LISTED];
-    const size_t listed = values_listing_order(order);
-    size_t n = 0;
-    for (size_t i = 0; i < listed; ++i) {
-        const int p = order[i];
-        if (!source->held[p] || values_field_holds(p, source->table[p], held[p])) {
-            continue;
-        }
-        if (n < cap) {
-            out[n] = {p, source->table[p], held[p]};
-        }
-        ++n;
-    }
-    return n;
-}
-
 size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap) {
     float table[SETTINGS_COUNT] = {};
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
@@ -269,7 +251,8 @@ size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_
     wire_image_pack(table, image);
     float held[SETTINGS_COUNT] = {};
     wire_image_unpack(image, held);
-    return values_mismatches(source, held, out, cap);
+    // A value the source does not give is compared with itself: only the given ones can differ.
+    return values_verify(source, held, held, out, cap);
 }
 
 size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],

@@ -91,16 +91,11 @@ struct ValueMismatch {
 // True when `held`, as it comes back from the controller, is `given` within its field's rounding.
 bool values_field_holds(int position, float given, float held);
 
-// Compares every value `source` holds with the controller's values `held` (a table as unpacked
-// from its image). Writes up to `cap` mismatches in listing order (the global values, then
-// channel after channel); returns how many there are in all.
-size_t values_mismatches(const SettingsValues* source, const float held[SETTINGS_COUNT],
-                         ValueMismatch* out, size_t cap);
-
 // Checks the controller's values read back after a write (`stored`, a table as unpacked): each
 // value `given` holds must be held within its field's rounding, and every other value must be
 // exactly what it was before the write (`before`). Writes up to `cap` mismatches (for a value
-// not given, the value before) in listing order; returns how many there are in all.
+// not given, the value before) in listing order (the global values, then channel after
+// channel); returns how many there are in all.
 size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],
                      const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap);
 
