@@ -11,8 +11,8 @@
 #include "cli/output.h"
 #include "cli/platform.h"
 #include "cli/sources.h"
-#include "cli/session.h"
-#include "cli/settings_values.h"
+#include "link/session.h"
+#include "settings/settings_values.h"
 
 namespace {
 

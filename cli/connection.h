@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/session.h"
+#include "link/session.h"
 
 // The ports of one search and the controller found among them.
 struct Connection {

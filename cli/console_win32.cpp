@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/platform.h"
-#include "cli/text_win32.h"
+#include "app/text_win32.h"
 
 namespace {
 

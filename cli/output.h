@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 #include "link/status_reply.h"
 
 using Json = nlohmann::ordered_json; // keys stay in the order they are fixed in

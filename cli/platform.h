@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cli/port_ops.h"
+#include "link/port_ops.h"
 
 constexpr size_t PLATFORM_NAME_BYTES = 256;     // a port name with its terminator
 constexpr size_t PLATFORM_CANDIDATES_MAX = 256; // ports looked at when none is named

@@ -4,7 +4,7 @@
 // them; only then is the target touched.
 #include "cli/commands.h"
 
-#include "cli/assign.h"
+#include "settings/assign.h"
 #include "cli/device_write.h"
 #include "cli/output.h"
 #include "cli/platform.h"

@@ -7,7 +7,7 @@
 #include "cli/connection.h"
 #include "cli/output.h"
 #include "cli/platform.h"
-#include "cli/settings_json.h"
+#include "settings/settings_json.h"
 #include "link/wire_image.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 #include "link/frame.h"
 
 // The two formats of a settings file.

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cli/output.h"
-#include "cli/settings_json.h"
+#include "settings/settings_json.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

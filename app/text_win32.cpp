@@ -1,4 +1,4 @@
-#include "cli/text_win32.h"
+#include "app/text_win32.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 
 #include <charconv>
 #include <cmath>

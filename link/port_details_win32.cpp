@@ -10,7 +10,7 @@
 #include <cwchar>
 
 #include "cli/platform.h"
-#include "cli/text_win32.h"
+#include "app/text_win32.h"
 
 namespace {
 

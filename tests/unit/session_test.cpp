@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/session.h"
+#include "link/session.h"
 #include "link/crc16.h"
 
 namespace {

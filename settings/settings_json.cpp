@@ -4,7 +4,7 @@
 // iterator notes how far the parser has read, so that a refusal can name the line of the name
 // it concerns (the position of a name's closing quote is exact; that of a number is not, as the
 // parser looks one byte past it, so a value is placed on the line of its name).
-#include "cli/settings_json.h"
+#include "settings/settings_json.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,7 +16,7 @@
 #include <iterator>
 #include <string>
 
-#include "cli/quote_text.h"
+#include "settings/quote_text.h"
 
 namespace {
 

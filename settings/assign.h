@@ -12,7 +12,7 @@
 
 #include <cstddef>
 
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 
 constexpr size_t ASSIGN_WHY_BYTES = 256;
 

@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "cli/platform.h"
-#include "cli/port_lock_posix.h"
+#include "link/port_lock_posix.h"
 
 namespace {
 

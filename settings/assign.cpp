@@ -1,4 +1,4 @@
-#include "cli/assign.h"
+#include "settings/assign.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli/quote_text.h"
+#include "settings/quote_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // UUCP lock files. A new lock is written completely under a temporary name and then linked to
 // its real name, so that no other program ever reads a lock file that is still empty, and two
 // programs that try at once cannot both succeed: link() fails for the second.
-#include "cli/port_lock_posix.h"
+#include "link/port_lock_posix.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "cli/quote_text.h"
+#include "settings/quote_text.h"
 
 #include <cstring>
 

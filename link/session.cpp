@@ -1,4 +1,4 @@
-#include "cli/session.h"
+#include "link/session.h"
 
 #include <cstring>
 

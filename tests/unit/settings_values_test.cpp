@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 #include "link/crc16.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <cwctype>
 
 #include "cli/platform.h"
-#include "cli/text_win32.h"
+#include "app/text_win32.h"
 #include "link/port_name.h"
 #include "link/serial.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cli/assign.h"
+#include "settings/assign.h"
 
 namespace {
 

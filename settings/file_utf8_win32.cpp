@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli/platform.h"
-#include "cli/text_win32.h"
+#include "app/text_win32.h"
 #include "settings/file_replace.h"
 #include "settings/long_path.h"
 

@@ -14,7 +14,7 @@
 
 #include <cstddef>
 
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 
 constexpr size_t JSON_WHY_BYTES = 256;
 

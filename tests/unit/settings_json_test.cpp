@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/output.h"
-#include "cli/settings_json.h"
+#include "settings/settings_json.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "cli/port_ops.h"
+#include "link/port_ops.h"
 #include "link/frame.h"
 #include "link/ident_answer.h"
 #include "link/status_reply.h"
