@@ -11,12 +11,11 @@
 #include "cli/output.h"
 #include "cli/platform.h"
 #include "cli/sources.h"
+#include "link/link_timing.h"
 #include "link/session.h"
 #include "settings/settings_values.h"
 
 namespace {
-
-constexpr int WATCH_PERIOD_MS = 200; // five readings a second, as the window polls
 
 // A text of the port's details, or null where the system has none.
 Json detail_json(const char* text) {
@@ -140,7 +139,7 @@ int watch_status(const CliRequest& request, Connection* c) {
             return EXIT_DONE; // nobody reads the lines any more, or they cannot be written:
                               // cli_main decides
         }
-        next += WATCH_PERIOD_MS;
+        next += LINK_POLL_PERIOD_MS;
         if (next < now) {
             next = now; // a slow answer moves the cadence instead of piling requests up
         }

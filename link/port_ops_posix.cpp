@@ -29,11 +29,11 @@
 #include <cstring>
 
 #include "cli/platform.h"
+#include "link/link_timing.h"
 #include "link/port_lock_posix.h"
 
 namespace {
 
-constexpr int WRITE_WAIT_MS = 1000; // a request that cannot be sent within this fails
 
 int open_failure(int error) {
     switch (error) {
@@ -202,7 +202,7 @@ int wait_port(int fd, short events, int64_t deadline_ms) {
 
 bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
     const int fd = port_of(port)->fd;
-    const int64_t deadline = platform_now_ms() + WRITE_WAIT_MS;
+    const int64_t deadline = platform_now_ms() + LINK_WRITE_TIMEOUT_MS;
     size_t done = 0;
     while (done < n) {
         const ssize_t put = write(fd, bytes + done, n - done);

@@ -20,12 +20,12 @@
 
 #include "cli/platform.h"
 #include "app/text_win32.h"
+#include "link/link_timing.h"
 #include "link/port_name.h"
 #include "link/serial.h"
 
 namespace {
 
-constexpr DWORD WRITE_WAIT_MS = 1000; // the window program's write time-out
 
 // "COM" and digits only, any case: the number; -1 for any other name.
 long com_number(const wchar_t* name) {
@@ -119,7 +119,7 @@ bool set_read_wait(HANDLE handle, DWORD wait_ms) {
     timeouts.ReadTotalTimeoutMultiplier = 0;
     timeouts.ReadTotalTimeoutConstant = wait_ms;
     timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = WRITE_WAIT_MS;
+    timeouts.WriteTotalTimeoutConstant = LINK_WRITE_TIMEOUT_MS;
     return SetCommTimeouts(handle, &timeouts) != 0;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "link/crc16.h"
+#include "link/link_timing.h"
 #include "link/wire_image.h"
 
 namespace {
@@ -150,7 +151,7 @@ SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payloa
         return SESSION_PORT_FAILED;
     }
     const int64_t until = link->ops->now_ms(link->ops->context) + window_ms;
-    const bool gathered = gather(link, until, until + SESSION_LATE_MS, complete);
+    const bool gathered = gather(link, until, until + LINK_READ_TIMEOUT_MS, complete);
     trace(link, false, link->rx, link->count);
     if (!gathered) {
         return SESSION_PORT_FAILED;
@@ -166,7 +167,7 @@ void session_set_trace(SessionTrace trace_to) {
 
 SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
     SessionResult result =
-        transact(link, CMD_IDENTIFY, nullptr, 0, SESSION_IDENTIFY_MS, ident_complete);
+        transact(link, CMD_IDENTIFY, nullptr, 0, LINK_IDENTIFY_REPLY_MS, ident_complete);
     if (result != SESSION_OK) {
         return result;
     }
@@ -176,7 +177,7 @@ SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
 
 SessionResult session_status(SessionLink* link, StatusReadings* readings) {
     SessionResult result =
-        transact(link, CMD_GET_STATUS, nullptr, 0, SESSION_STATUS_MS, status_complete);
+        transact(link, CMD_GET_STATUS, nullptr, 0, LINK_STATUS_REPLY_MS, status_complete);
     if (result != SESSION_OK) {
         return result;
     }
@@ -190,7 +191,7 @@ SessionResult session_status(SessionLink* link, StatusReadings* readings) {
 
 SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_BYTES]) {
     SessionResult result =
-        transact(link, CMD_READ_SETTINGS, nullptr, 0, SESSION_READ_MS, settings_complete);
+        transact(link, CMD_READ_SETTINGS, nullptr, 0, LINK_READ_REPLY_MS, settings_complete);
     if (result != SESSION_OK) {
         return result;
     }
@@ -204,7 +205,7 @@ SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_
 }
 
 SessionResult session_write_settings(SessionLink* link, const uint8_t image[WIRE_IMAGE_BYTES]) {
-    return transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, SESSION_WRITE_MS,
+    return transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, LINK_WRITE_REPLY_MS,
                     write_complete);
 }
 
@@ -224,7 +225,7 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
     }
     // Every request is out: the answers come in together, each port's waiting in its driver
     // while another is read, and all share the one window.
-    const int64_t until = ops->now_ms(ops->context) + SESSION_IDENTIFY_MS;
+    const int64_t until = ops->now_ms(ops->context) + LINK_IDENTIFY_REPLY_MS;
     size_t found = 0;
     for (size_t i = 0; i < n; ++i) {
         ProbeSlot* slot = &slots[i];
@@ -233,7 +234,7 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
         }
         if (slot->answer == SESSION_SILENT) {
             const bool gathered =
-                gather(&slot->link, until, until + SESSION_LATE_MS, ident_complete);
+                gather(&slot->link, until, until + LINK_READ_TIMEOUT_MS, ident_complete);
             trace(&slot->link, false, slot->link.rx, slot->link.count);
             if (!gathered) {
                 slot->answer = SESSION_PORT_FAILED;

@@ -2,10 +2,10 @@
 // controller among several ports at once.
 //
 // A transaction drops what is left over from earlier answers, sends one request frame and
-// gathers the answer until it is complete or its window ends: 200 ms for the identification,
-// 100 ms for the status, 500 ms for a settings read, 100 ms for a settings write. When nothing
-// at all has arrived by the end of the window, the first byte may still come during one more
-// read of at most 100 ms, as with the window program's read after its reply window.
+// gathers the answer until it is complete or its reply window ends (link_timing.h). When
+// nothing at all has arrived by the end of the window, the first byte may still come during one
+// more read of at most the read time-out, as with the window program's read after its reply
+// window.
 //
 // What makes an answer is exactly what the controller is relied on to send, no more:
 // - identification: "VORK, kavren board" somewhere in the bytes, read as ident_parse reads it;
@@ -26,11 +26,6 @@
 #include "link/ident_answer.h"
 #include "link/status_reply.h"
 
-constexpr int SESSION_IDENTIFY_MS = 200;
-constexpr int SESSION_STATUS_MS = 100;
-constexpr int SESSION_READ_MS = 500;
-constexpr int SESSION_WRITE_MS = 100;
-constexpr int SESSION_LATE_MS = 100;      // the read after a window in which nothing came
 constexpr size_t SESSION_RX_BYTES = 8192; // bytes of one answer kept; later ones are not read
 
 enum SessionResult : int {
