@@ -16,8 +16,6 @@ void trace(const SessionLink* link, bool sent, const uint8_t* bytes, size_t n) {
     }
 }
 
-constexpr char IDENT_MARK[] = "VORK, kavren board";
-constexpr size_t IDENT_MARK_BYTES = sizeof(IDENT_MARK) - 1;
 constexpr size_t STATUS_FRAME_BYTES = 17; // the status reply, CRC included
 
 // Tells whether the bytes gathered so far already make the whole answer, so that the
@@ -27,21 +25,6 @@ using AnswerComplete = bool (*)(const uint8_t* rx, size_t count);
 
 uint16_t get_u16(const uint8_t* at) {
     return static_cast<uint16_t>(at[0] | (at[1] << 8));
-}
-
-// The identification frame has arrived up to the end its length field gives.
-bool ident_complete(const uint8_t* rx, size_t count) {
-    size_t past = 0;
-    if (!find_bytes(reinterpret_cast<const uint8_t*>(IDENT_MARK), IDENT_MARK_BYTES, rx, count,
-                    &past)) {
-        return false;
-    }
-    const size_t at = past - IDENT_MARK_BYTES;
-    if (at < LINK_FRAME_PAYLOAD_AT) {
-        return false; // no whole frame head before it: wait for the window
-    }
-    const size_t length = get_u16(rx + at - 2);
-    return length >= LINK_FRAME_OVERHEAD && count >= at - LINK_FRAME_PAYLOAD_AT + length;
 }
 
 // Where the status frame stands among the bytes of an answer. Zero bytes before it are passed
@@ -167,7 +150,7 @@ void session_set_trace(SessionTrace trace_to) {
 
 SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
     SessionResult result =
-        transact(link, CMD_IDENTIFY, nullptr, 0, LINK_IDENTIFY_REPLY_MS, ident_complete);
+        transact(link, CMD_IDENTIFY, nullptr, 0, LINK_IDENTIFY_REPLY_MS, ident_answer_whole);
     if (result != SESSION_OK) {
         return result;
     }
@@ -234,7 +217,7 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
         }
         if (slot->answer == SESSION_SILENT) {
             const bool gathered =
-                gather(&slot->link, until, until + LINK_READ_TIMEOUT_MS, ident_complete);
+                gather(&slot->link, until, until + LINK_READ_TIMEOUT_MS, ident_answer_whole);
             trace(&slot->link, false, slot->link.rx, slot->link.count);
             if (!gathered) {
                 slot->answer = SESSION_PORT_FAILED;

@@ -8,7 +8,8 @@
 // window.
 //
 // What makes an answer is exactly what the controller is relied on to send, no more:
-// - identification: "VORK, kavren board" somewhere in the bytes, read as ident_parse reads it;
+// - identification: the controller's identification string somewhere in the bytes, read as
+//   ident_parse reads it;
 // - status: a whole 17-byte frame whose length field says 17; zero bytes may come first, and a
 //   frame after other bytes counts when its CRC matches (stray bytes, noise on the line);
 // - settings read: the whole 643-byte image with a valid inner CRC, the frame taken from where
