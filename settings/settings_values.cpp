@@ -34,15 +34,14 @@ constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_
 constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
 
 // The rounding a value may come back with, in units of its field: half a unit, and a little
-// more, because packing adds 0.4999 before it cuts toward zero (exact halves go down, and a
+// more, because packing adds a little less than a half before it cuts toward zero (and a
 // negative value is cut up by almost a whole unit less than that).
-constexpr double FIELD_ROUNDING = 0.5001;
-// The light threshold goes out as 4095.5001 - percent * 40.95, cut toward zero, and comes back
-// as (4096 - raw) / 40.96: the result may be a unit and a half of raw value off (the half-unit
-// offset and the cut), plus 0.01 raw units per percent from the two scales.
-constexpr double THRESHOLD_ROUNDING = 1.5001;
-constexpr double THRESHOLD_SCALE_GAP = 0.01;
-constexpr double THRESHOLD_RAW_PER_PERCENT = 40.96;
+constexpr double FIELD_ROUNDING = 1.0 - WIRE_ROUNDING;
+// The light threshold may come back a unit and a half of raw value off (the rounding offset and
+// the cut), plus the difference of its two scales for every percent.
+constexpr double THRESHOLD_ROUNDING = 2.0 - WIRE_ROUNDING;
+constexpr double THRESHOLD_RAW_PER_PERCENT = WIRE_THRESHOLD_RAW / 100.0;
+constexpr double THRESHOLD_SCALE_GAP = THRESHOLD_RAW_PER_PERCENT - WIRE_THRESHOLD_OUT_SCALE;
 // The relative step between neighbouring single-precision values (2^-23, with a margin).
 constexpr double FLOAT_RELATIVE_STEP = 1.2e-7;
 

@@ -74,12 +74,12 @@ int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out);
 
 // ---- What the controller can hold ------------------------------------------------------------
 // Every value travels as an integer field: whole units, tenths, a 0/1 flag, or the light
-// threshold's raw sensor value. A value comes back from the controller as packing and unpacking
-// leave it; it is held when that is within the field's rounding of the value given: half a unit
-// (exact halves go down, so a little more), for the light threshold also the difference of its
-// two scales (40.95 out, 40.96 back: up to 0.01 raw units per percent, and half a unit of
-// offset); a flag is held only as exactly 1 or 0. A value beyond the field's range, or not a
-// number, comes back as something else entirely and is not held.
+// threshold's raw sensor value (link/wire_image.h). A value comes back from the controller as
+// packing and unpacking leave it; it is held when that is within the field's rounding of the
+// value given: half a unit (exact halves go down, so a little more), for the light threshold also
+// the difference of its two scales for every percent and half a unit of offset; a flag is held
+// only as exactly 1 or 0. A value beyond the field's range, or not a number, comes back as
+// something else entirely and is not held.
 
 // A value the controller does not hold as given.
 struct ValueMismatch {
