@@ -1,10 +1,6 @@
-// Serial ports on Windows, through the window program's own serial code (link/serial_win32.cpp):
-// opened exclusively, set to the controller's line, read by first asking what is queued.
-//
-// The window program leaves the port's other handshake settings as the last program set them.
-// This tool turns software flow control and DSR handshaking off as well: with XON/XOFF on, the
-// bytes 0x11 and 0x13 of a settings answer would vanish in the driver, and with DSR handshaking
-// on, a line without DSR would send or take nothing.
+// Serial ports on Windows for the command-line tool, through the window program's own serial
+// code (link/serial_win32.cpp): opened exclusively, set to the controller's line with XON/XOFF
+// and DSR handshaking off, read by first asking what is queued.
 //
 // The wait for an answer is the read itself: before each read the port's total read time-out
 // is set to what is left until the deadline, so the system wakes the read as the first byte
@@ -26,7 +22,6 @@
 
 namespace {
 
-
 // "COM" and digits only, any case: the number; -1 for any other name.
 long com_number(const wchar_t* name) {
     if (towupper(name[0]) != L'C' || towupper(name[1]) != L'O' || towupper(name[2]) != L'M' ||
@@ -43,23 +38,6 @@ long com_number(const wchar_t* name) {
     return number;
 }
 
-// Turns XON/XOFF and DSR handshaking off on an open port; on failure the port is closed.
-bool handshake_off(HANDLE handle) {
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (GetCommState(handle, &dcb)) {
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fOutxDsrFlow = 0;
-        dcb.fDsrSensitivity = 0;
-        if (SetCommState(handle, &dcb)) {
-            return true;
-        }
-    }
-    CloseHandle(handle);
-    return false;
-}
-
 int port_open(void*, const char* name, PortHandle* port) {
     wchar_t wide[PLATFORM_NAME_BYTES];
     if (!text_to_wide(name, wide, PLATFORM_NAME_BYTES)) {
@@ -74,7 +52,7 @@ int port_open(void*, const char* name, PortHandle* port) {
         wcscpy(device, wide);
     }
     HANDLE handle = nullptr;
-    const int opened = serial_open(device, &handle);
+    const int opened = serial_open(device, &handle, SERIAL_HANDSHAKES_OFF);
     if (opened == -1) {
         switch (GetLastError()) {
         case ERROR_FILE_NOT_FOUND:
@@ -88,7 +66,7 @@ int port_open(void*, const char* name, PortHandle* port) {
             return PORT_FAILED;
         }
     }
-    if (opened != 0 || !handshake_off(handle)) {
+    if (opened != 0) {
         return PORT_NOT_SERIAL;
     }
     *port = reinterpret_cast<PortHandle>(handle);

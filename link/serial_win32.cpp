@@ -10,7 +10,7 @@
 
 #include "link/link_timing.h"
 
-int serial_open(const wchar_t* device_name, HANDLE* handle) {
+int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes handshakes) {
     HANDLE h = CreateFileW(device_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -30,6 +30,12 @@ int serial_open(const wchar_t* device_name, HANDLE* handle) {
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
+    if (handshakes == SERIAL_HANDSHAKES_OFF) {
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fOutxDsrFlow = 0;
+        dcb.fDsrSensitivity = 0;
+    }
     if (!SetCommState(h, &dcb)) {
         CloseHandle(h);
         return -3;
