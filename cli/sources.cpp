@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr size_t LV24_READ_BYTES = VALUES_FILE_DISK_MAX + 1; // as much as the window reads
 constexpr size_t JSON_READ_BYTES = 1 << 20; // far more than any settings document takes
 
 // A JSON document begins with '{' after blanks (and a byte-order mark that some editors put
@@ -163,8 +162,8 @@ int load_file(const std::string& path, SettingsValues* values, SettingsFormat* f
         return EXIT_FILE;
     }
     // A file the window takes is a .lv24 file, whatever it begins with; the window reads no
-    // more than LV24_READ_BYTES, and what follows the content is not looked at.
-    const size_t lv24_bytes = n < LV24_READ_BYTES ? n : LV24_READ_BYTES;
+    // more than SETTINGS_FILE_READ_BYTES, and what follows the content is not looked at.
+    const size_t lv24_bytes = n < SETTINGS_FILE_READ_BYTES ? n : SETTINGS_FILE_READ_BYTES;
     SettingsValues as_lv24{};
     const bool json =
         values_file_load(disk, lv24_bytes, &as_lv24) != VALUES_FILE_OK && looks_like_json(disk, n);

@@ -167,25 +167,16 @@ bool values_differ(const SettingsValues* a, const SettingsValues* b, int positio
 }
 
 size_t values_file_bytes(const SettingsValues* values, uint8_t out[VALUES_FILE_DISK_MAX]) {
-    uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
-    uint8_t content[SETTINGS_FILE_BYTES];
-    settings_image_pack(values->table, image);
-    settings_file_content(image, content);
-    return settings_text_encode(content, SETTINGS_FILE_BYTES, out, VALUES_FILE_DISK_MAX);
+    return settings_file_bytes(values->table, out);
 }
 
 int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out) {
-    uint8_t content[VALUES_FILE_DISK_MAX + 1];
-    const size_t decoded = settings_text_decode(disk, n, content, sizeof content);
     uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
-    const int checked = settings_file_check(content, decoded, image);
-    if (checked != 0) {
-        return settings_file_check(disk, n, image) == 0 ? VALUES_FILE_LINE_ENDS
-               : checked == -1                          ? VALUES_FILE_SHORT
-                                                        : VALUES_FILE_CRC;
+    const int loaded = settings_file_load(disk, n, image);
+    if (loaded == SETTINGS_LOAD_OK) {
+        values_from_file(image, out);
     }
-    values_from_file(image, out);
-    return VALUES_FILE_OK;
+    return loaded;
 }
 
 void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* file,

@@ -57,18 +57,16 @@ bool values_differ(const SettingsValues* a, const SettingsValues* b, int positio
 
 // The image of a settings file holding `values`, as the window saves its form: the disk bytes,
 // line ends and all. Returns the byte count.
-constexpr size_t VALUES_FILE_DISK_MAX = 2 * SETTINGS_FILE_BYTES;
+constexpr size_t VALUES_FILE_DISK_MAX = SETTINGS_FILE_DISK_MAX;
 size_t values_file_bytes(const SettingsValues* values, uint8_t out[VALUES_FILE_DISK_MAX]);
 
-// Reads a settings file's disk bytes as the window loads them: line ends decoded, the first
-// 1050 bytes checked. Returns VALUES_FILE_OK and the values, or why the window refuses it.
+// Reads a settings file's disk bytes as the window loads them (settings_file_load). Returns
+// VALUES_FILE_OK and the values, or why the window refuses it.
 enum ValuesFileResult : int {
-    VALUES_FILE_OK = 0,
-    VALUES_FILE_SHORT = -1, // fewer than 1050 bytes once decoded
-    VALUES_FILE_CRC = -2,   // the checksum does not match
-    // Refused as one of the above, but the bytes as they stand are a whole, matching content: a
-    // copy whose CR LF pairs were made LF (dos2unix), which the decoding shortens.
-    VALUES_FILE_LINE_ENDS = -3,
+    VALUES_FILE_OK = SETTINGS_LOAD_OK,
+    VALUES_FILE_SHORT = SETTINGS_LOAD_SHORT,
+    VALUES_FILE_CRC = SETTINGS_LOAD_CRC,
+    VALUES_FILE_LINE_ENDS = SETTINGS_LOAD_LINE_ENDS,
 };
 int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out);
 
