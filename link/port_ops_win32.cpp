@@ -16,7 +16,6 @@
 
 #include "cli/platform.h"
 #include "app/text_win32.h"
-#include "link/link_timing.h"
 #include "link/port_name.h"
 #include "link/serial.h"
 
@@ -91,20 +90,10 @@ bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
            written == n;
 }
 
-bool set_read_wait(HANDLE handle, DWORD wait_ms) {
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = wait_ms;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = LINK_WRITE_TIMEOUT_MS;
-    return SetCommTimeouts(handle, &timeouts) != 0;
-}
-
 long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline_ms) {
     const HANDLE handle = handle_of(port);
     const int64_t left = deadline_ms - platform_now_ms();
-    if (!set_read_wait(handle, left > 0 ? static_cast<DWORD>(left) : 0)) {
+    if (!serial_set_read_wait(handle, left > 0 ? static_cast<DWORD>(left) : 0)) {
         return -1;
     }
     const DWORD got =

@@ -23,6 +23,11 @@ enum SerialHandshakes : int {
 int serial_open(const wchar_t* device_name, HANDLE* handle,
                 SerialHandshakes handshakes = SERIAL_HANDSHAKES_KEPT);
 
+// Sets the port's time-outs: a read that finds nothing queued waits at most `wait_ms` for the
+// first byte (0: it takes only what is queued); a write waits at most the write time-out. False
+// when the port refuses them.
+bool serial_set_read_wait(HANDLE handle, DWORD wait_ms);
+
 // One read of what has arrived, at most `cap` bytes. Returns the byte count, 0 when nothing came
 // within the read time-out or the read failed.
 DWORD serial_read(HANDLE handle, uint8_t* buffer, DWORD cap);

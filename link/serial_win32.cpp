@@ -40,18 +40,22 @@ int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes han
         CloseHandle(h);
         return -3;
     }
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = LINK_READ_TIMEOUT_MS;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = LINK_WRITE_TIMEOUT_MS;
-    if (!SetCommTimeouts(h, &timeouts)) {
+    if (!serial_set_read_wait(h, LINK_READ_TIMEOUT_MS)) {
         CloseHandle(h);
         return -4;
     }
     *handle = h;
     return 0;
+}
+
+bool serial_set_read_wait(HANDLE handle, DWORD wait_ms) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = wait_ms;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = LINK_WRITE_TIMEOUT_MS;
+    return SetCommTimeouts(handle, &timeouts) != 0;
 }
 
 namespace {
