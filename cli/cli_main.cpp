@@ -15,7 +15,7 @@
 
 #include "cli/commands.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
 
 #ifndef LUMIVO_VERSION
 #define LUMIVO_VERSION "unknown"
@@ -65,9 +65,9 @@ constexpr char FOOTER[] =
     "Exit: 0 done, 1 differences, 2 usage, 3 no controller, 4 file, 5 not verified,\n"
     "6 board revision refused, 130 interrupted. More: lumivo24-cli help COMMAND.";
 
-void flush_stream(PlatformStream stream, const std::ostringstream& text) {
+void flush_stream(ConsoleStream stream, const std::ostringstream& text) {
     const std::string s = text.str();
-    platform_write(stream, s.data(), s.size());
+    console_write(stream, s.data(), s.size());
 }
 
 bool is_command(const std::string& word) {
@@ -121,9 +121,9 @@ void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
 // a failure even where the command itself succeeded, except that a watch whose reader went away
 // (a closed pipe, as `| head` leaves it) has simply ended.
 int output_verdict(int code, bool watching) {
-    char why[PLATFORM_WHY_BYTES];
-    const PlatformOutput state = platform_output_state(why);
-    if (state == PLATFORM_OUTPUT_OK || (state == PLATFORM_OUTPUT_CLOSED && watching)) {
+    char why[CONSOLE_WHY_BYTES];
+    const ConsoleOutput state = console_output_state(why);
+    if (state == CONSOLE_OUTPUT_OK || (state == CONSOLE_OUTPUT_CLOSED && watching)) {
         return code;
     }
     err_line(std::string("Cannot write the results to standard output: ") + why + ".");
@@ -248,8 +248,8 @@ int run(int argc, char** argv) {
         std::ostringstream out;
         std::ostringstream err;
         const int code = app.exit(e, out, err);
-        flush_stream(PLATFORM_OUT, out);
-        flush_stream(PLATFORM_ERR, err);
+        flush_stream(CONSOLE_OUT, out);
+        flush_stream(CONSOLE_ERR, err);
         return output_verdict(code == 0 ? EXIT_DONE : EXIT_USAGE, false);
     }
 

@@ -9,9 +9,11 @@
 #include "cli/connection.h"
 #include "cli/device_write.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
 #include "cli/sources.h"
+#include "link/clock.h"
 #include "link/link_timing.h"
+#include "link/port_list.h"
 #include "link/session.h"
 #include "settings/settings_values.h"
 
@@ -22,7 +24,7 @@ Json detail_json(const char* text) {
     return text[0] != 0 ? Json(text) : Json();
 }
 
-Json port_json(const std::string& name, const ProbeSlot& slot, const PlatformPortDetails& details) {
+Json port_json(const std::string& name, const ProbeSlot& slot, const PortDetails& details) {
     const bool controller = slot.open_result == PORT_OPENED && slot.answer == SESSION_OK;
     Json out;
     out["port"] = name;
@@ -66,7 +68,7 @@ std::string port_state_text(const ProbeSlot& slot) {
 
 // What the system tells of a port, for the line under its state, leaving out the name it is
 // listed by; empty when it tells nothing more.
-std::string port_details_text(const std::string& name, const PlatformPortDetails& details) {
+std::string port_details_text(const std::string& name, const PortDetails& details) {
     std::vector<std::string> parts;
     if (details.usb_vid[0] != 0) {
         parts.push_back(std::string("USB ") + details.usb_vid + ":" + details.usb_pid +
@@ -99,7 +101,7 @@ void watch_show(const CliRequest& request, const Connection& c, const StatusRead
         out_json_line(line);
         return;
     }
-    if (!platform_is_terminal(PLATFORM_OUT)) {
+    if (!console_is_terminal(CONSOLE_OUT)) {
         out_text((readings != nullptr ? status_text(*readings) : invalid_status_text()) + "\n");
         return;
     }
@@ -116,10 +118,10 @@ int watch_status(const CliRequest& request, Connection* c) {
     size_t shown = 0; // length of the line on a terminal, to be overwritten
     DistanceRanges ranges{};
     int64_t first = -1; // the clock at the first reading shown
-    int64_t next = platform_now_ms();
+    int64_t next = clock_now_ms();
     SessionResult ended = SESSION_OK;
     for (long long count = 0;
-         !platform_interrupted() && (request.count == 0 || count < request.count); ++count) {
+         !console_interrupted() && (request.count == 0 || count < request.count); ++count) {
         StatusReadings readings{};
         SessionResult result = SESSION_OK;
         const bool valid = one_reading(c, &readings, &result);
@@ -131,11 +133,11 @@ int watch_status(const CliRequest& request, Connection* c) {
         if (valid) {
             ranges_add(&ranges, readings);
         }
-        const int64_t now = platform_now_ms();
+        const int64_t now = clock_now_ms();
         first = first < 0 ? now : first;
         const double seconds = static_cast<double>(now - first) / 1000.0;
         watch_show(request, *c, valid ? &readings : nullptr, ranges, seconds, &shown);
-        if (platform_output_state(nullptr) != PLATFORM_OUTPUT_OK) {
+        if (console_output_state(nullptr) != CONSOLE_OUTPUT_OK) {
             return EXIT_DONE; // nobody reads the lines any more, or they cannot be written:
                               // cli_main decides
         }
@@ -144,7 +146,7 @@ int watch_status(const CliRequest& request, Connection* c) {
             next = now; // a slow answer moves the cadence instead of piling requests up
         }
         if (request.count == 0 || count + 1 < request.count) {
-            platform_sleep_until(next);
+            console_sleep_until(next);
         }
     }
     if (shown > 0) {
@@ -168,13 +170,13 @@ int cli_ports(const CliRequest& request) {
     // (a /dev/serial/by-id link); the listed name's details show the other.
     std::vector<std::string> devices;
     for (const std::string& name : c.names) {
-        PlatformPortDetails details{};
-        platform_port_details(name.c_str(), &details);
+        PortDetails details{};
+        port_details(name.c_str(), &details);
         devices.push_back(details.device);
     }
     for (const std::string& port : request.ports) {
-        PlatformPortDetails details{};
-        platform_port_details(port.c_str(), &details);
+        PortDetails details{};
+        port_details(port.c_str(), &details);
         const std::string device = details.device;
         if (std::find(c.names.begin(), c.names.end(), port) == c.names.end() &&
             (device.empty() ||
@@ -186,9 +188,9 @@ int cli_ports(const CliRequest& request) {
     probe(request, &c);
     close_all(&c);
     // Read after the ports are given back: a lock file found then is another program's.
-    std::vector<PlatformPortDetails> details(c.names.size());
+    std::vector<PortDetails> details(c.names.size());
     for (size_t i = 0; i < c.names.size(); ++i) {
-        platform_port_details(c.names[i].c_str(), &details[i]);
+        port_details(c.names[i].c_str(), &details[i]);
     }
     if (request.json) {
         Json list = Json::array();
@@ -223,7 +225,7 @@ int cli_status(const CliRequest& request) {
         return code;
     }
     if (request.watch || request.count > 0) {
-        platform_catch_interrupt();
+        console_catch_interrupt();
         code = watch_status(request, &c);
         close_all(&c);
         return code;
@@ -247,11 +249,11 @@ int cli_status(const CliRequest& request) {
 int cli_read(const CliRequest& request) {
     // A Ctrl+C from here on is remembered: the read goes on to its end and nothing is saved; one
     // that comes while the file is written leaves no new or temporary file (save_file).
-    platform_catch_interrupt();
+    console_catch_interrupt();
     SettingsValues values{};
     std::string port;
     const int code = load_device(request, &values, &port);
-    if (platform_interrupted()) {
+    if (console_interrupted()) {
         err_line("Interrupted; nothing was saved.");
         return EXIT_INTERRUPTED;
     }
@@ -282,7 +284,7 @@ int cli_write(const CliRequest& request) {
 int cli_convert(const CliRequest& request) {
     SettingsValues values{};
     const std::string& source = request.sources.front();
-    platform_catch_interrupt();
+    console_catch_interrupt();
     int code = load_source(request, source, &values);
     if (code == EXIT_DONE) {
         code = save_file(request.output, format_of_name(request.output), values, source);

@@ -3,13 +3,15 @@
 #include <algorithm>
 
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
+#include "link/port_list.h"
+#include "link/port_ops.h"
 
 // The group whose members may open a port that refused access; empty where joining a group
 // would not help (a device only root may open) or nothing is known of the port.
 std::string access_group(const std::string& port) {
-    PlatformPortDetails details{};
-    platform_port_details(port.c_str(), &details);
+    PortDetails details{};
+    port_details(port.c_str(), &details);
     const std::string group = details.group;
     return group == "root" ? "" : group;
 }
@@ -22,8 +24,8 @@ std::string access_advice(const std::string& groups) {
 }
 
 std::string holder_text(const std::string& port) {
-    PlatformPortDetails details{};
-    platform_port_details(port.c_str(), &details);
+    PortDetails details{};
+    port_details(port.c_str(), &details);
     return details.lock_pid > 0 ? "process " + std::to_string(details.lock_pid) : "another program";
 }
 
@@ -55,8 +57,8 @@ std::string joined(const std::vector<std::string>& names) {
 }
 
 std::vector<std::string> candidate_ports() {
-    static char names[PLATFORM_CANDIDATES_MAX][PLATFORM_NAME_BYTES];
-    const size_t n = platform_candidate_ports(names, PLATFORM_CANDIDATES_MAX);
+    static char names[PORT_CANDIDATES_MAX][PORT_NAME_BYTES];
+    const size_t n = port_candidates(names, PORT_CANDIDATES_MAX);
     return std::vector<std::string>(names, names + n);
 }
 
@@ -66,7 +68,7 @@ size_t probe(const CliRequest& request, Connection* c) {
     for (size_t i = 0; i < c->names.size(); ++i) {
         c->slots[i].name = c->names[i].c_str();
     }
-    return session_probe(platform_port_ops(), c->slots.data(), c->slots.size());
+    return session_probe(port_ops_system(), c->slots.data(), c->slots.size());
 }
 
 void close_all(Connection* c) {

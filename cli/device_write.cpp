@@ -10,7 +10,7 @@
 
 #include "cli/connection.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
 #include "cli/sources.h"
 #include "link/wire_image.h"
 
@@ -48,7 +48,7 @@ int verify(Connection* c, const DeviceWrite& change, const SettingsValues& befor
     uint8_t back[WIRE_IMAGE_BYTES];
     const SessionResult read_back = session_read_settings(&c->controller->link, back);
     close_all(c);
-    if (platform_interrupted()) {
+    if (console_interrupted()) {
         return interrupted_after_write(c->port, compare);
     }
     if (read_back != SESSION_OK) {
@@ -64,7 +64,7 @@ int verify(Connection* c, const DeviceWrite& change, const SettingsValues& befor
         err_line("The settings read back from " + c->port + " differ from " + change.what +
                  " (wanted -> read back):");
         const std::string lines = mismatches_text(mismatches, n);
-        platform_write(PLATFORM_ERR, lines.data(), lines.size());
+        console_write(CONSOLE_ERR, lines.data(), lines.size());
         return EXIT_VERIFY;
     }
     // Put together from whole words: a piece of a literal cut mid-word, as an optimised
@@ -81,7 +81,7 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
     if (code != EXIT_DONE) {
         return code; // before any port is opened
     }
-    platform_catch_interrupt();
+    console_catch_interrupt();
     Connection c;
     code = connect(request, &c);
     if (code != EXIT_DONE) {
@@ -129,13 +129,13 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
                   " before this write; a write of the backup leaves it as it is then.");
     }
     const std::string compare = change.compare.empty() ? backup : change.compare;
-    if (platform_interrupted()) {
+    if (console_interrupted()) {
         close_all(&c);
         err_line("Interrupted; nothing was written to the controller on " + c.port + ".");
         return EXIT_INTERRUPTED;
     }
     const SessionResult written = session_write_settings(&c.controller->link, image);
-    if (platform_interrupted()) {
+    if (console_interrupted()) {
         close_all(&c);
         return interrupted_after_write(c.port, compare);
     }

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "app/text_cp1251.h"
-#include "cli/platform.h"
+#include "cli/console.h"
+#include "link/clock.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ std::string given_text(int position, float value) {
 } // namespace
 
 void out_text(const std::string& text) {
-    platform_write(PLATFORM_OUT, text.data(), text.size());
+    console_write(CONSOLE_OUT, text.data(), text.size());
 }
 
 void out_json(const Json& value) {
@@ -137,7 +138,7 @@ void out_json_line(const Json& value) {
 
 void err_line(const std::string& sentence) {
     const std::string line = sentence + "\n";
-    platform_write(PLATFORM_ERR, line.data(), line.size());
+    console_write(CONSOLE_ERR, line.data(), line.size());
 }
 
 namespace {
@@ -156,7 +157,7 @@ void out_set_quiet(bool quiet) {
 }
 
 void out_trace(const char* port, bool sent, const uint8_t* bytes, size_t n) {
-    const int64_t now = platform_now_ms();
+    const int64_t now = clock_now_ms();
     if (trace_start_ms == INT64_MIN) {
         trace_start_ms = now;
     }

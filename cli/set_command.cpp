@@ -7,7 +7,7 @@
 #include "settings/assign.h"
 #include "cli/device_write.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
 #include "cli/sources.h"
 
 namespace {
@@ -81,7 +81,7 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
                                   : "Dry run: the changes above were not saved to " + output + ".");
         return EXIT_DONE;
     }
-    platform_catch_interrupt();
+    console_catch_interrupt();
     code = save_file(output, format, values, target);
     if (code == EXIT_DONE) {
         note_line("Saved the changed settings to " + output + ".");

@@ -6,11 +6,18 @@
 
 #include "cli/connection.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/backup_folder.h"
+#include "cli/console.h"
 #include "settings/settings_json.h"
 #include "link/wire_image.h"
+#include "settings/file_replace.h"
 
 namespace {
+
+// A Ctrl+C that came while a file was written keeps the new file from taking its place.
+bool not_interrupted() {
+    return !console_interrupted();
+}
 
 constexpr size_t JSON_READ_BYTES = 1 << 20; // far more than any settings document takes
 
@@ -76,9 +83,9 @@ constexpr int BACKUP_NAME_TRIES = 100; // -2 .. -99 after a name taken in the sa
 
 // A new file in the backup folder; *path says which.
 int backup_to_folder(const std::string& port, const uint8_t* bytes, size_t n, std::string* path) {
-    char folder[PLATFORM_PATH_BYTES];
-    char why[PLATFORM_WHY_BYTES];
-    if (platform_backup_folder(folder, why) != 0) {
+    char folder[BACKUP_FOLDER_BYTES];
+    char why[FILE_WHY_BYTES];
+    if (backup_folder(folder, why) != 0) {
         err_line(std::string("Cannot make the backup folder: ") + why + "; nothing was written.");
         return EXIT_FILE;
     }
@@ -97,15 +104,15 @@ int backup_to_folder(const std::string& port, const uint8_t* bytes, size_t n, st
             *path += std::to_string(i);
         }
         *path += ".lv24";
-        const int made = platform_file_create(path->c_str(), bytes, n, why);
-        if (made == PLATFORM_FILE_DONE) {
+        const int made = file_put_new(path->c_str(), bytes, n, not_interrupted, why);
+        if (made == FILE_PUT_DONE) {
             return EXIT_DONE;
         }
-        if (made == PLATFORM_FILE_INTERRUPTED) {
+        if (made == FILE_PUT_CANCELLED) {
             err_line("Interrupted; nothing was written.");
             return EXIT_INTERRUPTED;
         }
-        if (made != PLATFORM_FILE_EXISTS) {
+        if (made != FILE_PUT_EXISTS) {
             err_line("Cannot save the backup " + *path + ": " + why + "; nothing was written.");
             return EXIT_FILE;
         }
@@ -156,8 +163,8 @@ int load_file(const std::string& path, SettingsValues* values, SettingsFormat* f
     // As much as a JSON file may hold, and one byte more to tell a longer one.
     static uint8_t disk[JSON_READ_BYTES + 1];
     size_t n = 0;
-    char why[PLATFORM_WHY_BYTES];
-    if (platform_file_read(path.c_str(), disk, sizeof disk, &n, why) != 0) {
+    char why[FILE_WHY_BYTES];
+    if (file_read(path.c_str(), disk, sizeof disk, &n, why) != 0) {
         err_line("Cannot read " + path + ": " + why + ".");
         return EXIT_FILE;
     }
@@ -227,13 +234,13 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
     } else {
         n = values_file_bytes(&values, disk);
     }
-    char why[PLATFORM_WHY_BYTES];
-    const int saved = platform_file_replace(path.c_str(), bytes, n, why);
-    if (saved == PLATFORM_FILE_INTERRUPTED) { // the new file was removed, the old one kept
+    char why[FILE_WHY_BYTES];
+    const int saved = file_put(path.c_str(), bytes, n, not_interrupted, why);
+    if (saved == FILE_PUT_CANCELLED) { // the new file was removed, the old one kept
         err_line("Interrupted; nothing was saved to " + path + ".");
         return EXIT_INTERRUPTED;
     }
-    if (saved != PLATFORM_FILE_DONE) {
+    if (saved != FILE_PUT_DONE) {
         err_line("Cannot write '" + path + "': " + why + "; nothing was saved.");
         return EXIT_FILE;
     }
@@ -250,6 +257,6 @@ int refuse_unholdable(const SettingsValues& values, const std::string& name) {
              " that the controller cannot hold (value -> what it would hold instead); nothing "
              "was changed:");
     const std::string lines = mismatches_text(list, n);
-    platform_write(PLATFORM_ERR, lines.data(), lines.size());
+    console_write(CONSOLE_ERR, lines.data(), lines.size());
     return EXIT_FILE;
 }

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/platform.h"
+#include "link/port_list.h"
 #include "link/port_lock_posix.h"
 
 namespace {
@@ -38,7 +38,7 @@ bool read_line(const char* path, char* field, size_t cap) {
     if (f == nullptr) {
         return false;
     }
-    char line[PLATFORM_NAME_BYTES];
+    char line[PORT_NAME_BYTES];
     const bool got = fgets(line, sizeof line, f) != nullptr;
     fclose(f);
     if (!got) {
@@ -49,13 +49,13 @@ bool read_line(const char* path, char* field, size_t cap) {
     return field[0] != 0;
 }
 
-void find_by_id(const char* device, PlatformPortDetails* out) {
+void find_by_id(const char* device, PortDetails* out) {
     DIR* folder = opendir(BY_ID_FOLDER);
     if (folder == nullptr) {
         return;
     }
     while (const dirent* entry = readdir(folder)) {
-        char path[PLATFORM_NAME_BYTES];
+        char path[PORT_NAME_BYTES];
         const int n = snprintf(path, sizeof path, "%s/%s", BY_ID_FOLDER, entry->d_name);
         char target[PATH_MAX];
         if (entry->d_name[0] == '.' || n < 0 || static_cast<size_t>(n) >= sizeof path ||
@@ -72,7 +72,7 @@ void find_by_id(const char* device, PlatformPortDetails* out) {
 
 // The USB device above the tty in sysfs: /sys/class/tty/ttyUSB0/device leads to the adapter's
 // interface, whose parent folder holds idVendor, idProduct and, where it has one, serial.
-void find_usb(const char* device, PlatformPortDetails* out) {
+void find_usb(const char* device, PortDetails* out) {
     const char* base = device + 5;
     if (strncmp(device, "/dev/", 5) != 0 || strchr(base, '/') != nullptr) {
         return; // only devices right under /dev are in /sys/class/tty
@@ -80,7 +80,7 @@ void find_usb(const char* device, PlatformPortDetails* out) {
     char path[PATH_MAX + 32];
     char at[PATH_MAX];
     snprintf(path, sizeof path, "/sys/class/tty/%s/device", base);
-    if (strlen(base) >= PLATFORM_NAME_BYTES || realpath(path, at) == nullptr) {
+    if (strlen(base) >= PORT_NAME_BYTES || realpath(path, at) == nullptr) {
         return;
     }
     for (int level = 0; level < USB_LEVELS_MAX; ++level) {
@@ -102,7 +102,7 @@ void find_usb(const char* device, PlatformPortDetails* out) {
 }
 
 // The group's name, or its number where the system has no name for it.
-void find_group(gid_t gid, PlatformPortDetails* out) {
+void find_group(gid_t gid, PortDetails* out) {
     static char buffer[GROUP_BUFFER_BYTES];
     group entry{};
     group* found = nullptr;
@@ -115,8 +115,8 @@ void find_group(gid_t gid, PlatformPortDetails* out) {
 
 } // namespace
 
-bool platform_port_details(const char* name, PlatformPortDetails* out) {
-    *out = PlatformPortDetails{};
+bool port_details(const char* name, PortDetails* out) {
+    *out = PortDetails{};
     char device[PATH_MAX];
     struct stat st {};
     if (realpath(name, device) == nullptr || strlen(device) >= sizeof out->device ||

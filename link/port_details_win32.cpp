@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "cli/platform.h"
+#include "link/port_list.h"
 #include "app/text_win32.h"
 
 namespace {
@@ -38,7 +38,7 @@ bool device_port_name(HDEVINFO set, SP_DEVINFO_DATA* info, wchar_t name[PORT_NAM
     return true;
 }
 
-void find_friendly_name(const wchar_t* port, PlatformPortDetails* out) {
+void find_friendly_name(const wchar_t* port, PortDetails* out) {
     HDEVINFO set = SetupDiGetClassDevsW(&PORTS_CLASS, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE) {
         return;
@@ -50,7 +50,7 @@ void find_friendly_name(const wchar_t* port, PlatformPortDetails* out) {
         if (!device_port_name(set, &info, name) || _wcsicmp(name, port) != 0) {
             continue;
         }
-        wchar_t friendly[PLATFORM_NAME_BYTES] = {};
+        wchar_t friendly[PORT_NAME_BYTES] = {};
         DWORD type = 0;
         if (SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, &type,
                                               reinterpret_cast<BYTE*>(friendly),
@@ -66,10 +66,10 @@ void find_friendly_name(const wchar_t* port, PlatformPortDetails* out) {
 
 } // namespace
 
-bool platform_port_details(const char* name, PlatformPortDetails* out) {
-    *out = PlatformPortDetails{};
-    wchar_t wide[PLATFORM_NAME_BYTES];
-    if (!text_to_wide(name, wide, PLATFORM_NAME_BYTES)) {
+bool port_details(const char* name, PortDetails* out) {
+    *out = PortDetails{};
+    wchar_t wide[PORT_NAME_BYTES];
+    if (!text_to_wide(name, wide, PORT_NAME_BYTES)) {
         return false;
     }
     snprintf(out->device, sizeof out->device, "%s", name);

@@ -40,3 +40,7 @@ struct PortOps {
     long (*read)(void* context, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline_ms);
     int64_t (*now_ms)(void* context); // monotonic milliseconds
 };
+
+// The serial ports of the system the program runs on, by name (port_ops_posix.cpp,
+// port_ops_win32.cpp).
+const PortOps* port_ops_system();

@@ -13,7 +13,6 @@
 //   control and no XON/XOFF, which would swallow payload bytes 0x11 and 0x13.
 // Waiting is done in poll(), never by spinning.
 #include <fcntl.h>
-#include <glob.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -28,12 +27,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/platform.h"
+#include "link/clock.h"
 #include "link/link_timing.h"
 #include "link/port_lock_posix.h"
+#include "link/port_ops.h"
 
 namespace {
-
 
 int open_failure(int error) {
     switch (error) {
@@ -185,7 +184,7 @@ void port_discard(void*, PortHandle port) {
 // Waits for the port to become ready for `events` until the deadline. 1 ready, 0 not by then
 // (or interrupted), -1 the port failed.
 int wait_port(int fd, short events, int64_t deadline_ms) {
-    const int64_t left = deadline_ms - platform_now_ms();
+    const int64_t left = deadline_ms - clock_now_ms();
     pollfd p{fd, events, 0};
     const int ready = poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
     if (ready < 0) {
@@ -202,7 +201,7 @@ int wait_port(int fd, short events, int64_t deadline_ms) {
 
 bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
     const int fd = port_of(port)->fd;
-    const int64_t deadline = platform_now_ms() + LINK_WRITE_TIMEOUT_MS;
+    const int64_t deadline = clock_now_ms() + LINK_WRITE_TIMEOUT_MS;
     size_t done = 0;
     while (done < n) {
         const ssize_t put = write(fd, bytes + done, n - done);
@@ -213,7 +212,7 @@ bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
         if (put < 0 && errno != EAGAIN && errno != EINTR) {
             return false;
         }
-        if (platform_now_ms() >= deadline || wait_port(fd, POLLOUT, deadline) < 0) {
+        if (clock_now_ms() >= deadline || wait_port(fd, POLLOUT, deadline) < 0) {
             return false;
         }
     }
@@ -246,81 +245,14 @@ long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t dead
 }
 
 int64_t port_now(void*) {
-    return platform_now_ms();
+    return clock_now_ms();
 }
 
 const PortOps POSIX_PORT_OPS = {nullptr,    port_open, port_close, port_discard,
                                 port_write, port_read, port_now};
 
-// A ttyS device is listed for every possible 8250 port; only those with a UART behind them
-// (a type other than 0, "unknown") are real.
-bool has_uart(const char* device) {
-    const char* base = strrchr(device, '/');
-    char path[PLATFORM_NAME_BYTES + 32];
-    snprintf(path, sizeof path, "/sys/class/tty/%s/type", base != nullptr ? base + 1 : device);
-    FILE* f = fopen(path, "r");
-    if (f == nullptr) {
-        return false;
-    }
-    int type = 0;
-    const bool read = fscanf(f, "%d", &type) == 1;
-    fclose(f);
-    return read && type != 0;
-}
-
-// Orders names with their numbers as numbers: ttyS2 before ttyS10.
-int natural_compare(const void* a, const void* b) {
-    const char* x = static_cast<const char*>(a);
-    const char* y = static_cast<const char*>(b);
-    while (*x != 0 && *y != 0) {
-        if (*x >= '0' && *x <= '9' && *y >= '0' && *y <= '9') {
-            char* x_end = nullptr;
-            char* y_end = nullptr;
-            const unsigned long nx = strtoul(x, &x_end, 10);
-            const unsigned long ny = strtoul(y, &y_end, 10);
-            if (nx != ny) {
-                return nx < ny ? -1 : 1;
-            }
-            x = x_end;
-            y = y_end;
-            continue;
-        }
-        if (*x != *y) {
-            return static_cast<unsigned char>(*x) < static_cast<unsigned char>(*y) ? -1 : 1;
-        }
-        ++x;
-        ++y;
-    }
-    return (*x != 0) - (*y != 0);
-}
-
 } // namespace
 
-const PortOps* platform_port_ops() {
+const PortOps* port_ops_system() {
     return &POSIX_PORT_OPS;
-}
-
-size_t platform_candidate_ports(char names[][PLATFORM_NAME_BYTES], size_t cap) {
-    static const char* const PATTERNS[] = {"/dev/ttyUSB*", "/dev/ttyACM*", "/dev/ttyAMA*",
-                                           "/dev/rfcomm*", "/dev/ttyS*"};
-    size_t n = 0;
-    for (const char* pattern : PATTERNS) {
-        glob_t found{};
-        if (glob(pattern, 0, nullptr, &found) != 0) {
-            globfree(&found);
-            continue;
-        }
-        const size_t first = n;
-        const bool uart_only = strcmp(pattern, "/dev/ttyS*") == 0;
-        for (size_t i = 0; i < found.gl_pathc && n < cap; ++i) {
-            const char* path = found.gl_pathv[i];
-            if (strlen(path) >= PLATFORM_NAME_BYTES || (uart_only && !has_uart(path))) {
-                continue;
-            }
-            memcpy(names[n++], path, strlen(path) + 1);
-        }
-        globfree(&found);
-        qsort(names[first], n - first, PLATFORM_NAME_BYTES, natural_compare);
-    }
-    return n;
 }

@@ -14,9 +14,11 @@
 #include <cstdlib>
 #include <cwctype>
 
-#include "cli/platform.h"
 #include "app/text_win32.h"
+#include "link/clock.h"
+#include "link/port_list.h"
 #include "link/port_name.h"
+#include "link/port_ops.h"
 #include "link/serial.h"
 
 namespace {
@@ -38,14 +40,14 @@ long com_number(const wchar_t* name) {
 }
 
 int port_open(void*, const char* name, PortHandle* port) {
-    wchar_t wide[PLATFORM_NAME_BYTES];
-    if (!text_to_wide(name, wide, PLATFORM_NAME_BYTES)) {
+    wchar_t wide[PORT_NAME_BYTES];
+    if (!text_to_wide(name, wide, PORT_NAME_BYTES)) {
         return PORT_ABSENT;
     }
-    wchar_t device[PLATFORM_NAME_BYTES];
+    wchar_t device[PORT_NAME_BYTES];
     const long number = com_number(wide);
     if (number >= 0) {
-        port_device_name(reinterpret_cast<char16_t*>(device), PLATFORM_NAME_BYTES,
+        port_device_name(reinterpret_cast<char16_t*>(device), PORT_NAME_BYTES,
                          static_cast<int32_t>(number));
     } else {
         wcscpy(device, wide);
@@ -92,7 +94,7 @@ bool port_write(void*, PortHandle port, const uint8_t* bytes, size_t n) {
 
 long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline_ms) {
     const HANDLE handle = handle_of(port);
-    const int64_t left = deadline_ms - platform_now_ms();
+    const int64_t left = deadline_ms - clock_now_ms();
     if (!serial_set_read_wait(handle, left > 0 ? static_cast<DWORD>(left) : 0)) {
         return -1;
     }
@@ -107,59 +109,14 @@ long port_read(void*, PortHandle port, uint8_t* buffer, size_t cap, int64_t dead
 }
 
 int64_t port_now(void*) {
-    return platform_now_ms();
+    return clock_now_ms();
 }
 
 const PortOps WIN32_PORT_OPS = {nullptr,    port_open, port_close, port_discard,
                                 port_write, port_read, port_now};
 
-int compare_numbers(const void* a, const void* b) {
-    const long x = *static_cast<const long*>(a);
-    const long y = *static_cast<const long*>(b);
-    return (x > y) - (x < y);
-}
-
 } // namespace
 
-const PortOps* platform_port_ops() {
+const PortOps* port_ops_system() {
     return &WIN32_PORT_OPS;
-}
-
-size_t platform_candidate_ports(char names[][PLATFORM_NAME_BYTES], size_t cap) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return 0; // no key: no serial ports
-    }
-    static long numbers[PLATFORM_CANDIDATES_MAX];
-    size_t n = 0;
-    for (DWORD index = 0; n < cap && n < PLATFORM_CANDIDATES_MAX; ++index) {
-        wchar_t value_name[16384];
-        DWORD name_units = 16384;
-        char16_t data[512] = {};
-        DWORD data_bytes = sizeof data;
-        DWORD type = 0;
-        const LONG result = RegEnumValueW(key, index, value_name, &name_units, nullptr, &type,
-                                          reinterpret_cast<BYTE*>(data), &data_bytes);
-        if (result == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (result != ERROR_SUCCESS || type != REG_SZ) {
-            continue; // a value that cannot be read is passed over
-        }
-        // The number as the window program reads it: from the fourth unit on.
-        const int32_t number = port_number_parse(data, data_bytes / sizeof(char16_t));
-        if (number > 0) {
-            numbers[n++] = number;
-        }
-    }
-    RegCloseKey(key);
-    qsort(numbers, n, sizeof numbers[0], compare_numbers);
-    size_t listed = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (listed == 0 || numbers[i] != numbers[i - 1]) {
-            snprintf(names[listed++], PLATFORM_NAME_BYTES, "COM%ld", numbers[i]);
-        }
-    }
-    return listed;
 }

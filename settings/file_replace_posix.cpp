@@ -12,7 +12,6 @@
 // device (/dev/full), a pipe or a socket at the name is refused before anything is written, and
 // so is a file that nobody may write, also when root runs the tool and could replace it.
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +22,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/platform.h"
+#include "settings/file_replace.h"
 
 namespace {
 
@@ -32,13 +31,17 @@ constexpr int LINKS_MAX = 40; // links followed from one name, as the system its
 // target's name, however long that is.
 constexpr char TEMPORARY_NAME[] = ".lumivo24-XXXXXX";
 
-int failed(char why[PLATFORM_WHY_BYTES], const char* text) {
-    snprintf(why, PLATFORM_WHY_BYTES, "%s", text);
-    return PLATFORM_FILE_FAILED;
+int failed(char why[FILE_WHY_BYTES], const char* text) {
+    snprintf(why, FILE_WHY_BYTES, "%s", text);
+    return FILE_PUT_FAILED;
 }
 
-int failed_errno(char why[PLATFORM_WHY_BYTES], int error) {
+int failed_errno(char why[FILE_WHY_BYTES], int error) {
     return failed(why, strerror(error));
+}
+
+bool cancelled(FileProceed proceed) {
+    return proceed != nullptr && !proceed();
 }
 
 bool write_all(int fd, const uint8_t* bytes, size_t n) {
@@ -178,11 +181,10 @@ const char* name_refusal(const char* path) {
 
 // Where a file system cannot link (FAT on a memory stick), a new file is written under its name
 // directly; created exclusively, it still replaces nothing, and it is removed when it fails.
-int create_directly(const char* path, const uint8_t* bytes, size_t n,
-                    char why[PLATFORM_WHY_BYTES]) {
+int create_directly(const char* path, const uint8_t* bytes, size_t n, char why[FILE_WHY_BYTES]) {
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return errno == EEXIST ? PLATFORM_FILE_EXISTS : failed_errno(why, errno);
+        return errno == EEXIST ? FILE_PUT_EXISTS : failed_errno(why, errno);
     }
     bool ok = write_all(fd, bytes, n) && fsync(fd) == 0;
     int error = ok ? 0 : errno;
@@ -195,13 +197,12 @@ int create_directly(const char* path, const uint8_t* bytes, size_t n,
         return failed_errno(why, error);
     }
     flush_folder(folder_of(path));
-    return PLATFORM_FILE_DONE;
+    return FILE_PUT_DONE;
 }
 
 } // namespace
 
-int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
-                       char why[PLATFORM_WHY_BYTES]) {
+int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]) {
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         failed_errno(why, errno);
@@ -234,8 +235,8 @@ int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
     return 0;
 }
 
-int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
-                          char why[PLATFORM_WHY_BYTES]) {
+int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+             char why[FILE_WHY_BYTES]) {
     if (strlen(path) == 0) {
         return failed(why, name_refusal(path));
     }
@@ -254,8 +255,8 @@ int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
     if (const char* refused = name_refusal(target.c_str())) {
         return failed(why, refused);
     }
-    if (platform_interrupted()) {
-        return PLATFORM_FILE_INTERRUPTED;
+    if (cancelled(proceed)) {
+        return FILE_PUT_CANCELLED;
     }
     const std::string folder = folder_of(target);
     std::string temporary;
@@ -263,9 +264,9 @@ int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
     if (written != 0) {
         return failed_errno(why, written);
     }
-    if (platform_interrupted()) {
+    if (cancelled(proceed)) {
         unlink(temporary.c_str());
-        return PLATFORM_FILE_INTERRUPTED;
+        return FILE_PUT_CANCELLED;
     }
     if (rename(temporary.c_str(), target.c_str()) != 0) {
         const int moved = errno;
@@ -273,20 +274,20 @@ int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
         return failed_errno(why, moved);
     }
     flush_folder(folder);
-    return PLATFORM_FILE_DONE;
+    return FILE_PUT_DONE;
 }
 
-int platform_file_create(const char* path, const uint8_t* bytes, size_t n,
-                         char why[PLATFORM_WHY_BYTES]) {
+int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                 char why[FILE_WHY_BYTES]) {
     if (const char* refused = name_refusal(path)) {
         return failed(why, refused);
     }
     struct stat info {};
     if (lstat(path, &info) == 0) {
-        return PLATFORM_FILE_EXISTS;
+        return FILE_PUT_EXISTS;
     }
-    if (platform_interrupted()) {
-        return PLATFORM_FILE_INTERRUPTED;
+    if (cancelled(proceed)) {
+        return FILE_PUT_CANCELLED;
     }
     const std::string folder = folder_of(path);
     std::string temporary;
@@ -294,15 +295,15 @@ int platform_file_create(const char* path, const uint8_t* bytes, size_t n,
     if (written != 0) {
         return failed_errno(why, written);
     }
-    if (platform_interrupted()) {
+    if (cancelled(proceed)) {
         unlink(temporary.c_str());
-        return PLATFORM_FILE_INTERRUPTED;
+        return FILE_PUT_CANCELLED;
     }
     // link() puts the complete file under its name only if the name is free, in one step.
     const int linked = link(temporary.c_str(), path) == 0 ? 0 : errno;
     unlink(temporary.c_str());
     if (linked == EEXIST) {
-        return PLATFORM_FILE_EXISTS;
+        return FILE_PUT_EXISTS;
     }
     if (linked == EPERM || linked == ENOTSUP || linked == EOPNOTSUPP || linked == ENOSYS) {
         return create_directly(path, bytes, n, why);
@@ -311,50 +312,5 @@ int platform_file_create(const char* path, const uint8_t* bytes, size_t n,
         return failed_errno(why, linked);
     }
     flush_folder(folder);
-    return PLATFORM_FILE_DONE;
-}
-
-int platform_backup_folder(char folder[PLATFORM_PATH_BYTES], char why[PLATFORM_WHY_BYTES]) {
-    std::string base;
-    const char* state = getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
-        base = state;
-    } else {
-        const char* home = getenv("HOME");
-        if (home == nullptr || home[0] != '/') {
-            const struct passwd* user = getpwuid(getuid());
-            home = user != nullptr ? user->pw_dir : nullptr;
-        }
-        if (home == nullptr || home[0] != '/') {
-            return failed(why, "the home folder is not known (HOME is not set)");
-        }
-        base = std::string(home) + "/.local/state";
-    }
-    while (base.size() > 1 && base.back() == '/') {
-        base.pop_back();
-    }
-    const std::string path = (base == "/" ? "" : base) + "/lumivo24/backups";
-    if (path.size() >= PLATFORM_PATH_BYTES) {
-        return failed_errno(why, ENAMETOOLONG);
-    }
-    // Every missing folder on the way, each private to the user.
-    for (size_t end = 1; end <= path.size(); ++end) {
-        if (end < path.size() && path[end] != '/') {
-            continue;
-        }
-        const std::string part = path.substr(0, end);
-        struct stat info {};
-        if (stat(part.c_str(), &info) != 0 && mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-            snprintf(why, PLATFORM_WHY_BYTES, "cannot create the folder %s: %s", part.c_str(),
-                     strerror(errno));
-            return PLATFORM_FILE_FAILED;
-        }
-    }
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        snprintf(why, PLATFORM_WHY_BYTES, "%s is not a folder", path.c_str());
-        return PLATFORM_FILE_FAILED;
-    }
-    snprintf(folder, PLATFORM_PATH_BYTES, "%s", path.c_str());
-    return 0;
+    return FILE_PUT_DONE;
 }

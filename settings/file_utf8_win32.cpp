@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/platform.h"
 #include "app/text_win32.h"
 #include "settings/file_replace.h"
 #include "settings/long_path.h"
@@ -23,21 +22,17 @@ namespace {
 
 constexpr size_t PATH_UNITS = 32768; // the longest path the system takes, with the terminator
 
-void say_system_error(char why[PLATFORM_WHY_BYTES], DWORD error) {
-    text_system_error(error, why, PLATFORM_WHY_BYTES);
+void say_system_error(char why[FILE_WHY_BYTES], DWORD error) {
+    text_system_error(error, why, FILE_WHY_BYTES);
 }
 
-int failed(char why[PLATFORM_WHY_BYTES], const char* text) {
-    snprintf(why, PLATFORM_WHY_BYTES, "%s", text);
-    return PLATFORM_FILE_FAILED;
+int failed(char why[FILE_WHY_BYTES], const char* text) {
+    snprintf(why, FILE_WHY_BYTES, "%s", text);
+    return FILE_PUT_FAILED;
 }
 
 bool starts_with(const wchar_t* text, const wchar_t* head) {
     return wcsncmp(text, head, wcslen(head)) == 0;
-}
-
-bool not_interrupted() {
-    return !platform_interrupted();
 }
 
 // An empty name, or one that ends in a separator, names no file.
@@ -110,14 +105,14 @@ const char* replace_refusal(const wchar_t* path, std::vector<wchar_t>* target) {
     return nullptr;
 }
 
-int put_result(FileReplaceResult result, char why[PLATFORM_WHY_BYTES]) {
+int put_result(FileReplaceResult result, char why[FILE_WHY_BYTES]) {
     switch (result) {
     case FILE_REPLACE_DONE:
-        return PLATFORM_FILE_DONE;
+        return FILE_PUT_DONE;
     case FILE_REPLACE_EXISTS:
-        return PLATFORM_FILE_EXISTS;
+        return FILE_PUT_EXISTS;
     case FILE_REPLACE_CANCELLED:
-        return PLATFORM_FILE_INTERRUPTED;
+        return FILE_PUT_CANCELLED;
     case FILE_REPLACE_CREATE_FAILED:
         return failed(why, "no new file can be created in its folder");
     case FILE_REPLACE_WRITE_FAILED:
@@ -127,10 +122,10 @@ int put_result(FileReplaceResult result, char why[PLATFORM_WHY_BYTES]) {
     }
 }
 
-bool wide_path(const char* path, std::vector<wchar_t>* wide, char why[PLATFORM_WHY_BYTES]) {
+bool wide_path(const char* path, std::vector<wchar_t>* wide, char why[FILE_WHY_BYTES]) {
     wide->assign(PATH_UNITS, 0);
     if (!text_to_wide(path, wide->data(), wide->size())) {
-        snprintf(why, PLATFORM_WHY_BYTES, "the name is too long or not valid text");
+        snprintf(why, FILE_WHY_BYTES, "the name is too long or not valid text");
         return false;
     }
     return true;
@@ -138,15 +133,14 @@ bool wide_path(const char* path, std::vector<wchar_t>* wide, char why[PLATFORM_W
 
 } // namespace
 
-int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
-                       char why[PLATFORM_WHY_BYTES]) {
+int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]) {
     std::vector<wchar_t> wide;
     std::vector<wchar_t> reach(PATH_UNITS, 0);
     if (!wide_path(path, &wide, why)) {
         return -1;
     }
     if (!long_path_reach(wide.data(), 0, reach.data(), reach.size())) {
-        snprintf(why, PLATFORM_WHY_BYTES, "the name is too long");
+        snprintf(why, FILE_WHY_BYTES, "the name is too long");
         return -1;
     }
     HANDLE file = CreateFileW(reach.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -173,68 +167,36 @@ int platform_file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n,
     return 0;
 }
 
-int platform_file_replace(const char* path, const uint8_t* bytes, size_t n,
-                          char why[PLATFORM_WHY_BYTES]) {
+int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+             char why[FILE_WHY_BYTES]) {
     std::vector<wchar_t> wide;
     std::vector<wchar_t> target;
     if (!wide_path(path, &wide, why)) {
-        return PLATFORM_FILE_FAILED;
+        return FILE_PUT_FAILED;
     }
     if (const char* refused = replace_refusal(wide.data(), &target)) {
         return failed(why, refused);
     }
-    if (platform_interrupted()) {
-        return PLATFORM_FILE_INTERRUPTED;
+    if (proceed != nullptr && !proceed()) {
+        return FILE_PUT_CANCELLED;
     }
-    return put_result(file_replace_write(target.data(), bytes, n, not_interrupted), why);
+    return put_result(file_replace_write(target.data(), bytes, n, proceed), why);
 }
 
-int platform_file_create(const char* path, const uint8_t* bytes, size_t n,
-                         char why[PLATFORM_WHY_BYTES]) {
+int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                 char why[FILE_WHY_BYTES]) {
     std::vector<wchar_t> wide;
     if (!wide_path(path, &wide, why)) {
-        return PLATFORM_FILE_FAILED;
+        return FILE_PUT_FAILED;
     }
     if (const char* refused = name_refusal(wide.data())) {
         return failed(why, refused);
     }
     if (names_device(wide.data())) {
-        return PLATFORM_FILE_EXISTS; // a device is always there
+        return FILE_PUT_EXISTS; // a device is always there
     }
-    if (platform_interrupted()) {
-        return PLATFORM_FILE_INTERRUPTED;
+    if (proceed != nullptr && !proceed()) {
+        return FILE_PUT_CANCELLED;
     }
-    return put_result(file_replace_create(wide.data(), bytes, n, not_interrupted), why);
-}
-
-int platform_backup_folder(char folder[PLATFORM_PATH_BYTES], char why[PLATFORM_WHY_BYTES]) {
-    std::vector<wchar_t> base(PATH_UNITS, 0);
-    const DWORD n = GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), PATH_UNITS);
-    if (n == 0 || n >= PATH_UNITS) {
-        return failed(why, "the folder for local application data is not known (LOCALAPPDATA is "
-                           "not set)");
-    }
-    std::wstring path(base.data(), n);
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) {
-        path.pop_back();
-    }
-    for (const wchar_t* part : {L"\\LUMIVO24", L"\\backups"}) {
-        path += part;
-        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            char reason[PLATFORM_WHY_BYTES];
-            say_system_error(reason, GetLastError());
-            char name[PLATFORM_WHY_BYTES];
-            text_to_utf8(path.c_str(), name, sizeof name);
-            snprintf(why, PLATFORM_WHY_BYTES, "cannot create the folder %s: %s", name, reason);
-            return PLATFORM_FILE_FAILED;
-        }
-    }
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return failed(why, "the backup folder is not a folder");
-    }
-    if (!text_to_utf8(path.c_str(), folder, PLATFORM_PATH_BYTES)) {
-        return failed(why, "the backup folder's name is too long");
-    }
-    return 0;
+    return put_result(file_replace_create(wide.data(), bytes, n, proceed), why);
 }
