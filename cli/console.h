@@ -27,6 +27,10 @@ bool console_is_terminal(ConsoleStream stream);
 // the process: it is remembered, and it ends console_sleep_until early.
 void console_catch_interrupt();
 bool console_interrupted();
+// The opposite, as the check a file write asks before its new file takes its place.
+inline bool console_not_interrupted() {
+    return !console_interrupted();
+}
 
 // Sleeps until the clock (clock_now_ms) reaches the deadline, or an interrupt comes.
 void console_sleep_until(int64_t deadline_ms);

@@ -10,7 +10,7 @@ set(LUMIVO_FUZZ_CHECKS address,undefined)
 # A sanitizer finding must end the run, so that libFuzzer keeps the input that caused it.
 add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
 
-add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
+add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES} ${LUMIVO_POSIX_SOURCES})
 target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(lumivo_portable PRIVATE -fsanitize=fuzzer-no-link,${LUMIVO_FUZZ_CHECKS})
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "settings/quote_text.h"
+#include "settings/text_clip.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr size_t PART_BYTES = 40;  // a part of it
 __attribute__((format(printf, 3, 4))) int refuse(const char* text, char* why, const char* format,
                                                  ...) {
     char quoted[QUOTE_BYTES];
-    quote_text(text, strlen(text), QUOTE_BYTES - 1, quoted, sizeof quoted);
+    text_clip_escaped(text, strlen(text), QUOTE_BYTES - 1, quoted, sizeof quoted);
     const int n = snprintf(why, ASSIGN_WHY_BYTES, "\"%s\": ", quoted);
     const size_t at =
         n > 0 && static_cast<size_t>(n) < ASSIGN_WHY_BYTES ? static_cast<size_t>(n) : 0;
@@ -34,7 +34,7 @@ __attribute__((format(printf, 3, 4))) int refuse(const char* text, char* why, co
 }
 
 const char* part(Text t, char out[PART_BYTES]) {
-    return quote_text(t.data(), t.size(), PART_BYTES - 1, out, PART_BYTES);
+    return text_clip_escaped(t.data(), t.size(), PART_BYTES - 1, out, PART_BYTES);
 }
 
 int global_index(Text name) {

@@ -16,7 +16,7 @@
 #include <iterator>
 #include <string>
 
-#include "settings/quote_text.h"
+#include "settings/text_clip.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ __attribute__((format(printf, 2, 3))) bool refuse(JsonRead* r, const char* forma
 // elsewhere; `name` may come from the document.
 const char* place(const JsonRead* r, const char* name, size_t length, char out[PLACE_BYTES]) {
     char shown[SHOWN_BYTES];
-    quote_text(name, length, SHOWN_BYTES - 1, shown, sizeof shown);
+    text_clip_escaped(name, length, SHOWN_BYTES - 1, shown, sizeof shown);
     const int line = line_at(r, r->name_at);
     if (r->depth >= DEPTH_RECORD) {
         snprintf(out, PLACE_BYTES, "channels[%d].%s (channel %d, line %d)", record_index(r), shown,
@@ -148,11 +148,11 @@ const char* shown(const Scalar* v, char out[SHOWN_BYTES]) {
         return v->flag ? "true" : "false";
     }
     if (v->kind == KIND_NUMBER) {
-        return quote_text(v->chars, v->length, SHOWN_BYTES - 1, out, SHOWN_BYTES);
+        return text_clip_escaped(v->chars, v->length, SHOWN_BYTES - 1, out, SHOWN_BYTES);
     }
     if (v->kind == KIND_TEXT) {
         char text[SHOWN_BYTES - 12]; // room for the words around it
-        quote_text(v->chars, v->length, sizeof text - 1, text, sizeof text);
+        text_clip_escaped(v->chars, v->length, sizeof text - 1, text, sizeof text);
         snprintf(out, SHOWN_BYTES, "the text \"%s\"", text);
         return out;
     }
@@ -182,7 +182,7 @@ bool take_value(JsonRead* r, const Scalar* v) {
     if (v->kind == KIND_TEXT && (is_word(v, "nan") || is_word(v, "inf") || is_word(v, "-inf"))) {
         char text[SHOWN_BYTES];
         return refuse(r, "%s is %s, not a finite number.", place_of(r, p, where),
-                      quote_text(v->chars, v->length, SHOWN_BYTES - 1, text, sizeof text));
+                      text_clip_escaped(v->chars, v->length, SHOWN_BYTES - 1, text, sizeof text));
     }
     if (v->kind != KIND_NUMBER) {
         return refuse(r, "%s must be a number, not %s.", place_of(r, p, where), shown(v, value));
@@ -367,7 +367,7 @@ bool close_value(JsonRead* r) {
 bool syntax_error(JsonRead* r, const std::string& token, const nlohmann::detail::exception& ex) {
     char text[SHOWN_BYTES];
     char where[PLACE_BYTES];
-    quote_text(token.data(), token.size(), SHOWN_BYTES - 1, text, sizeof text);
+    text_clip_escaped(token.data(), token.size(), SHOWN_BYTES - 1, text, sizeof text);
     if (ex.id == 406) { // a number beyond the range of a double
         if (r->target == TARGET_VALUE && r->skip_until == 0) {
             return refuse(r, "%s is %s, beyond the range of a single-precision value.",
@@ -382,7 +382,7 @@ bool syntax_error(JsonRead* r, const std::string& token, const nlohmann::detail:
     const char* account = strstr(what, "] ");
     account = account != nullptr ? account + 2 : what;
     char said[JSON_WHY_BYTES];
-    quote_text(account, strlen(account), JSON_WHY_BYTES - 40, said, sizeof said);
+    text_clip_escaped(account, strlen(account), JSON_WHY_BYTES - 40, said, sizeof said);
     return refuse(r, "Not a valid JSON document: %s.", said);
 }
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/output.h"
+#include "cli/settings_output.h"
 #include "settings/settings_json.h"
 
 namespace {

@@ -1,21 +1,18 @@
-// The commands. Each finds what it needs (the controller, a file, the defaults), says on
-// standard error what failed in one sentence naming the port or file, and returns the exit code.
-// A command that talks to the controller closes the port before it returns.
+// `ports` and `status`: the serial ports and what answers on them, and the controller's sensors,
+// read once or watched.
 #include "cli/commands.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cli/connection.h"
-#include "cli/device_write.h"
-#include "cli/output.h"
 #include "cli/console.h"
-#include "cli/sources.h"
+#include "cli/find_controller.h"
+#include "cli/output.h"
+#include "cli/status_output.h"
 #include "link/clock.h"
 #include "link/link_timing.h"
 #include "link/port_list.h"
 #include "link/session.h"
-#include "settings/settings_values.h"
 
 namespace {
 
@@ -161,15 +158,12 @@ int watch_status(const CliRequest& request, Connection* c) {
     return ended == SESSION_OK ? EXIT_DONE : EXIT_NO_CONTROLLER;
 }
 
-} // namespace
-
-int cli_ports(const CliRequest& request) {
-    Connection c;
-    c.names = candidate_ports();
-    // A port named with --port is listed once, even under another name of the same device
-    // (a /dev/serial/by-id link); the listed name's details show the other.
+// The ports to probe: those the system lists, and those named with --port, each device once
+// even under another of its names (a /dev/serial/by-id link), whose details show the other.
+std::vector<std::string> ports_to_probe(const CliRequest& request) {
+    std::vector<std::string> names = candidate_ports();
     std::vector<std::string> devices;
-    for (const std::string& name : c.names) {
+    for (const std::string& name : names) {
         PortDetails details{};
         port_details(name.c_str(), &details);
         devices.push_back(details.device);
@@ -178,13 +172,36 @@ int cli_ports(const CliRequest& request) {
         PortDetails details{};
         port_details(port.c_str(), &details);
         const std::string device = details.device;
-        if (std::find(c.names.begin(), c.names.end(), port) == c.names.end() &&
+        if (std::find(names.begin(), names.end(), port) == names.end() &&
             (device.empty() ||
              std::find(devices.begin(), devices.end(), device) == devices.end())) {
-            c.names.push_back(port);
+            names.push_back(port);
             devices.push_back(device);
         }
     }
+    return names;
+}
+
+void ports_show_text(const Connection& c, const std::vector<PortDetails>& details) {
+    size_t width = 0;
+    for (const std::string& name : c.names) {
+        width = std::max(width, name.size());
+    }
+    for (size_t i = 0; i < c.names.size(); ++i) {
+        out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
+                 port_state_text(c.slots[i]) + "\n");
+        const std::string more = port_details_text(c.names[i], details[i]);
+        if (!more.empty()) {
+            out_text(std::string(width + 2, ' ') + more + "\n");
+        }
+    }
+}
+
+} // namespace
+
+int cli_ports(const CliRequest& request) {
+    Connection c;
+    c.names = ports_to_probe(request);
     probe(request, &c);
     close_all(&c);
     // Read after the ports are given back: a lock file found then is another program's.
@@ -199,18 +216,7 @@ int cli_ports(const CliRequest& request) {
         }
         out_json(list);
     } else {
-        size_t width = 0;
-        for (const std::string& name : c.names) {
-            width = std::max(width, name.size());
-        }
-        for (size_t i = 0; i < c.names.size(); ++i) {
-            out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
-                     port_state_text(c.slots[i]) + "\n");
-            const std::string more = port_details_text(c.names[i], details[i]);
-            if (!more.empty()) {
-                out_text(std::string(width + 2, ' ') + more + "\n");
-            }
-        }
+        ports_show_text(c, details);
     }
     if (c.names.empty()) {
         err_line("No serial ports were found.");
@@ -244,91 +250,4 @@ int cli_status(const CliRequest& request) {
         out_text(status_text(readings) + "\n");
     }
     return EXIT_DONE;
-}
-
-int cli_read(const CliRequest& request) {
-    // A Ctrl+C from here on is remembered: the read goes on to its end and nothing is saved; one
-    // that comes while the file is written leaves no new or temporary file (save_file).
-    console_catch_interrupt();
-    SettingsValues values{};
-    std::string port;
-    const int code = load_device(request, &values, &port);
-    if (console_interrupted()) {
-        err_line("Interrupted; nothing was saved.");
-        return EXIT_INTERRUPTED;
-    }
-    if (code != EXIT_DONE) {
-        return code;
-    }
-    const int saved = save_file(request.output, format_of_name(request.output), values, "device");
-    if (saved != EXIT_DONE) {
-        return saved;
-    }
-    note_line("Saved the settings of the controller on " + port + " to " + request.output + ".");
-    return EXIT_DONE;
-}
-
-int cli_write(const CliRequest& request) {
-    if (request.file == "device") {
-        err_line("lumivo24-cli: write takes settings to write: a settings file or 'defaults'.");
-        return EXIT_USAGE;
-    }
-    SettingsValues given{};
-    const int code = load_source(request, request.file, &given);
-    if (code != EXIT_DONE) {
-        return code; // before any port is opened
-    }
-    return device_write(request, {&given, request.file, request.file, request.file});
-}
-
-int cli_convert(const CliRequest& request) {
-    SettingsValues values{};
-    const std::string& source = request.sources.front();
-    console_catch_interrupt();
-    int code = load_source(request, source, &values);
-    if (code == EXIT_DONE) {
-        code = save_file(request.output, format_of_name(request.output), values, source);
-    }
-    if (code == EXIT_DONE) {
-        note_line("Saved the settings of " + source + " to " + request.output + ".");
-    }
-    return code;
-}
-
-int cli_show(const CliRequest& request) {
-    SettingsValues values{};
-    const std::string& source = request.sources.front();
-    const int code = load_source(request, source, &values);
-    if (code != EXIT_DONE) {
-        return code;
-    }
-    if (request.json) {
-        out_json(settings_json(source, values));
-    } else {
-        out_text(settings_text(source, values));
-    }
-    return EXIT_DONE;
-}
-
-int cli_diff(const CliRequest& request) {
-    SettingsValues a{};
-    SettingsValues b{};
-    int code = load_source(request, request.sources[0], &a);
-    if (code != EXIT_DONE) {
-        return code;
-    }
-    if (request.sources[1] == "device" && request.sources[0] == "device") {
-        b = a; // one read of the controller serves both
-    } else {
-        code = load_source(request, request.sources[1], &b);
-        if (code != EXIT_DONE) {
-            return code;
-        }
-    }
-    if (request.json) {
-        out_json(differences_json(a, b));
-    } else {
-        out_text(differences_text(a, b));
-    }
-    return values_equal(a, b) ? EXIT_DONE : EXIT_DIFFERENT;
 }

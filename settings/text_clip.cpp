@@ -1,8 +1,8 @@
-#include "settings/quote_text.h"
+#include "settings/text_clip.h"
 
 #include <cstring>
 
-char* quote_text(const char* text, size_t n, size_t limit, char* out, size_t cap) {
+char* text_clip_escaped(const char* text, size_t n, size_t limit, char* out, size_t cap) {
     if (cap == 0) {
         return out;
     }

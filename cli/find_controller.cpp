@@ -1,4 +1,4 @@
-#include "cli/connection.h"
+#include "cli/find_controller.h"
 
 #include <algorithm>
 
@@ -7,8 +7,7 @@
 #include "link/port_list.h"
 #include "link/port_ops.h"
 
-// The group whose members may open a port that refused access; empty where joining a group
-// would not help (a device only root may open) or nothing is known of the port.
+// A device that only root may open has the group root: joining it is no advice.
 std::string access_group(const std::string& port) {
     PortDetails details{};
     port_details(port.c_str(), &details);

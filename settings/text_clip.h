@@ -6,4 +6,4 @@
 
 // Writes the first n bytes of `text` (fewer at a NUL) into `out` of `cap` bytes, cut to at most
 // `limit` bytes of text, terminated. Returns `out`.
-char* quote_text(const char* text, size_t n, size_t limit, char* out, size_t cap);
+char* text_clip_escaped(const char* text, size_t n, size_t limit, char* out, size_t cap);
