@@ -162,20 +162,45 @@ TEST(LogLine, ArgumentsAreFilledIn) {
     EXPECT_EQ(std::u16string(line), u"Восстановлены значения по умолчанию.\r\n");
 }
 
-TEST(LogLine, LongPathCutsTheTail) {
-    char16_t line[LINE_UNITS + 4];
-    std::fill(line, line + LINE_UNITS + 4, u'#');
-    std::u16string path = u"C:\\" + std::u16string(80, u'п') + u".lv24";
-    size_t length =
-        log_format(line, LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", path.c_str());
-    EXPECT_EQ(length, 99u);
-    std::u16string text(line);
-    EXPECT_EQ(text.substr(0, 24), u"Данные записаны в файл \"");
-    EXPECT_EQ(text.find(u"\r\n"), std::u16string::npos);
-    EXPECT_NE(text.back(), u'"');
-    EXPECT_EQ(line[100], u'#');
+// A line too long for its buffer loses the end of its argument, marked "…", and keeps the
+// words after it and its line break; a pattern too long by itself keeps its line break.
+TEST(LogLine, ALongLineIsCutInItsArgumentAndKeepsItsLineBreak) {
+    const std::u16string path = u"C:\\" + std::u16string(80, u'п') + u".lv24";
+    const struct {
+        size_t cap;
+        const char16_t* pattern;
+        std::u16string argument;
+        std::u16string expected;
+    } rows[] = {
+        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", path,
+         u"Данные записаны в файл \"C:\\" + std::u16string(67, u'п') + u"…\".\r\n"},
+        {30, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка открытия файла C:\\….\r\n"},
+        {34, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24",
+         u"Ошибка открытия файла C:\\a.lv….\r\n"},
+        {35, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24",
+         u"Ошибка открытия файла C:\\a.lv24.\r\n"},
+        {26, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка открытия файла .\r\n"},
+        {12, u"Восстановлены значения по умолчанию.\r\n", u"", u"Восстанов\r\n"},
+        {12, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка от\r\n"},
+        {3, u"abc", u"", u"ab"},
+        {2, u"a\r\n", u"", u"a"},
+    };
+    for (const auto& row : rows) {
+        std::vector<char16_t> line(row.cap + 4, u'#');
+        const size_t length = log_format(line.data(), row.cap, row.pattern, row.argument.c_str());
+        EXPECT_EQ(std::u16string(line.data()), row.expected) << row.cap;
+        EXPECT_EQ(length, row.expected.size());
+        EXPECT_EQ(line[row.cap], u'#');
+    }
+    char16_t line[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(log_format(line, 1, u"abc", u""), 0u);
     EXPECT_EQ(line[0], 0);
+    EXPECT_EQ(log_format(line, 0, u"abc", u""), 0u);
+    EXPECT_EQ(line[0], 0);
+    // A pattern too long for the buffer by itself (here the port count's) keeps its line break.
+    char16_t count[20];
+    log_format_int(count, 20, u"Количество COM-портов: %d\r\n", 12345);
+    EXPECT_EQ(std::u16string(count), u"Количество COM-по\r\n");
 }
 
 } // namespace

@@ -138,14 +138,51 @@ TEST_F(DispatchTest, LogAppendsUntilTheBufferWouldReach32765Bytes) {
     EXPECT_EQ(log_text(dialog), u"e");
 }
 
-TEST_F(DispatchTest, UiFormattedLinesAreCutTo99Units) {
+// A line cut to 99 units keeps its closing words and its line break, so the next message
+// starts a line of its own.
+TEST_F(DispatchTest, UiFormattedLinesAreCutTo99UnitsAndKeepTheirLineBreak) {
     std::u16string path(150, u'p');
     ui_log_format(u"Данные записаны в файл \"%s\".\r\n", path.c_str());
     std::u16string shown = log_text(dialog);
-    EXPECT_EQ(shown.size(), 99u);
-    EXPECT_EQ(shown.substr(0, 25), u"Данные записаны в файл \"p");
+    EXPECT_EQ(shown, u"Данные записаны в файл \"" + std::u16string(70, u'p') + u"…\".\r\n");
     ui_log_format_int(u"Количество COM-портов: %d\r\n", 3);
     EXPECT_EQ(log_text(dialog).substr(99), u"Количество COM-портов: 3\r\n");
+}
+
+// The rows of text the status window shows at once.
+int visible_log_lines(HWND log) {
+    RECT client{};
+    GetClientRect(log, &client);
+    HDC dc = GetDC(log);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(log, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(log, dc);
+    return metrics.tmHeight > 0 ? (client.bottom - client.top) / metrics.tmHeight : 0;
+}
+
+// After many appends, from this thread and through the log message alike, the window is
+// scrolled so that the newest message is in sight.
+TEST_F(DispatchTest, TheNewestLogLineIsInSightAfterEveryAppend) {
+    HWND log = GetDlgItem(dialog, IDC_STATUS_LOG);
+    const int visible = visible_log_lines(log);
+    ASSERT_GT(visible, 1);
+    for (int n = 0; n < 30; ++n) {
+        log_line(dialog,
+                 u"Строка " + std::u16string(1, static_cast<char16_t>(u'A' + n % 26)) + u"\r\n");
+        const int first = static_cast<int>(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0));
+        EXPECT_LE(first, n) << n;
+        EXPECT_GE(first + visible - 1, n) << "line " << n << " is below the visible part";
+    }
+    ASSERT_GT(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0), 30 - visible);
+    ui_log_format(u"Ошибка чтения данных из контроллера.%s\r\n", u"");
+    const int first = static_cast<int>(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0));
+    wchar_t newest[64] = {};
+    *reinterpret_cast<WORD*>(newest) = 63;
+    SendMessageW(log, EM_GETLINE, 30, reinterpret_cast<LPARAM>(newest));
+    EXPECT_EQ(std::wstring(newest), L"Ошибка чтения данных из контроллера.");
+    EXPECT_GE(first + visible - 1, 30);
 }
 
 // Lines sent from another thread are appended on this one while it dispatches messages.
