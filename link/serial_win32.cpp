@@ -8,6 +8,8 @@
 // empty queue waits for one byte (at most the time-out) and then takes whatever followed it.
 #include "link/serial.h"
 
+#include "link/link_timing.h"
+
 int serial_open(const wchar_t* device_name, HANDLE* handle) {
     HANDLE h = CreateFileW(device_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -35,9 +37,9 @@ int serial_open(const wchar_t* device_name, HANDLE* handle) {
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD;
     timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = 100;
+    timeouts.ReadTotalTimeoutConstant = LINK_READ_TIMEOUT_MS;
     timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = 1000;
+    timeouts.WriteTotalTimeoutConstant = LINK_WRITE_TIMEOUT_MS;
     if (!SetCommTimeouts(h, &timeouts)) {
         CloseHandle(h);
         return -4;

@@ -1,9 +1,11 @@
 // The main dialog's dispatch: button commands, the four kinds of timer, the status log and
 // closing, driven through the real window procedure.
+#include <atomic>
 #include <string>
 
 #include "app/status_log.h"
 #include "app/window_handover.h"
+#include "link/link_timing.h"
 #include "link/worker_pass.h"
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
@@ -245,6 +247,36 @@ TEST_F(DispatchTest, CloseWaitsForTheWorkerThenStopsIt) {
     EXPECT_FALSE(IsWindow(dialog));
     SendMessageW(dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&job.late));
     EXPECT_FALSE(job.late.filled);
+}
+
+// A line whose handshake holds every write: the settings read under way when the window closes
+// waits out the write time-out, its answer window and a read time-out; then, after the read
+// between requests, the settings write clicked before the close does the same with its own
+// answer window. The close waits for all of it, so the worker ends, and the port is closed, by
+// itself and not in the middle of a write.
+TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
+    link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
+    static std::atomic<bool> ended;
+    ended = false;
+    HANDLE worker = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            for (int i = 0; i < 500 && !link_flags_test(LINK_CLOSING); ++i)
+                Sleep(10);
+            Sleep(LINK_WRITE_TIMEOUT_MS + LINK_READ_REPLY_MS + LINK_READ_TIMEOUT_MS);
+            Sleep(LINK_READ_TIMEOUT_MS);
+            Sleep(LINK_WRITE_TIMEOUT_MS + LINK_WRITE_REPLY_MS + LINK_READ_TIMEOUT_MS);
+            ended = true;
+            link_flags_clear(LINK_WORKER_RUNS);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app_message_loop(), 0);
+    EXPECT_TRUE(ended) << "the close gave the worker up in the middle of a write";
+    WaitForSingleObject(worker, 5000);
+    CloseHandle(worker);
 }
 
 // A file handed over by a later start is taken and loaded like a command-line file (a missing one
