@@ -479,4 +479,44 @@ TEST_F(Files, ASecondStartHandsItsFileToTheOpenWindow) {
     associate(false);
 }
 
+// Ten files opened together (a selection in Explorer starts one process per file at the same
+// moment) end in one window: each start hands its file over in turn, every file is loaded once
+// with its line in the log, and the form shows the file loaded last.
+TEST_F(Files, TenFilesOpenedAtOnceEndInOneWindow) {
+    ASSERT_TRUE(app_start());
+    std::vector<std::wstring> paths;
+    for (int n = 1; n <= 10; ++n) {
+        app_set_text(1304, std::to_wstring(100 + n).c_str());
+        paths.push_back(path_in(L"Подъезд " + std::to_wstring(n) + L".lv24"));
+        ASSERT_TRUE(save_as(paths.back(), paths.back()));
+    }
+    ASSERT_TRUE(app_stop());
+
+    std::vector<std::wstring> arguments;
+    for (const std::wstring& path : paths) {
+        arguments.push_back(L"\"" + path + L"\"");
+    }
+    ASSERT_TRUE(starts_launch(arguments));
+    EXPECT_TRUE(starts_wait(1, 90000)) << "more than one start kept running";
+    EXPECT_EQ(program_windows(), 1);
+    ASSERT_TRUE(app_attach(15000));
+    EXPECT_TRUE(wait_until([] { return app_log_count(LOADED) == 10; }, 15000))
+        << testing::PrintToString(app_log());
+    const std::wstring log = app_log();
+    size_t last_at = 0;
+    int last = 0;
+    for (int n = 1; n <= 10; ++n) {
+        const std::wstring line = LOADED + paths[n - 1] + L"\".\r\n";
+        EXPECT_EQ(app_log_count(line.c_str()), 1) << n;
+        const size_t at = log.find(line);
+        if (at != std::wstring::npos && at >= last_at) {
+            last_at = at;
+            last = n;
+        }
+    }
+    EXPECT_EQ(app_text(1304), std::to_wstring(100 + last));
+    EXPECT_EQ(program_windows(), 1);
+    starts_stop();
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include "link/worker_pass.h"
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -302,6 +303,93 @@ TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedOrClosing) {
     link_flags_set(LINK_CLOSING);
     EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), 0);
     EXPECT_EQ(log_text(dialog), reported);
+}
+
+// A visible dialog of thread `thread` other than `main`: an open file dialog or message box.
+struct ModalSearch {
+    HWND main;
+    HWND found;
+};
+
+BOOL CALLBACK find_modal(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ModalSearch*>(param);
+    wchar_t window_class[16] = {};
+    GetClassNameW(window, window_class, 16);
+    if (window != search->main && IsWindowVisible(window) &&
+        std::wstring(window_class) == L"#32770") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// What another start of the program does while the window shows a modal window: it waits for
+// the modal window, hands a file over (the modal window's own loop dispatches the message),
+// keeps the answer, and then closes the modal window as its button would.
+struct ModalHandOver {
+    HWND dialog;
+    DWORD thread;
+    int button;
+    LRESULT answer;
+};
+
+DWORD WINAPI hand_over_under_modal(LPVOID param) {
+    auto* job = static_cast<ModalHandOver*>(param);
+    ModalSearch search{job->dialog, nullptr};
+    for (int i = 0; i < 1000 && search.found == nullptr; ++i) {
+        Sleep(10);
+        EnumThreadWindows(job->thread, find_modal, reinterpret_cast<LPARAM>(&search));
+    }
+    if (search.found == nullptr)
+        return 1;
+    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
+    COPYDATASTRUCT copy{HANDOVER_TAG, sizeof path, const_cast<wchar_t*>(path)};
+    DWORD_PTR answer = 99;
+    SendMessageTimeoutW(job->dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                        SMTO_ABORTIFHUNG, 5000, &answer);
+    job->answer = static_cast<LRESULT>(answer);
+    PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(job->button, BN_CLICKED), 0);
+    return 0;
+}
+
+// While the open dialog or a file's message box is up, a hand-over is refused: the file would
+// replace the form under the user's hands. The later start then opens its own window. Once the
+// modal window is gone, hand-overs are taken again.
+TEST_F(DispatchTest, HandOversAreRefusedWhileAModalWindowIsUp) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring damaged = std::wstring(folder) + L"lumivo_modal_damaged.lv24";
+    ASSERT_TRUE(write_file(damaged, std::vector<uint8_t>(2000, 'x')));
+    const struct {
+        const char* what;
+        void (*open_modal)(const std::wstring& damaged);
+        int button;
+    } rows[] = {
+        {"the open dialog", [](const std::wstring&) { settings_file_open_command(); }, IDCANCEL},
+        {"a file's message box", [](const std::wstring& path) { load_settings_file(path.c_str()); },
+         IDOK},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ModalHandOver job{dialog, GetCurrentThreadId(), row.button, 99};
+        HANDLE other = CreateThread(nullptr, 0, hand_over_under_modal, &job, 0, nullptr);
+        ASSERT_NE(other, nullptr);
+        row.open_modal(damaged);
+        EXPECT_EQ(WaitForSingleObject(other, 10000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeThread(other, &code);
+        CloseHandle(other);
+        EXPECT_EQ(code, 0u) << "no modal window came up";
+        EXPECT_EQ(job.answer, 0);
+        EXPECT_EQ(log_text(dialog).find(u"handed.lv24"), std::u16string::npos);
+    }
+    DeleteFileW(damaged.c_str());
+    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
+    COPYDATASTRUCT copy{HANDOVER_TAG, sizeof path, const_cast<wchar_t*>(path)};
+    EXPECT_EQ(SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy)),
+              HANDOVER_TAKEN);
+    EXPECT_NE(log_text(dialog).find(u"Ошибка открытия файла C:\\nowhere\\handed.lv24.\r\n"),
+              std::u16string::npos);
 }
 
 TEST_F(DispatchTest, CancelCommandClosesTheProgram) {
