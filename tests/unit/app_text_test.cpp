@@ -6,6 +6,7 @@
 #include "app/caption_version.h"
 #include "app/status_log_text.h"
 #include "app/text_cp1251.h"
+#include "app/window_place.h"
 
 namespace {
 
@@ -201,6 +202,31 @@ TEST(LogLine, ALongLineIsCutInItsArgumentAndKeepsItsLineBreak) {
     char16_t count[20];
     log_format_int(count, 20, u"Количество COM-портов: %d\r\n", 12345);
     EXPECT_EQ(std::u16string(count), u"Количество COM-по\r\n");
+}
+
+// ---- the window on its screen --------------------------------------------------------------
+
+// Centred in the work area when it fits; otherwise at the area's top or left edge, so that the
+// caption bar stays on the screen. The areas are the work areas of a 1920x1080 screen at 150 %
+// below a 72-pixel taskbar, of a 1366x768 one, and of a second screen left of the first.
+TEST(WindowPlace, CentredWhereItFitsAndCaptionOnTheScreenWhereNot) {
+    const struct {
+        PlaceArea area;
+        int32_t width, height, left, top;
+    } rows[] = {
+        {{0, 0, 1920, 1008}, 1600, 880, 160, 64},
+        {{0, 0, 1920, 1008}, 1920, 1008, 0, 0},
+        {{0, 0, 1366, 720}, 1200, 1017, 83, 0},
+        {{0, 0, 1366, 720}, 1400, 600, 0, 60},
+        {{-1280, 40, 0, 1024}, 1600, 2000, -1280, 40},
+        {{-1280, 40, 0, 1024}, 1000, 500, -1140, 282},
+    };
+    for (const auto& row : rows) {
+        int32_t left = -1, top = -1;
+        window_place(&row.area, row.width, row.height, &left, &top);
+        EXPECT_EQ(left, row.left) << row.width << "x" << row.height;
+        EXPECT_EQ(top, row.top) << row.width << "x" << row.height;
+    }
 }
 
 } // namespace
