@@ -51,6 +51,5 @@ bool handover_send(const wchar_t* path);
 
 // WM_COPYDATA on the main dialog: takes the path when the message is a hand-over, the window is
 // not closing and shows no modal window, answers the sender, comes to the front and loads the
-// file. Returns the answer
-// for the message (HANDOVER_TAKEN, or 0 when the path was not taken).
+// file. Returns the answer for the message (HANDOVER_TAKEN, or 0 when the path was not taken).
 LRESULT handover_receive(HWND dialog, const COPYDATASTRUCT* data);
