@@ -8,9 +8,9 @@
 
 #include "app/caption_version.h" // CAPTION_UNITS
 
-// Zeroes AppState and the caption buffer, keeps a bounded copy of the UTF-16 command line and
-// creates the main dialog (its initialisation runs inside). Returns the dialog, or nullptr after
-// telling the user why the program cannot start.
+// Zeroes AppState and the caption buffer, keeps a bounded copy of the UTF-16 command line,
+// creates the main dialog (its initialisation runs inside) and places it on its screen. Returns the
+// dialog, or nullptr after telling the user why the program cannot start.
 HWND app_start(wchar_t* caption, size_t caption_units, const wchar_t* command_line);
 
 // Appends ", Version: ..." built from the build date to the dialog's caption, using `caption`
@@ -26,6 +26,10 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 // WM_INITDIALOG: timers, control map, defaults, edit lock, icons, file dialog, command-line file.
 void main_dialog_init(HWND dialog);
+
+// Puts the main window on its screen: centred in the work area, or with its caption bar at the
+// work area's top where the window is taller than that (window_place.h).
+void main_dialog_place(HWND dialog);
 
 // WM_CLOSE: hides the window, lets a running connection end (a short while at most), then ends
 // the dialog and the message loop. A second WM_CLOSE meanwhile is ignored.

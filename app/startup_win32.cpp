@@ -50,6 +50,7 @@ HWND app_start(wchar_t* caption, size_t caption_units, const wchar_t* command_li
         start_failed(NO_MEMORY_TEXT);
         return nullptr;
     }
+    main_dialog_place(app_dialog_created);
     return app_dialog_created;
 }
 

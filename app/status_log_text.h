@@ -6,8 +6,11 @@
 // A line longer than the buffer itself is cut to what fits; the text always stays terminated.
 //
 // Log lines are built from a pattern with at most one argument, "%s" or "%d", into a line
-// buffer of a fixed number of units (100 in the program) with the terminator; a longer line
-// loses its tail, so a long file path cuts off the closing quote and line break after it.
+// buffer of a fixed number of units (100 in the program) with the terminator. A line that would
+// be longer is cut in its argument, whose last unit kept becomes "…": a long file path is
+// shortened, the words around it stay whole, and the line still ends with its line break, so
+// the next message starts on a line of its own. A pattern too long by itself is cut before its
+// line break.
 #pragma once
 
 #include <cstddef>

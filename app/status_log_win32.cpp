@@ -1,5 +1,9 @@
 // The StatusLog on the window side: the append rule itself is portable (status_log_text.h);
 // here the result is put into the status window.
+//
+// Setting the text scrolls the edit back to its first line, so after every append it is
+// scrolled down by its line count with EM_LINESCROLL, which stops once the last line is at the
+// bottom: the newest message is always in sight. (EM_SCROLL takes only line and page steps.)
 #include "app/status_log.h"
 
 #include "app/app_state.h"
@@ -13,7 +17,8 @@ void status_log_receive(const wchar_t* text) {
                       reinterpret_cast<const char16_t*>(text));
     HWND window = ui->slots[SLOT_STATUS_LOG];
     SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ui->log));
-    SendMessageW(window, EM_SCROLL, SB_BOTTOM, 0);
+    const LRESULT lines = SendMessageW(window, EM_GETLINECOUNT, 0, 0);
+    SendMessageW(window, EM_LINESCROLL, 0, lines);
 }
 
 void log_send(HWND dialog, const wchar_t* line) {

@@ -11,9 +11,18 @@
 // sends that window the full path as UTF-16 text in WM_COPYDATA, allowing it first to come to the
 // front. The window answers HANDOVER_TAKEN once it has copied the path, before it loads it, so
 // the sender never waits on a message box; it then comes to the front and loads the file exactly
-// as a command-line file is loaded. A window that is closing, a window that does not answer
-// within HANDOVER_WAIT_MS, or no window at all leave the file with the new process, which opens
-// its own window and loads it: a file is never dropped.
+// as a command-line file is loaded. A window that is closing, a window that shows a modal window
+// (a file dialog, a message box: a file loaded under an open save dialog would replace the form
+// that the user is about to save), a window that does not answer within HANDOVER_WAIT_MS, or no
+// window at all leave the file with the new process, which opens its own window and loads it: a
+// file is never dropped.
+//
+// Several files opened at once (a selection in Explorer) start one process each at the same
+// moment, and a window is found only once it is visible. So the starts with a file take turns:
+// each holds a named lock (HANDOVER_LOCK_NAME) from its search for an open window until it has
+// handed its file over or its own window is visible and takes files. The first opens the window,
+// every later one finds it, and the files are loaded one after another in the order the starts
+// got the lock, each with its line in the log.
 #pragma once
 
 #include <windows.h>
@@ -22,17 +31,25 @@ constexpr wchar_t HANDOVER_PROPERTY[] = L"LUMIVO24 settings window";
 constexpr ULONG_PTR HANDOVER_TAG = 0x3432564C; // "LV24": a WM_COPYDATA that carries a path
 constexpr LRESULT HANDOVER_TAKEN = 0x4C56;     // the window's answer when it took the path
 constexpr DWORD HANDOVER_WAIT_MS = 5000;       // how long the new process waits for that answer
+constexpr wchar_t HANDOVER_LOCK_NAME[] = L"Local\\LUMIVO24 settings window hand-over";
+constexpr DWORD HANDOVER_LOCK_WAIT_MS = 15000; // how long a start waits for its turn at most
 
 // Marks `dialog` as a window that takes files (initialisation), and removes the mark (the start
 // of closing, and WM_DESTROY; a window property must not outlive its window).
 void handover_mark(HWND dialog);
 void handover_unmark(HWND dialog);
 
+// A start with a file: waits for its turn (at most HANDOVER_LOCK_WAIT_MS; a start whose turn
+// does not come goes on without it) and returns the lock to give back, nullptr when none is
+// held. handover_unlock gives it back; it takes nullptr too.
+HANDLE handover_lock();
+void handover_unlock(HANDLE lock);
+
 // The new process: hands `path` (quotes already removed, not empty) to the window of the program
 // used last. True when a window took it; false when the new process must load it itself.
 bool handover_send(const wchar_t* path);
 
-// WM_COPYDATA on the main dialog: takes the path when the message is a hand-over and the window
-// is not closing, answers the sender, comes to the front and loads the file. Returns the answer
-// for the message (HANDOVER_TAKEN, or 0 when the path was not taken).
+// WM_COPYDATA on the main dialog: takes the path when the message is a hand-over, the window is
+// not closing and shows no modal window, answers the sender, comes to the front and loads the
+// file. Returns the answer for the message (HANDOVER_TAKEN, or 0 when the path was not taken).
 LRESULT handover_receive(HWND dialog, const COPYDATASTRUCT* data);

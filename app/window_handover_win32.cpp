@@ -35,6 +35,29 @@ const wchar_t* path_for_window(const wchar_t* path) {
     return units == 0 || units >= COMMAND_LINE_UNITS ? path : full_path;
 }
 
+// A visible dialog of this thread other than the main one: a file dialog or a message box,
+// whose modal loop is what dispatches the hand-over. The main window is disabled under its file
+// dialogs; a file's message box has no owner, so it is found among the thread's windows.
+BOOL CALLBACK find_modal_window(HWND window, LPARAM param) {
+    auto* dialog = reinterpret_cast<HWND*>(param);
+    wchar_t window_class[16] = {};
+    if (window == *dialog || !IsWindowVisible(window) ||
+        GetClassNameW(window, window_class, 16) == 0 || wcscmp(window_class, L"#32770") != 0) {
+        return TRUE;
+    }
+    *dialog = nullptr;
+    return FALSE;
+}
+
+bool modal_window_up(HWND dialog) {
+    if (!IsWindowEnabled(dialog)) {
+        return true;
+    }
+    HWND search = dialog;
+    EnumThreadWindows(GetCurrentThreadId(), find_modal_window, reinterpret_cast<LPARAM>(&search));
+    return search == nullptr;
+}
+
 void come_to_front(HWND dialog) {
     if (IsIconic(dialog)) {
         ShowWindow(dialog, SW_RESTORE);
@@ -72,6 +95,27 @@ void handover_unmark(HWND dialog) {
     RemovePropW(dialog, HANDOVER_PROPERTY);
 }
 
+HANDLE handover_lock() {
+    HANDLE lock = CreateMutexW(nullptr, FALSE, HANDOVER_LOCK_NAME);
+    if (lock == nullptr) {
+        return nullptr;
+    }
+    // An abandoned lock (its holder ended without giving it back) is ours all the same.
+    const DWORD waited = WaitForSingleObject(lock, HANDOVER_LOCK_WAIT_MS);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(lock);
+        return nullptr;
+    }
+    return lock;
+}
+
+void handover_unlock(HANDLE lock) {
+    if (lock != nullptr) {
+        ReleaseMutex(lock);
+        CloseHandle(lock);
+    }
+}
+
 bool handover_send(const wchar_t* path) {
     WindowSearch search{GetCurrentProcessId(), nullptr};
     EnumWindows(find_open_window, reinterpret_cast<LPARAM>(&search));
@@ -94,7 +138,7 @@ bool handover_send(const wchar_t* path) {
 }
 
 LRESULT handover_receive(HWND dialog, const COPYDATASTRUCT* data) {
-    if (link_flags_test(LINK_CLOSING)) {
+    if (link_flags_test(LINK_CLOSING) || modal_window_up(dialog)) {
         return 0;
     }
     wchar_t* path = copy_handed_path(data);

@@ -21,3 +21,9 @@ add_subdirectory(cli)
 add_subdirectory(tests/unit)
 add_subdirectory(tests/cli)
 add_subdirectory(packaging)
+
+# The channel grid of the dialog template is the one its generator writes.
+if(NOT LUMIVO_TSAN)
+    add_test(NAME resources.channel_grid
+             COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/gen_channel_grid.py --check)
+endif()

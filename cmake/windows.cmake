@@ -48,6 +48,15 @@ set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DI
 
 add_subdirectory(cli)
 
+# The programs that ship leave their link maps in maps/: the release reads in them which
+# libraries each program contains, for THIRD-PARTY-NOTICES.
+foreach(program lumivo24 lumivo24-cli)
+    if(TARGET ${program})
+        target_link_options(${program} PRIVATE "LINKER:-Map=${CMAKE_BINARY_DIR}/maps/${program}.map")
+    endif()
+endforeach()
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/maps)
+
 # The tests need GoogleTest's sources (Debian's googletest package puts them in /usr/src).
 set(LUMIVO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Win32 tests")
 if(EXISTS ${LUMIVO_GTEST_SOURCE_DIR}/CMakeLists.txt)

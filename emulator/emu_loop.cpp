@@ -174,10 +174,6 @@ static int relink(Emulator* emu) {
                 strerror(errno));
         result = -1;
     }
-    if (emu->wine.enabled && emu->wine.linked_to[0] != '\0' &&
-        emu_wine_repoint(&emu->wine, emu->pty.path) != 0) {
-        result = -1;
-    }
     return result;
 }
 
@@ -191,6 +187,11 @@ static void unplug(Emulator* emu, char* reply, size_t cap) {
     drop_crossing(emu);
     emu_pty_close(&emu->pty);
     emu->plugged = false;
+    // The port leaves the prefix too: its link would lead to a pseudo-terminal number that the
+    // system hands to the next one opened, perhaps another emulator's.
+    if (emu->wine.enabled) {
+        emu_wine_detach(&emu->wine);
+    }
     emu_log_event(&emu->log, "unplugged");
     snprintf(reply, cap, "ok unplugged");
 }
@@ -207,6 +208,9 @@ static void plug(Emulator* emu, char* reply, size_t cap) {
     emu->plugged = true;
     emu->peer_check_ms = 0;
     int linked = relink(emu);
+    if (emu->wine.enabled && emu_wine_attach(&emu->wine, emu->pty.path) != 0) {
+        linked = -1;
+    }
     emu_log_event(&emu->log, "plugged at %s", emu->pty.path);
     snprintf(reply, cap, "%s plugged %s", linked == 0 ? "ok" : "error links not updated,",
              emu->pty.path);

@@ -3,8 +3,9 @@
 // Two things make a COM port under Wine: the DOS device link <prefix>/dosdevices/com<N>, which
 // Wine follows when a program opens COM<N>, and a value in the registry key
 // HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, which is where programs look for the list of ports. The
-// link points at the emulator's pseudo-terminal and follows it when it is unplugged and
-// plugged back. The registry value ("\Device\LumivoEmu<N>" = "COM<N>") is written by running
+// link points at the emulator's pseudo-terminal. Unplugging removes both, as a USB adapter's
+// port leaves the system when it is pulled, and plugging makes them again for the new
+// pseudo-terminal. The registry value ("\Device\LumivoEmu<N>" = "COM<N>") is written by running
 // `wine reg add`. That key is volatile: it lives only as long as the prefix's wineserver, so
 // the caller must keep one running (`wineserver -p` with the same WINEPREFIX) for as long as
 // the port is to be listed, and stop it afterwards. With --no-register only the link is made.
@@ -32,11 +33,12 @@ void emu_wine_value_name(int com, char* out, size_t cap);
 void emu_wine_value_data(int com, char* out, size_t cap);
 
 // Makes the link (creating <prefix>/dosdevices if needed) and, unless told not to, registers
-// the port. Returns 0, or -1 with a message on standard error.
+// the port: at start and at every plug. Returns 0, or -1 with a message on standard error.
 int emu_wine_attach(EmuWine* wine, const char* pty_path);
 
-// Points the link at a new pseudo-terminal after a plug.
+// Points the link at `pty_path`, replacing a link of ours.
 int emu_wine_repoint(EmuWine* wine, const char* pty_path);
 
-// Removes the link and the registry value written by emu_wine_attach.
+// Removes the link and the registry value written by emu_wine_attach: at every unplug and on
+// exit.
 void emu_wine_detach(EmuWine* wine);

@@ -3,10 +3,16 @@
 Debian packages they are built with, so that each text is the one its authors wrote and names
 the version that was compiled in.
 
-  third_party_notices.py text OUTPUT
-      THIRD-PARTY-NOTICES for the Windows packages: CLI11 and nlohmann-json (in lumivo24-cli.exe),
-      the mingw-w64 runtime with winpthreads and the GCC runtime libraries (linked statically
-      into both programs), with the GNU GPL version 3 that the GCC runtime's exception refers to.
+  third_party_notices.py text OUTPUT BUILD-DIR PROGRAM=MAP...
+      THIRD-PARTY-NOTICES for the Windows packages. Which library is in which program is read
+      from each program's link map (GNU ld's -Map) of the release build, made in BUILD-DIR (whose
+      own files are the programs' code, not a library's): the archives and object files it was
+      linked from (the mingw-w64 runtime with winpthreads, the GCC runtime libraries libgcc and
+      libstdc++, linked statically) and the functions compiled into it from the header-only
+      CLI11 and nlohmann-json. A library is named for the programs that contain it,
+      and its notice is given once; the GNU GPL version 3 follows, which the GCC runtime's
+      exception refers to. A file from outside the build tree that no rule here knows stops the
+      script, so that no library goes into a program without its notice.
   third_party_notices.py debian PROJECT-COPYRIGHT OUTPUT
       The Debian package's copyright file: the project's own, followed by paragraphs for CLI11
       and nlohmann-json, which the Linux tool contains (it links the C and C++ runtimes
@@ -16,6 +22,8 @@ Most of the copyright files are machine-readable (paragraphs of fields, a licenc
 by one space, " ." for an empty line); GCC's is free text, cut at lines that begin its parts.
 Exits 1, naming what is missing, when a file or a part is not where it is expected.
 """
+import os
+import re
 import subprocess
 import sys
 
@@ -110,26 +118,87 @@ def free_text_part(text, first, stop, path):
     return "\n".join(lines[start:end]).strip("\n")
 
 
-# The libraries built into the Windows programs: what each is, its Debian package and the
-# parts of it (files patterns of its copyright file) that the programs contain.
+# The libraries that may be built into the Windows programs: what each is, its Debian package,
+# the parts of it (files patterns of its copyright file) that the programs contain, and how a
+# link map shows it: a file linked in (its path, made absolute) or a function compiled in (its
+# mangled name in a section of the map).
 WINDOWS_LIBRARIES = [
-    ("CLI11, the command-line parser of lumivo24-cli.exe", "libcli11-dev", ["*"]),
-    ("nlohmann-json (JSON for Modern C++), the JSON reader and writer of lumivo24-cli.exe",
-     "nlohmann-json3-dev", ["*", "include/nlohmann/detail/conversions/to_chars.hpp",
-                            "include/nlohmann/detail/output/serializer.hpp"]),
-    ("winpthreads, the POSIX threads of the mingw-w64 runtime", "mingw-w64-x86-64-dev",
-     ["mingw-w64-libraries/winpthreads/*", "mingw-w64-libraries/winpthreads/include/pthread.h"]),
-    ("the mingw-w64 runtime", "mingw-w64-x86-64-dev",
-     ["*", "mingw-w64-crt/crt/*", "mingw-w64-crt/gdtoa/*", "mingw-w64-crt/gdtoa/qnan.c"]),
+    {"name": "CLI11", "what": "the command-line parser", "package": "libcli11-dev",
+     "patterns": ["*"], "symbol": re.compile(r"(?<![0-9])3CLI")},
+    {"name": "nlohmann-json", "title": "nlohmann-json (JSON for Modern C++)",
+     "what": "the JSON reader and writer",
+     "package": "nlohmann-json3-dev",
+     "patterns": ["*", "include/nlohmann/detail/conversions/to_chars.hpp",
+                  "include/nlohmann/detail/output/serializer.hpp"],
+     "symbol": re.compile(r"(?<![0-9])8nlohmann")},
+    {"name": "winpthreads", "what": "the POSIX threads of the mingw-w64 runtime",
+     "package": "mingw-w64-x86-64-dev",
+     "patterns": ["mingw-w64-libraries/winpthreads/*",
+                  "mingw-w64-libraries/winpthreads/include/pthread.h"],
+     "file": re.compile(r"^/usr/x86_64-w64-mingw32/lib/lib(win)?pthread\.a$")},
+    {"name": "the mingw-w64 runtime", "what": "its start-up code, C library parts and import "
+     "libraries", "package": "mingw-w64-x86-64-dev",
+     "patterns": ["*", "mingw-w64-crt/crt/*", "mingw-w64-crt/gdtoa/*", "mingw-w64-crt/gdtoa/qnan.c"],
+     "file": re.compile(r"^/usr/x86_64-w64-mingw32/lib/[^/]+$")},
+    {"name": "libgcc", "what": "the GCC runtime library", "gcc": True,
+     "file": re.compile(r"^/usr/lib/gcc/x86_64-w64-mingw32/[^/]+/(libgcc(_eh)?\.a|crt\w+\.o)$")},
+    {"name": "libstdc++", "what": "the GCC runtime's C++ library", "gcc": True,
+     "file": re.compile(r"^/usr/lib/gcc/x86_64-w64-mingw32/[^/]+/libstdc\+\+\.a$")},
 ]
 # The libraries in the Linux tool: Debian package, the parts it contains, their name in the
 # copyright file (the headers as the code includes them) and what they are.
 DEBIAN_LIBRARIES = [
     ("libcli11-dev", ["*"], "CLI/*", "CLI11 {version}, its headers compiled into /usr/bin/lumivo24-cli"),
-    ("nlohmann-json3-dev", WINDOWS_LIBRARIES[1][2], "nlohmann/*",
+    ("nlohmann-json3-dev", WINDOWS_LIBRARIES[1]["patterns"], "nlohmann/*",
      "nlohmann-json {version}, its headers compiled into /usr/bin/lumivo24-cli"),
 ]
 GCC_PACKAGE = "gcc-mingw-w64-base"
+
+
+def link_map_inputs(text):
+    """The files a link map says went into the program, absolute paths made plain, and the
+    names of the sections and symbols of its memory map."""
+    files, names = set(), set()
+    lines = text.split("\n")
+    try:
+        start = lines.index("Archive member included to satisfy reference by file (symbol)")
+    except ValueError:
+        start = None
+    memory_map = next((i for i, line in enumerate(lines)
+                       if line.startswith("Linker script and memory map")), None)
+    if memory_map is None:
+        raise Missing("not a link map: no memory map in it")
+    if start is not None:
+        for line in lines[start + 1:memory_map]:
+            match = re.match(r"^(/\S+\.a)\(", line)
+            if match:
+                files.add(os.path.normpath(match.group(1)))
+    for line in lines[memory_map:]:
+        match = re.match(r"^LOAD (/\S+)$", line)
+        if match and not match.group(1).endswith(".a"):
+            files.add(os.path.normpath(match.group(1)))  # an object file goes in whole
+            continue
+        names.update(re.findall(r"\S*_Z\S+", line))
+    return files, names
+
+
+def libraries_in(program, text, build_dir):
+    """The entries of WINDOWS_LIBRARIES that a program's link map shows in it."""
+    files, names = link_map_inputs(text)
+    found = []
+    for path in sorted(files):
+        if path.startswith(build_dir + "/"):
+            continue  # the program's own code
+        library = next((lib for lib in WINDOWS_LIBRARIES
+                        if "file" in lib and lib["file"].match(path)), None)
+        if library is None:
+            raise Missing(f"{program} is linked with {path}, whose notice is not known here")
+        if library not in found:
+            found.append(library)
+    for library in WINDOWS_LIBRARIES:
+        if "symbol" in library and any(library["symbol"].search(n) for n in names):
+            found.append(library)
+    return [lib for lib in WINDOWS_LIBRARIES if lib in found]
 
 
 def library_section(title, package, patterns):
@@ -151,16 +220,14 @@ def library_section(title, package, patterns):
     return out + [""]
 
 
-def gcc_section():
+def gcc_section(title):
     path = f"{DOC}/{GCC_PACKAGE}/copyright"
     text = read(path)
     statement = free_text_part(text, "GCC is Copyright (C)", "On Debian GNU/Linux systems", path)
     libraries = free_text_part(text, "The following runtime libraries", "The libbacktrace", path)
     exception = free_text_part(text, "GCC RUNTIME LIBRARY EXCEPTION", "libquadmath/", path)
     rule = "=" * 78
-    title = (f"the GCC runtime libraries libgcc and libstdc++ "
-             f"(Debian {GCC_PACKAGE} {package_version(GCC_PACKAGE)})")
-    out = [rule, title, rule, ""]
+    out = [rule, f"{title} (Debian {GCC_PACKAGE} {package_version(GCC_PACKAGE)})", rule, ""]
     for part in (statement, libraries, exception):
         out += part.split("\n") + [""]
     gpl = read("/usr/share/common-licenses/GPL-3").strip("\n")
@@ -168,21 +235,43 @@ def gcc_section():
     return out
 
 
-def notices_text():
+def in_programs(programs):
+    return "in " + " and ".join(programs)
+
+
+def notices_text(maps, build_dir):
+    """`maps`: (program, link map path) pairs, in the order the programs are named."""
+    contents = []
+    for program, path in maps:
+        contents.append((program, libraries_in(program, read(path), build_dir)))
     out = [
         "LUMIVO24: notices of the software built into its programs",
         "",
-        "The LUMIVO24 programs are under the licence in LICENSE.txt. Built into them are:",
-        "- CLI11 and nlohmann-json, compiled into lumivo24-cli.exe from their headers;",
-        "- the mingw-w64 runtime with winpthreads, and the GCC runtime libraries libgcc and",
-        "  libstdc++ (GNU GPL version 3 or later with the GCC Runtime Library Exception), both",
-        "  linked statically into lumivo24.exe and lumivo24-cli.exe.",
-        "Their notices follow, as the Debian packages the programs were built with give them.",
+        "The LUMIVO24 programs are under the licence in LICENSE.txt. Built into them, as their",
+        "link maps show, are:",
+    ]
+    for program, libraries in contents:
+        out.append(f"- {program}: " + ", ".join(lib["name"] for lib in libraries) + ";")
+    out[-1] = out[-1][:-1] + "."
+    out += [
+        "The GCC runtime libraries are under the GNU GPL version 3 or later with the GCC Runtime",
+        "Library Exception. Each notice follows, as the Debian packages the programs were built",
+        "with give it.",
         "",
     ]
-    for title, package, patterns in WINDOWS_LIBRARIES:
-        out += library_section(title, package, patterns)
-    out += gcc_section()
+    gcc = []
+    for library in WINDOWS_LIBRARIES:
+        programs = [program for program, libraries in contents if library in libraries]
+        if not programs:
+            continue
+        name = library.get("title", library["name"])
+        title = f"{name}, {library['what']}, {in_programs(programs)}"
+        if library.get("gcc"):
+            gcc.append(title)
+        else:
+            out += library_section(title, library["package"], library["patterns"])
+    if gcc:
+        out += gcc_section("; ".join(gcc))
     return "\n".join(out) + "\n"
 
 
@@ -215,8 +304,9 @@ def debian_copyright(project_path):
 
 def main(argv):
     try:
-        if len(argv) == 3 and argv[1] == "text":
-            content = notices_text()
+        if len(argv) >= 5 and argv[1] == "text" and all("=" in a for a in argv[4:]):
+            maps = [tuple(a.split("=", 1)) for a in argv[4:]]
+            content = notices_text(maps, os.path.normpath(os.path.abspath(argv[3])))
             target = argv[2]
         elif len(argv) == 4 and argv[1] == "debian":
             content = debian_copyright(argv[2])

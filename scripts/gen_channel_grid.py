@@ -2,9 +2,11 @@
 """Writes the channel grid of the main dialog into resources/lumivo24.rc.
 
 The grid has 24 rows ("Лестница 1" to "Лестница 24") of ten controls each, two heading lines
-per column and a row label per row. Its control IDs and its y positions follow no formula, so
-they are listed here row by row and the template lines are generated from them. The lines go
+per column and a row label per row. Its control IDs follow no formula, so they are listed here
+row by row; the positions are laid out on a regular grid from the measures below. The lines go
 between the "BEGIN channel grid" and "END channel grid" markers; the rest of the file is kept.
+The measures are in dialog units; the widths leave every caption whole in the dialog font at
+96 to 192 DPI (tests/win32/layout_test.cpp measures them).
 
 Usage: scripts/gen_channel_grid.py          rewrite the grid in resources/lumivo24.rc
        scripts/gen_channel_grid.py --check  exit 1 when the file differs from what it would write
@@ -43,50 +45,38 @@ IDS = [
     (1080, 1081, 1082, 1106, 1221, 1222, 1223, 1249, 1289, 1301),
 ]
 
-# Row label (ID, x, y, width) and the row's y for columns 0-3, 4-7, 8 and 9.
-ROWS = [
-    ((1126, 5, 120, 46), 119, 119, 121, 119),
-    ((1131, 5, 132, 44), 131, 131, 133, 131),
-    ((1132, 5, 144, 46), 143, 143, 145, 143),
-    ((1133, 5, 156, 45), 155, 155, 157, 155),
-    ((1134, 6, 167, 44), 167, 167, 169, 167),
-    ((1135, 6, 179, 45), 179, 179, 182, 179),
-    ((1136, 6, 192, 45), 191, 191, 193, 191),
-    ((1137, 6, 204, 45), 203, 203, 206, 203),
-    ((1138, 5, 216, 45), 215, 215, 217, 215),
-    ((1139, 5, 228, 46), 227, 227, 229, 227),
-    ((1140, 5, 240, 46), 239, 239, 241, 240),
-    ((1141, 5, 252, 46), 251, 251, 253, 252),
-    ((1142, 5, 264, 45), 263, 263, 265, 264),
-    ((1143, 5, 275, 46), 275, 275, 277, 276),
-    ((1144, 5, 288, 46), 287, 287, 289, 287),
-    ((1145, 5, 300, 46), 299, 299, 301, 299),
-    ((1146, 5, 312, 46), 311, 311, 312, 311),
-    ((1147, 5, 324, 46), 323, 323, 324, 323),
-    ((1148, 5, 336, 45), 335, 335, 337, 335),
-    ((1149, 5, 348, 45), 347, 347, 349, 347),
-    ((1150, 5, 360, 45), 359, 359, 361, 359),
-    ((1151, 5, 371, 45), 371, 371, 373, 372),
-    ((1152, 5, 385, 44), 384, 383, 386, 384),
-    ((1153, 5, 397, 44), 396, 395, 397, 396),
-]
+# The row labels' IDs, channel 1 to 24.
+ROW_LABEL_IDS = [1126, 1131, 1132, 1133, 1134, 1135, 1136, 1137, 1138, 1139, 1140, 1141,
+                 1142, 1143, 1144, 1145, 1146, 1147, 1148, 1149, 1150, 1151, 1152, 1153]
 
-# Per column: x of its controls, then each heading line as (ID, x, y, width, text).
+# Per column: the two heading lines as (ID, text).
 COLUMNS = [
-    (51, (1124, 51, 97, 34, "Задержка"), (1125, 51, 106, 34, "вкл., мс")),
-    (87, (1127, 87, 97, 34, "Нач. ярк."), (1128, 87, 107, 34, "вкл., %")),
-    (123, (1129, 123, 97, 34, "Кон. ярк."), (1130, 123, 107, 34, "вкл., %")),
-    (159, (1154, 159, 97, 34, "Нараст."), (1155, 159, 107, 34, "ярк., мс")),
-    (195, (1156, 195, 98, 34, "Задержка"), (1157, 195, 107, 34, "выкл., мс")),
-    (231, (1158, 231, 98, 34, "Нач. ярк."), (1159, 231, 108, 34, "выкл., %")),
-    (267, (1160, 267, 98, 34, "Кон. ярк."), (1161, 267, 108, 34, "выкл., %")),
-    (303, (1225, 303, 98, 31, "Спад"), (1226, 303, 108, 30, "ярк., мс")),
-    (338, (1258, 336, 98, 24, "Деж."), (1259, 335, 108, 24, "режим")),
-    (359, (1261, 359, 98, 34, "Ярк. деж."), (1262, 359, 108, 34, "реж., %")),
+    ((1124, "Задержка"), (1125, "вкл., мс")),
+    ((1127, "Нач. ярк."), (1128, "вкл., %")),
+    ((1129, "Кон. ярк."), (1130, "вкл., %")),
+    ((1154, "Нараст."), (1155, "ярк., мс")),
+    ((1156, "Задержка"), (1157, "выкл., мс")),
+    ((1158, "Нач. ярк."), (1159, "выкл., %")),
+    ((1160, "Кон. ярк."), (1161, "выкл., %")),
+    ((1225, "Спад"), (1226, "ярк., мс")),
+    ((1258, "Деж."), (1259, "режим")),
+    ((1261, "Ярк. деж."), (1262, "реж., %")),
 ]
 
+# Measures of the grid (dialog units).
+HEADING_Y = 11         # the first heading line; the second follows it
+LABEL_HEIGHT = 9       # headings and row labels
+ROW_Y = 30             # the first row's edits
+ROW_PITCH = 12         # from one row to the next
+ROW_LABEL_X = 6
+ROW_LABEL_WIDTH = 50   # "Лестница 24"
+FIRST_COLUMN_X = 59    # column 0's edits
+COLUMN_PITCH = 38      # from one edit column to the next
+HEADING_WIDTH = 37     # "Задержка", "Ярк. деж."
+STANDBY_GAP = 10       # from the edit column before the check boxes to them
+STANDBY_PITCH = 21     # from the check box column to the next
+STANDBY_HEADING_WIDTH = 26  # "режим"
 STANDBY_COLUMN = 8
-LABEL_HEIGHT = 9
 EDIT_SIZE = (32, 12)
 CHECK_SIZE = (16, 10)
 EDIT_STYLE = "ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP"
@@ -98,34 +88,46 @@ def label(text, cid, x, y, w):
     return f'{INDENT}LTEXT           "{text}", {cid}, {x}, {y}, {w}, {LABEL_HEIGHT}'
 
 
-def row_y(row, column):
-    _, y_0_3, y_4_7, y_8, y_9 = row
-    if column < 4:
-        return y_0_3
-    if column < 8:
-        return y_4_7
-    return y_8 if column == STANDBY_COLUMN else y_9
+def column_x(column):
+    """x of a column's controls: the edit columns a pitch apart, the check boxes a little
+    further after the last of them, the last edit column a short pitch after the check boxes."""
+    if column < STANDBY_COLUMN:
+        return FIRST_COLUMN_X + COLUMN_PITCH * column
+    standby = FIRST_COLUMN_X + COLUMN_PITCH * (STANDBY_COLUMN - 1) + EDIT_SIZE[0] + STANDBY_GAP
+    return standby if column == STANDBY_COLUMN else standby + STANDBY_PITCH
 
 
-def control(cid, column, y):
-    x = COLUMNS[column][0]
+def row_y(channel):
+    return ROW_Y + ROW_PITCH * (channel - 1)
+
+
+def control(cid, column, channel):
+    x, y = column_x(column), row_y(channel)
     if column == STANDBY_COLUMN:
         w, h = CHECK_SIZE
+        y += (EDIT_SIZE[1] - h) // 2
         return f'{INDENT}CONTROL         "", {cid}, "Button", {CHECK_STYLE}, {x}, {y}, {w}, {h}'
     w, h = EDIT_SIZE
     return f'{INDENT}CONTROL         "", {cid}, "Edit", {EDIT_STYLE}, {x}, {y}, {w}, {h}'
 
 
+def heading_lines(column):
+    x, w = column_x(column), HEADING_WIDTH
+    if column == STANDBY_COLUMN:  # centred over the check boxes
+        x, w = x - (STANDBY_HEADING_WIDTH - CHECK_SIZE[0]) // 2, STANDBY_HEADING_WIDTH
+    return [label(text, cid, x, HEADING_Y + LABEL_HEIGHT * line, w)
+            for line, (cid, text) in enumerate(COLUMNS[column])]
+
+
 def grid_lines():
     lines = []
-    for _, first, second in COLUMNS:
-        for cid, x, y, w, text in (first, second):
-            lines.append(label(text, cid, x, y, w))
-    for channel, (row, ids) in enumerate(zip(ROWS, IDS), start=1):
-        cid, x, y, w = row[0]
-        lines.append(label(f"Лестница {channel}", cid, x, y, w))
+    for column in range(len(COLUMNS)):
+        lines += heading_lines(column)
+    for channel, (label_id, ids) in enumerate(zip(ROW_LABEL_IDS, IDS), start=1):
+        y = row_y(channel) + (EDIT_SIZE[1] - LABEL_HEIGHT + 1) // 2
+        lines.append(label(f"Лестница {channel}", label_id, ROW_LABEL_X, y, ROW_LABEL_WIDTH))
         for column, control_id in enumerate(ids):
-            lines.append(control(control_id, column, row_y(row, column)))
+            lines.append(control(control_id, column, channel))
     return lines
 
 

@@ -4,7 +4,8 @@
 // neither the old nor the new content. Instead the complete content goes into a new file in the
 // same folder (so that both lie on one volume), is flushed to the disk, and then takes the
 // target's place in one step. On any failure the target is left exactly as it was and the new
-// file is removed again; nothing is left behind in the folder. The new file's name is short and
+// file is removed again; nothing is left behind in the folder. The content that stands under the
+// name is always the old or the new one, whole. The new file's name is short and
 // independent of the target's, so it fits in every folder that takes the target's name.
 #pragma once
 
@@ -66,4 +67,8 @@ FileReplaceResult file_replace_write(const wchar_t* path, const uint8_t* bytes, 
 // free, and FILE_REPLACE_EXISTS is the result when it is not; nothing is ever replaced.
 FileReplaceResult file_replace_create(const wchar_t* path, const uint8_t* bytes, size_t n,
                                       FileProceed proceed = nullptr);
+
+// Removes the old files of earlier replacements that another program held open at the time;
+// every replacement calls it first, and the window once more as it closes.
+void file_replace_tidy();
 #endif

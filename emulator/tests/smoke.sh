@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The emulator as a whole: started on a pseudo-terminal with a --link and a Wine prefix (link
-# only), it answers an identification request written to its port, keeps answering across an
-# unplug and plug on the same link, and quits by its control channel, removing its links. A
-# second run takes its commands on standard input and ends with it.
+# The emulator as a whole: started on a pseudo-terminal with a --link and a Wine prefix (its
+# registry values written by a stand-in for wine that records what it is asked), it answers an
+# identification request written to its port, keeps answering across an unplug and plug on the
+# same link, takes the COM port out of the prefix while unplugged, and quits by its control
+# channel, removing its links. A second run takes its commands on standard input and ends with
+# it.
 # Usage: smoke.sh path/to/lumivo24-emulator
 set -uo pipefail
 EMU=$1
@@ -16,8 +18,11 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; echo "--- emulator log:" >&2; cat "$WORK/log" >&2; exit 1; }
 
 mkdir -p "$WORK/prefix"
+# The stand-in for wine: one line per run, "reg add" or "reg delete" and the value's name.
+printf '#!/bin/sh\necho "$1 $2 $5" >>"%s/wine-runs"\n' "$WORK" >"$WORK/wine"
+chmod +x "$WORK/wine"
 "$EMU" --static --lifetime 40 --log "$WORK/log" --link "$WORK/port" \
-    --wine-prefix "$WORK/prefix" --com 9 --no-register >"$WORK/out" 2>"$WORK/err" &
+    --wine-prefix "$WORK/prefix" --com 9 --wine "$WORK/wine" >"$WORK/out" 2>"$WORK/err" &
 PID=$!
 for _ in $(seq 1 100); do
     [ "$(wc -l <"$WORK/out")" -ge 2 ] && break
@@ -74,6 +79,8 @@ if got[:6] != bytes.fromhex("02 00 11 00 E8 03"):
 command("unplug")
 if "plugged=no" not in command("status"):
     sys.exit("still plugged after unplug")
+if os.path.lexists(com_link):
+    sys.exit("the COM link is left while unplugged")
 reply = command("plug")
 new = reply.split()[-1]
 if os.readlink(port_path) != new or os.readlink(com_link) != new:
@@ -100,6 +107,11 @@ PID=
 [ -L "$WORK/port" ] && fail "--link left behind"
 [ -L "$WORK/prefix/dosdevices/com9" ] && fail "com9 link left behind"
 grep -q 'request cmd=0x0001 len=6 crc=ok' "$WORK/log" || fail "requests not logged"
+# The port's registry value: made at start, taken away at the unplug, made again at the plug
+# and taken away at the end.
+value='\Device\LumivoEmu9'
+printf 'reg add %s\nreg delete %s\nreg add %s\nreg delete %s\n' "$value" "$value" "$value" \
+    "$value" | cmp -s - "$WORK/wine-runs" || fail "registry runs: $(cat "$WORK/wine-runs")"
 # Commands on standard input; its end quits.
 printf 'set faults 3\nrequests\n' | "$EMU" --static --stdin --lifetime 20 >"$WORK/out2" 2>"$WORK/log" ||
     fail "--stdin run failed"

@@ -140,18 +140,43 @@ stop_display() {
     fi
 }
 
-# The private Wine prefix of the build tree, created once. Without a window manager Wine waits
-# 2 s whenever a window is hidden, so windows are unmanaged; crash dialogs are off so that a
-# crash ends the process.
+# Wine's own fonts (Debian fonts-wine: Tahoma, which stands in for the Windows dialog font, and
+# Marlett for the title bar's buttons) in the prefix. This Wine reads the fonts of
+# C:\windows\Fonts but not those of its own data folder, where fonts-wine puts them.
+ensure_wine_fonts() {
+    [ -f "$WINEPREFIX/drive_c/windows/Fonts/tahoma.ttf" ] && return 0
+    need_packages fonts-wine || return 1
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    dpkg -L fonts-wine | grep '\.ttf$' | xargs cp -t "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
+# The private Wine prefix of the build tree, created once, with Wine's own fonts. Without a window
+# manager Wine waits 2 s whenever a window is hidden, so windows are unmanaged; crash dialogs are
+# off so that a crash ends the process.
 ensure_wine_prefix() {
-    [ -f "$WINEPREFIX/.lumivo-ready" ] && return 0
+    if [ -f "$WINEPREFIX/.lumivo-ready" ]; then
+        ensure_wine_fonts
+        return
+    fi
     log "creating Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || { log "wineboot failed"; return 1; }
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
+    ensure_wine_fonts || return 1
     touch "$WINEPREFIX/.lumivo-ready"
+}
+
+# The display resolution of the prefix's programs, in DPI (96 is 100 %), read by each program as
+# it starts; an empty value goes back to Wine's own 96.
+set_wine_dpi() { # dpi
+    if [ -n "$1" ]; then
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+            >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+    fi
 }
 
 stop_wineserver() {

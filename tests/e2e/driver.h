@@ -64,6 +64,14 @@ bool other_stop(); // closes the second start's window, like app_stop
 // Visible main windows of the program, in every process.
 int program_windows();
 
+// ---- many starts of the program at the same moment, as a selection of files opened in Explorer
+// Starts the program once per argument text, all at once; false when one did not start.
+bool starts_launch(const std::vector<std::wstring>& arguments);
+// Waits until no more than `left` of those starts still run.
+bool starts_wait(size_t left, DWORD timeout_ms);
+// Closes the windows of those starts still running and waits for them to end.
+void starts_stop();
+
 // ---- modal windows of the program (file dialogs, message boxes) ----
 // A visible top-level window of the program's process other than its main window, matched by
 // caption and by window class (nullptr matches any); waits up to `timeout_ms` for it.

@@ -111,6 +111,42 @@ bool other_stop() {
     return stop(&other, window_of(other.dwProcessId));
 }
 
+namespace {
+std::vector<PROCESS_INFORMATION> starts; // many starts at once
+} // namespace
+
+bool starts_launch(const std::vector<std::wstring>& arguments) {
+    bool all = true;
+    for (const std::wstring& text : arguments) {
+        PROCESS_INFORMATION started{};
+        if (launch(text.c_str(), &started)) {
+            starts.push_back(started);
+        } else {
+            all = false;
+        }
+    }
+    return all;
+}
+
+bool starts_wait(size_t left, DWORD timeout_ms) {
+    return wait_until(
+        [left] {
+            size_t running = 0;
+            for (const PROCESS_INFORMATION& started : starts) {
+                running += WaitForSingleObject(started.hProcess, 0) == WAIT_TIMEOUT;
+            }
+            return running <= left;
+        },
+        timeout_ms);
+}
+
+void starts_stop() {
+    for (PROCESS_INFORMATION& started : starts) {
+        stop(&started, window_of(started.dwProcessId));
+    }
+    starts.clear();
+}
+
 int program_windows() {
     int count = 0;
     EnumWindows(count_window, reinterpret_cast<LPARAM>(&count));

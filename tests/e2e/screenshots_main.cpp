@@ -45,11 +45,12 @@ bool write_file(const std::wstring& path, const uint8_t* bytes, size_t count) {
     return ok;
 }
 
-// Asks the script for a picture of the screen as it is now and waits until it is taken.
-bool picture(const wchar_t* name) {
+// Asks the script for a picture of the screen as it is now and waits until it is taken. `crop`,
+// when given, is the part of the window to keep ("WxH+X+Y" from the window's top left corner).
+bool picture(const wchar_t* name, const std::string& crop = "") {
     Sleep(500); // let the window finish drawing
     const std::wstring base = folder + L"\\" + name;
-    if (!write_file(base + L".ready", nullptr, 0)) {
+    if (!write_file(base + L".ready", reinterpret_cast<const uint8_t*>(crop.data()), crop.size())) {
         fwprintf(stderr, L"cannot write %ls.ready\n", base.c_str());
         return false;
     }
@@ -58,6 +59,37 @@ bool picture(const wchar_t* name) {
         return false;
     }
     return true;
+}
+
+struct GroupSearch {
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK find_group(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<GroupSearch*>(param);
+    if (window_text(window) == search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The part of the window that group box `caption` takes, with a margin, for picture().
+std::string group_crop(const wchar_t* caption) {
+    GroupSearch search{caption, nullptr};
+    EnumChildWindows(app_window(), find_group, reinterpret_cast<LPARAM>(&search));
+    RECT window{}, group{};
+    if (search.found == nullptr || !GetWindowRect(app_window(), &window) ||
+        !GetWindowRect(search.found, &group)) {
+        return "";
+    }
+    const int margin = 6;
+    char crop[64];
+    snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", group.right - group.left + 2 * margin,
+             group.bottom - group.top + 2 * margin, group.left - window.left - margin,
+             group.top - window.top - margin);
+    return crop;
 }
 
 bool wait_line(const wchar_t* line, DWORD ms) {
@@ -135,10 +167,11 @@ bool states() {
     if (!wait_connected() || !picture(L"connected")) {
         return false;
     }
-    // Sensor 1 reports a fault: its field says so, cut off by its width.
+    // Sensor 1 reports a fault: its field says so, cut off by its width; the group of readings
+    // alone is shown.
     if (!emu_ok("set faults 1") ||
         !wait_until([] { return app_text(1002) == L"Не работает"; }, 5000) ||
-        !picture(L"sensor-fault") || !emu_ok("set faults 0")) {
+        !picture(L"sensor-fault", group_crop(L"Датчики")) || !emu_ok("set faults 0")) {
         fprintf(stderr, "no picture of a failed sensor\n");
         return false;
     }

@@ -43,15 +43,6 @@ void check_cut(const char16_t* out, size_t cap, size_t length, const std::u16str
     FUZZ_CHECK(std::u16string(out, length) == expected.substr(0, fits));
 }
 
-std::u16string with_first(const std::u16string& pattern, const std::u16string& mark,
-                          const std::u16string& argument) {
-    size_t at = pattern.find(mark);
-    if (at == std::u16string::npos) {
-        return pattern;
-    }
-    return pattern.substr(0, at) + argument + pattern.substr(at + mark.size());
-}
-
 // Converts the command line into a buffer of cap units.
 std::u16string check_conversion(const char* line, size_t cap) {
     std::u16string expected;
@@ -68,19 +59,58 @@ std::u16string check_conversion(const char* line, size_t cap) {
     return cap == 0 ? std::u16string() : std::u16string(out.get(), length);
 }
 
+// The line a pattern gives with `argument` in place of its first `mark`, in a buffer of cap
+// units: whole when it fits; otherwise the argument is cut and its last unit kept becomes "…";
+// when the pattern's own text does not fit either, that is cut, keeping a final line break.
+std::u16string line_model(const std::u16string& pattern, const std::u16string& mark,
+                          const std::u16string& argument, size_t cap) {
+    const size_t room = cap - 1;
+    const size_t at = pattern.find(mark);
+    const std::u16string before = at == std::u16string::npos ? pattern : pattern.substr(0, at);
+    const std::u16string after =
+        at == std::u16string::npos ? std::u16string() : pattern.substr(at + mark.size());
+    const std::u16string used = at == std::u16string::npos ? std::u16string() : argument;
+    if (before.size() + used.size() + after.size() <= room) {
+        return before + used + after;
+    }
+    const std::u16string fixed = before + after;
+    if (fixed.size() <= room) {
+        std::u16string cut = used.substr(0, room - fixed.size());
+        if (!cut.empty()) {
+            cut.back() = u'\u2026';
+        }
+        return before + cut + after;
+    }
+    const bool line_break = room >= 2 && fixed.substr(fixed.size() - 2) == u"\r\n";
+    return fixed.substr(0, room - (line_break ? 2 : 0)) + (line_break ? u"\r\n" : u"");
+}
+
+// The line written into a buffer of cap units must be the model's, terminated.
+void check_line(const char16_t* out, size_t cap, size_t length, const std::u16string& pattern,
+                const std::u16string& mark, const std::u16string& argument) {
+    if (cap == 0) {
+        FUZZ_CHECK(length == 0);
+        return;
+    }
+    const std::u16string expected = line_model(pattern, mark, argument, cap);
+    FUZZ_CHECK(length == expected.size() && length < cap);
+    FUZZ_CHECK(out[length] == 0);
+    FUZZ_CHECK(std::u16string(out, length) == expected);
+}
+
 std::u16string check_lines(const std::u16string& text, size_t cap) {
     std::unique_ptr<char16_t[]> out(new char16_t[cap]);
     const std::u16string loaded = u"Данные прочитаны из файла \"%s\".\r\n";
     size_t length = log_format(out.get(), cap, loaded.c_str(), text.c_str());
-    check_cut(out.get(), cap, length, with_first(loaded, u"%s", text));
+    check_line(out.get(), cap, length, loaded, u"%s", text);
     std::u16string line = cap == 0 ? std::u16string() : std::u16string(out.get(), length);
 
     // The text as a pattern: only its first %s or %d is replaced.
     length = log_format(out.get(), cap, text.c_str(), u"<path>");
-    check_cut(out.get(), cap, length, with_first(text, u"%s", u"<path>"));
+    check_line(out.get(), cap, length, text, u"%s", u"<path>");
     int32_t value = static_cast<int32_t>(text.size() * 2654435761u);
     length = log_format_int(out.get(), cap, text.c_str(), value);
-    check_cut(out.get(), cap, length, with_first(text, u"%d", widen(std::to_string(value))));
+    check_line(out.get(), cap, length, text, u"%d", widen(std::to_string(value)));
     return line;
 }
 

@@ -6,6 +6,7 @@
 #include "app/caption_version.h"
 #include "app/status_log_text.h"
 #include "app/text_cp1251.h"
+#include "app/window_place.h"
 
 namespace {
 
@@ -162,20 +163,70 @@ TEST(LogLine, ArgumentsAreFilledIn) {
     EXPECT_EQ(std::u16string(line), u"Восстановлены значения по умолчанию.\r\n");
 }
 
-TEST(LogLine, LongPathCutsTheTail) {
-    char16_t line[LINE_UNITS + 4];
-    std::fill(line, line + LINE_UNITS + 4, u'#');
-    std::u16string path = u"C:\\" + std::u16string(80, u'п') + u".lv24";
-    size_t length =
-        log_format(line, LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", path.c_str());
-    EXPECT_EQ(length, 99u);
-    std::u16string text(line);
-    EXPECT_EQ(text.substr(0, 24), u"Данные записаны в файл \"");
-    EXPECT_EQ(text.find(u"\r\n"), std::u16string::npos);
-    EXPECT_NE(text.back(), u'"');
-    EXPECT_EQ(line[100], u'#');
+// A line too long for its buffer loses the end of its argument, marked "…", and keeps the
+// words after it and its line break; a pattern too long by itself keeps its line break.
+TEST(LogLine, ALongLineIsCutInItsArgumentAndKeepsItsLineBreak) {
+    const std::u16string path = u"C:\\" + std::u16string(80, u'п') + u".lv24";
+    const struct {
+        size_t cap;
+        const char16_t* pattern;
+        std::u16string argument;
+        std::u16string expected;
+    } rows[] = {
+        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", path,
+         u"Данные записаны в файл \"C:\\" + std::u16string(67, u'п') + u"…\".\r\n"},
+        {30, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка открытия файла C:\\….\r\n"},
+        {34, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24",
+         u"Ошибка открытия файла C:\\a.lv….\r\n"},
+        {35, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24",
+         u"Ошибка открытия файла C:\\a.lv24.\r\n"},
+        {26, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка открытия файла .\r\n"},
+        {12, u"Восстановлены значения по умолчанию.\r\n", u"", u"Восстанов\r\n"},
+        {12, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка от\r\n"},
+        {3, u"abc", u"", u"ab"},
+        {2, u"a\r\n", u"", u"a"},
+    };
+    for (const auto& row : rows) {
+        std::vector<char16_t> line(row.cap + 4, u'#');
+        const size_t length = log_format(line.data(), row.cap, row.pattern, row.argument.c_str());
+        EXPECT_EQ(std::u16string(line.data()), row.expected) << row.cap;
+        EXPECT_EQ(length, row.expected.size());
+        EXPECT_EQ(line[row.cap], u'#');
+    }
+    char16_t line[4] = {u'#', u'#', u'#', u'#'};
     EXPECT_EQ(log_format(line, 1, u"abc", u""), 0u);
     EXPECT_EQ(line[0], 0);
+    EXPECT_EQ(log_format(line, 0, u"abc", u""), 0u);
+    EXPECT_EQ(line[0], 0);
+    // A pattern too long for the buffer by itself (here the port count's) keeps its line break.
+    char16_t count[20];
+    log_format_int(count, 20, u"Количество COM-портов: %d\r\n", 12345);
+    EXPECT_EQ(std::u16string(count), u"Количество COM-по\r\n");
+}
+
+// ---- the window on its screen --------------------------------------------------------------
+
+// Centred in the work area when it fits; otherwise at the area's top or left edge, so that the
+// caption bar stays on the screen. The areas are the work areas of a 1920x1080 screen at 150 %
+// below a 72-pixel taskbar, of a 1366x768 one, and of a second screen left of the first.
+TEST(WindowPlace, CentredWhereItFitsAndCaptionOnTheScreenWhereNot) {
+    const struct {
+        PlaceArea area;
+        int32_t width, height, left, top;
+    } rows[] = {
+        {{0, 0, 1920, 1008}, 1600, 880, 160, 64},
+        {{0, 0, 1920, 1008}, 1920, 1008, 0, 0},
+        {{0, 0, 1366, 720}, 1200, 1017, 83, 0},
+        {{0, 0, 1366, 720}, 1400, 600, 0, 60},
+        {{-1280, 40, 0, 1024}, 1600, 2000, -1280, 40},
+        {{-1280, 40, 0, 1024}, 1000, 500, -1140, 282},
+    };
+    for (const auto& row : rows) {
+        int32_t left = -1, top = -1;
+        window_place(&row.area, row.width, row.height, &left, &top);
+        EXPECT_EQ(left, row.left) << row.width << "x" << row.height;
+        EXPECT_EQ(top, row.top) << row.width << "x" << row.height;
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
 #include "settings/file_replace.h"
+#include "settings/file_replace_steps_win32.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -100,8 +101,9 @@ TEST_F(SettingsSaveTest, ASaveNearThePathLengthLimitSucceeds) {
 
     save_settings_file(target.c_str());
 
-    // The log line is cut at 99 units, as every long one is.
-    EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target).substr(0, 99));
+    // The log line is cut to 99 units in the path, as every long one is.
+    EXPECT_EQ(log(), u"Данные записаны в файл \"" +
+                         std::u16string(target.begin(), target.begin() + 70) + u"…\".\r\n");
     EXPECT_GE(read_file(target).size(), 1054u);
     EXPECT_EQ(listing(deep), std::vector<std::wstring>{L"a.lv24"});
     DeleteFileW(target.c_str());
@@ -186,6 +188,149 @@ TEST_F(SettingsSaveTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
     EXPECT_EQ(listing(), before);
     EXPECT_EQ(file_replace_create(in_folder(L"new.lv24").c_str(), bytes, 3), FILE_REPLACE_DONE);
     EXPECT_EQ(read_file(in_folder(L"new.lv24")), Bytes(bytes, bytes + 3));
+}
+
+// ---- a replacement's steps failing one by one ------------------------------------------------
+
+// How the steps of one replacement fail: the new file cannot take the name after the old one
+// has moved to its backup name (ReplaceFileW's ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and how many
+// times moving the old file back, moving the new one in and removing the backup are refused.
+struct StepFaults {
+    bool name_left_empty;
+    int old_moves_refused;
+    int new_moves_refused;
+    int removals_refused;
+};
+
+StepFaults faults;
+FileReplaceSteps system_steps;
+HANDLE backup_holder = INVALID_HANDLE_VALUE; // another program holding the backup open
+
+bool is_backup(LPCWSTR path) {
+    const std::wstring name(path);
+    return name.size() > 4 && name.compare(name.size() - 4, 4, L"-old") == 0;
+}
+
+BOOL refused(int* count) {
+    if (*count <= 0)
+        return TRUE;
+    --*count;
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+}
+
+BOOL WINAPI faulty_replace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
+                           LPVOID exclude, LPVOID reserved) {
+    if (faults.name_left_empty) {
+        system_steps.move(target, backup, 0);
+        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+        return FALSE;
+    }
+    const BOOL done = system_steps.replace(target, replacement, backup, flags, exclude, reserved);
+    if (done && faults.removals_refused < 0) // held for good: opened without any sharing
+        backup_holder = CreateFileW(backup, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    return done;
+}
+
+BOOL WINAPI faulty_move(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if (!refused(is_backup(from) ? &faults.old_moves_refused : &faults.new_moves_refused))
+        return FALSE;
+    return system_steps.move(from, to, flags);
+}
+
+BOOL WINAPI faulty_remove(LPCWSTR path) {
+    if (is_backup(path) && !refused(&faults.removals_refused))
+        return FALSE;
+    return system_steps.remove(path);
+}
+
+class ReplaceStepsTest : public SettingsSaveTest {
+  protected:
+    void SetUp() override {
+        SettingsSaveTest::SetUp();
+        system_steps = file_replace_steps;
+        file_replace_steps = {faulty_replace, faulty_move, faulty_remove};
+    }
+    void TearDown() override {
+        file_replace_steps = system_steps;
+        if (backup_holder != INVALID_HANDLE_VALUE)
+            CloseHandle(backup_holder);
+        backup_holder = INVALID_HANDLE_VALUE;
+        SettingsSaveTest::TearDown();
+    }
+};
+
+const Bytes NEW_BYTES = {'n', 'e', 'w', 0x0D, 0x0A};
+
+// Whatever step fails, the name holds the old content or the new one and no other file is
+// left; only when neither can be put back under the name does the old content wait under its
+// backup name, the user's last copy of it.
+TEST_F(ReplaceStepsTest, EveryFailedStepLeavesTheOldOrTheNewContentUnderTheName) {
+    const struct {
+        const char* what;
+        StepFaults faults;
+        FileReplaceResult result;
+        const Bytes* under_name; // nullptr: nothing
+        size_t files;
+    } rows[] = {
+        {"the old file goes back", {true, 0, 0, 0}, FILE_REPLACE_REPLACE_FAILED, &OLD_BYTES, 1},
+        {"...on a later try", {true, 2, 0, 0}, FILE_REPLACE_REPLACE_FAILED, &OLD_BYTES, 1},
+        {"the new one takes the name", {true, 99, 0, 0}, FILE_REPLACE_DONE, &NEW_BYTES, 1},
+        {"neither can move", {true, 99, 99, 0}, FILE_REPLACE_REPLACE_FAILED, nullptr, 1},
+        {"the backup removed on a later try", {false, 0, 0, 3}, FILE_REPLACE_DONE, &NEW_BYTES, 1},
+        {"the backup held open", {false, 0, 0, -1}, FILE_REPLACE_DONE, &NEW_BYTES, 2},
+    };
+    const std::wstring target = in_folder(L"stairs.lv24");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(write_file(target, OLD_BYTES));
+        faults = row.faults;
+        EXPECT_EQ(file_replace_write(target.c_str(), NEW_BYTES.data(), NEW_BYTES.size()),
+                  row.result);
+        if (row.under_name != nullptr) {
+            EXPECT_EQ(read_file(target), *row.under_name);
+        } else {
+            EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
+        std::vector<std::wstring> names = listing();
+        ASSERT_EQ(names.size(), row.files) << testing::PrintToString(names);
+        if (row.under_name == nullptr) {
+            EXPECT_TRUE(is_backup(names[0].c_str()));
+            EXPECT_EQ(read_file(in_folder(names[0].c_str())), OLD_BYTES);
+            DeleteFileW(in_folder(names[0].c_str()).c_str());
+        }
+        if (backup_holder != INVALID_HANDLE_VALUE) {
+            // Once the other program lets it go, the next replacement or the close removes it.
+            CloseHandle(backup_holder);
+            backup_holder = INVALID_HANDLE_VALUE;
+            file_replace_tidy();
+            EXPECT_EQ(listing(), std::vector<std::wstring>{L"stairs.lv24"});
+        }
+    }
+}
+
+// New content carries the archive mark whatever the old file had, and not the offline mark;
+// what it keeps of the old file's marks is hidden, system and the indexing one. (Wine marks every
+// file for archiving and keeps no offline mark, so there the old file has the one and lacks the
+// other whatever was set; on Windows each row starts from exactly the marks it names.)
+TEST_F(SettingsSaveTest, ANewContentIsMarkedForArchivingAndKeepsTheOldFilesMarks) {
+    const DWORD rows[][2] = {
+        {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE,
+         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
+        {FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_HIDDEN,
+         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_ARCHIVE},
+    };
+    const std::wstring target = in_folder(L"marks.lv24");
+    for (const auto& row : rows) {
+        ASSERT_TRUE(write_file(target, OLD_BYTES));
+        ASSERT_TRUE(SetFileAttributesW(target.c_str(), row[0]));
+        EXPECT_EQ(file_replace_write(target.c_str(), NEW_BYTES.data(), NEW_BYTES.size()),
+                  FILE_REPLACE_DONE);
+        EXPECT_EQ(GetFileAttributesW(target.c_str()), row[1]) << row[0];
+        SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 } // namespace

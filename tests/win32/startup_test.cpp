@@ -160,14 +160,14 @@ TEST_F(StartupTest, EveryControlOfTheMapIsInItsSlotWithItsKind) {
 }
 
 TEST_F(StartupTest, ChannelGridSitsWhereTheTemplatePutsIt) {
-    expect_placed(dialog, item(1011), {51, 119, 32, 12});  // channel 1, OnDelay
-    expect_placed(dialog, item(1250), {338, 121, 16, 10}); // channel 1, standby
-    expect_placed(dialog, item(1221), {195, 395, 32, 12}); // channel 24, OffDelay
-    expect_placed(dialog, item(1106), {159, 396, 32, 12}); // channel 24, RiseTime
-    expect_placed(dialog, item(1301), {359, 396, 32, 12}); // channel 24, StandbyLevel
-    expect_placed(dialog, item(1153), {5, 397, 44, 9});    // "Лестница 24"
-    expect_placed(dialog, item(IDC_STATUS_LOG), {307, 11, 174, 79});
-    expect_placed(dialog, item(IDC_LOAD_DEFAULTS), {406, 339, 69, 36});
+    expect_placed(dialog, item(1011), {59, 30, 32, 12});   // channel 1, OnDelay
+    expect_placed(dialog, item(1250), {367, 31, 16, 10});  // channel 1, standby
+    expect_placed(dialog, item(1221), {211, 306, 32, 12}); // channel 24, OffDelay
+    expect_placed(dialog, item(1106), {173, 306, 32, 12}); // channel 24, RiseTime
+    expect_placed(dialog, item(1301), {388, 306, 32, 12}); // channel 24, StandbyLevel
+    expect_placed(dialog, item(1153), {6, 308, 50, 9});    // "Лестница 24"
+    expect_placed(dialog, item(IDC_STATUS_LOG), {432, 161, 221, 95});
+    expect_placed(dialog, item(IDC_LOAD_DEFAULTS), {593, 300, 60, 20});
     EXPECT_EQ(window_text(item(1153)), u"Лестница 24");
     EXPECT_EQ(window_text(item(1259)), u"режим");
     EXPECT_EQ(window_text(item(IDC_LABEL_ILLUMINANCE)), u"Освещённость, %");
