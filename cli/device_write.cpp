@@ -8,6 +8,9 @@
 // controller may hold and how to look.
 #include "cli/device_write.h"
 
+#include <cstring>
+#include <vector>
+
 #include "cli/find_controller.h"
 #include "cli/output.h"
 #include "cli/console.h"
@@ -159,6 +162,13 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
     if (request.dry_run) {
         close_all(&c);
         return dry_run(c, now, sent, refusal);
+    }
+    if (memcmp(image, current, WIRE_IMAGE_BYTES) == 0) {
+        close_all(&c);
+        note_line("The controller on " + c.port +
+                  " already holds these values: nothing had to change, so nothing was backed "
+                  "up or written.");
+        return EXIT_DONE;
     }
     std::string backup;
     code = backup_settings(request, c.port, current, &backup);

@@ -127,9 +127,9 @@ int refuse_unholdable(const SettingsValues& values, const std::string& name) {
         return EXIT_DONE;
     }
     err_line(name + ": " + (n == 1 ? std::string("a value") : std::to_string(n) + " values") +
-             " that the controller cannot hold (value -> what it would hold instead); nothing "
-             "was changed:");
-    const std::string lines = mismatches_text(list, n);
+             " that the controller cannot hold (the value, then the range its field holds); "
+             "nothing was changed:");
+    const std::string lines = unholdable_text(list, n);
     console_write(CONSOLE_ERR, lines.data(), lines.size());
     return EXIT_FILE;
 }

@@ -416,6 +416,11 @@ def case_write(emu):
     check(counts["write"] == "1" and counts["read"] == "2", f"requests {counts}")
     _, out, _, _ = cli("write", "new.lv24", "--port", PORT, "--dry-run", check_rc=0)
     check(out == "", f"changes left after the write: {out}")
+    # Written again, it changes nothing: no backup, no write, and it says so.
+    emu("clear-requests")
+    _, _, again, _ = cli("write", "new.lv24", "--port", PORT, check_rc=0)
+    check("already holds these values: nothing had to change" in again, again)
+    check(emu.requests()["write"] == "0" and len(os.listdir(BACKUPS)) == 1, "a write of nothing")
 
     # The settings held before were saved first, as the window saves them, and write them back.
     backups = sorted(os.listdir(BACKUPS))
@@ -446,7 +451,8 @@ def case_write(emu):
 
 
 def case_write_refusals(emu):
-    # Values the controller cannot hold: named with what it would hold, and nothing is sent.
+    # Values the controller cannot hold: named with the range their fields hold, in their own
+    # units, and nothing is sent.
     odd = site()
     odd.update(off_timer_s=-2, sensor1_max_cm=70000)
     odd["channels"][1]["on_start_level_percent"] = -2
@@ -455,10 +461,12 @@ def case_write_refusals(emu):
     odd["channels"][8]["standby_enabled"] = 0.5
     write_file("odd.lv24", settings_file(odd))
     rc, _, err, _ = cli("write", "odd.lv24", "--port", PORT)
-    for line in ("sensor1_max_cm: 70000 -> 4464", "off_timer_s: -2 -> 65535",
-                 "channel 2 on_start_level_percent: -2 -> 6551.7",
-                 "channel 5 on_delay_ms: 4294967296 -> 0", "channel 7 fall_time_ms: nan -> 0",
-                 "channel 9 standby_enabled: 0.5 -> false"):
+    for line in ("sensor1_max_cm: 70000 (it holds 0 to 65535 cm)",
+                 "off_timer_s: -2 (it holds 0 to 65535 s)",
+                 "channel 2 on_start_level_percent: -2 (it holds 0 to 6553.5 %)",
+                 "channel 5 on_delay_ms: 4294967296 (it holds 0 to 4294967040 ms)",
+                 "channel 7 fall_time_ms: nan (it holds 0 to 4294967040 ms)",
+                 "channel 9 standby_enabled: 0.5 (it holds true or false)"):
         check(f"  {line}\n" in err, f"{line!r} not in {err}")
     check(rc == 4 and err.count("\n") == 7, f"{rc} {err}")
 
