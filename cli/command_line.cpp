@@ -114,7 +114,8 @@ void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
 void add_backup(CLI::App* command, CliRequest* request) {
     CLI::Option* backup =
         command->add_option("--backup", request->backup, "Save the present settings to FILE")
-            ->type_name("FILE");
+            ->type_name("FILE")
+            ->each([request](const std::string&) { request->backup_named = true; });
     command->add_flag("--no-backup", request->no_backup, "Save no backup first")->excludes(backup);
 }
 

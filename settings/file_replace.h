@@ -38,6 +38,11 @@ int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why
 int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
              char why[FILE_WHY_BYTES]);
 
+// True when something stands at the name: a file, a folder, a device or a link, dangling or
+// not (the link itself counts; it is not followed). False where nothing does, or where the
+// system will not say.
+bool file_name_taken(const char* path);
+
 // Writes a new file with the bytes as its whole content, flushed to disk, and never replaces
 // anything: when the name is taken (by a file, a folder or a link, dangling or not) the result
 // is FILE_PUT_EXISTS, so that a backup never overwrites an earlier one. The content appears under

@@ -277,6 +277,11 @@ int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proce
     return FILE_PUT_DONE;
 }
 
+bool file_name_taken(const char* path) {
+    struct stat info {};
+    return lstat(path, &info) == 0;
+}
+
 int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
                  char why[FILE_WHY_BYTES]) {
     if (const char* refused = name_refusal(path)) {

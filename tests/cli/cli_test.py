@@ -182,6 +182,12 @@ def cli(*args, check_rc=None):
     return done.returncode, out, err, seconds
 
 
+def shell_environment():
+    """A shell's environment in which `lumivo24-cli` is the tool under test, on the emulator."""
+    return {**os.environ, "LUMIVO24_PORT": PORT,
+            "PATH": os.path.dirname(CLI) + ":" + os.environ["PATH"]}
+
+
 def path(name):
     return os.path.join(WORK, name)
 
@@ -432,10 +438,45 @@ def case_write(emu):
     cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
     check(emu.settings() == wire_image(device), "the backup did not put the settings back")
     check(len(os.listdir(BACKUPS)) == 1, "--no-backup made a backup")
-    # A factory reset, its backup where it was asked for.
+    # A named backup never replaces anything, the file being written least of all; each
+    # refusal comes before anything is sent, and names the file.
+    write_file("taken.lv24", b"mine")
+    os.symlink(path("nowhere.lv24"), path("dangling.lv24"))
+    emu("clear-requests")
+    for backup, said in (("new.lv24", "it is the file being written"),
+                         ("taken.lv24", "something of that name exists"),
+                         ("dangling.lv24", "something of that name exists"),
+                         ("", "the file name is empty")):
+        rc, _, err, _ = cli("write", "new.lv24", "--port", PORT, "--backup", backup)
+        check(rc == 4 and f"Cannot save the backup to '{backup}': {said}" in err, f"{rc} {err}")
+    check(all(count == "0" for count in emu.requests().values()),
+          "a refused backup reached the port")
+    check(read_file("new.lv24") == settings_file(new) and read_file("taken.lv24") == b"mine" and
+          not os.path.exists(path("nowhere.lv24")), "a refused backup changed a file")
+    # A factory reset, its backup where it was asked for; a .json name gives JSON.
     cli("write", "defaults", "--port", PORT, "--backup", "before-reset.lv24", check_rc=0)
     check(emu.settings() == wire_image(factory()), "write defaults left other settings")
     check(read_file("before-reset.lv24") == settings_file(device), "--backup holds other bytes")
+    cli("write", "new.lv24", "--port", PORT, "--backup", "before-new.json", check_rc=0)
+    saved = json.loads(read_file("before-new.json"))
+    check(saved["source"] == "device" and saved["sensor1_max_cm"] == 100 and
+          saved["channels"][23]["standby_enabled"] is False, f"JSON backup {saved}")
+
+    # The command that puts a backup back, pasted into a shell as it stands, from a state folder
+    # with a space, Cyrillic letters and a quote in its name.
+    state = path("state Иван Петров's")
+    os.environ["XDG_STATE_HOME"] = state
+    rc, _, err, _ = cli("write", "defaults", "--port", PORT)
+    os.environ["XDG_STATE_HOME"] = STATE
+    restore = re.search(r"To put them back: (.*)$", err, re.M)
+    check(rc == 0 and restore is not None and "'\\''" in restore.group(1), f"{rc} {err}")
+    shell = subprocess.run(["sh", "-c", restore.group(1)], cwd=WORK, capture_output=True,
+                           timeout=60, env=shell_environment())
+    check(shell.returncode == 0, f"{restore.group(1)}: {shell.stderr.decode()}")
+    site_held = site()
+    site_held["channels"][23]["standby_enabled"] = False  # no file holds it: it stays as it was
+    check(emu.settings() == wire_image(site_held), "the printed command did not restore")
+    emu("set settings " + wire_image(factory()).hex())
     # No backup, no write.
     os.environ["XDG_STATE_HOME"] = path("new.lv24")  # a file: no folder can be made in it
     rc, _, err, _ = cli("write", "new.lv24", "--port", PORT)
