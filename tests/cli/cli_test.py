@@ -366,6 +366,35 @@ def case_read(emu):
     check(read_file(longest) == expected and read_file("ro.lv24") == b"ro", "longest, read-only")
     check(stat.S_ISFIFO(os.stat(path("fifo")).st_mode) and os.listdir(path("dir")) == [], "fifo")
 
+    # As root: a link in a sticky folder that everybody may write is followed only as the kernel
+    # follows it, when it is the folder owner's or the caller's. Another user's link there, to a
+    # file or dangling, is refused and nothing is written anywhere.
+    if os.geteuid() == 0:
+        shared = path("shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o1777)
+        write_file("victim.lv24", b"victim")
+        nobody = 65534
+        for name, target, owner, code in (("planted.lv24", "victim.lv24", nobody, 4),
+                                          ("dangling.lv24", "created.lv24", nobody, 4),
+                                          ("mine.lv24", "mine-target.lv24", 0, 0)):
+            os.symlink(path(target), os.path.join(shared, name))
+            os.lchown(os.path.join(shared, name), owner, -1)
+            rc, _, err, _ = cli("read", "--port", PORT, "--output", os.path.join(shared, name))
+            check(rc == code, f"{name}: {rc} {err}")
+            if code:
+                check("neither to the folder's owner nor to you" in err, err)
+        check(read_file("victim.lv24") == b"victim" and not os.path.exists(path("created.lv24")),
+              "a link planted in a shared folder was followed")
+        check(read_file("mine-target.lv24") == expected, "the caller's own link was not followed")
+        check(sorted(os.listdir(shared)) == ["dangling.lv24", "mine.lv24", "planted.lv24"],
+              f"left in the shared folder: {os.listdir(shared)}")
+        shutil.rmtree(shared)
+        for name in ("victim.lv24", "mine-target.lv24"):
+            os.unlink(path(name))
+    else:
+        print("cli read: links in shared folders skipped (needs root)")
+
     # Ctrl+C during the read: no file, nothing left behind, exit 130.
     listing = sorted(os.listdir(WORK))
     emu("delay 250")
