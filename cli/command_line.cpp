@@ -23,34 +23,42 @@ namespace {
 
 constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
 
+// The staircase example, as the manual page prints it: the README's, with its last list of names
+// split in two so that every line fits 80 columns. 15 steps light up one after another from the
+// bottom and go dark from the top, each dark before the one below it; 16 to 24 stay dark.
+#define STAIRCASE_EXAMPLE                                                                          \
+    "  # 15 steps light up from the bottom 150 ms apart and go dark from the top\n"                \
+    "  # 150 ms apart, each dark before the one below it; 16-24 stay dark:\n"                      \
+    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150 \\\n"            \
+    "  ch1-15.rise_time_ms,fall_time_ms=500 \\\n"                                                  \
+    "  ch16-24.on_start_level_percent,on_end_level_percent=0 \\\n"                                 \
+    "  ch16-24.off_start_level_percent,off_end_level_percent,standby_level_percent=0\n"
+
 constexpr char SYNOPSIS[] =
     "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
-    "  lumivo24-cli ports   [-p P]... [--json]\n"
-    "  lumivo24-cli status  [-p P] [--watch | --count N] [--json]\n"
-    "  lumivo24-cli read    [-p P] -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli write   [-p P] SOURCE [--dry-run] [--force] [--no-backup]\n"
-    "  lumivo24-cli set     [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
-    "  lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli show    [-p P] SOURCE [--json]\n"
-    "  lumivo24-cli diff    [-p P] SOURCE SOURCE [--json]\n\n"
-    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n";
+    "lumivo24-cli ports [-p P]... [--json]\n"
+    "lumivo24-cli status [-p P] [--watch | --count N] [--json]\n"
+    "lumivo24-cli read [-p P] -o FILE.lv24|FILE.json\n"
+    "lumivo24-cli write [-p P] SOURCE [--dry-run] [--force] [--backup F|--no-backup]\n"
+    "lumivo24-cli set [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run] [--force]\n"
+    "    [--backup F|--no-backup]            (--force and the backups: TARGET device)\n"
+    "lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
+    "lumivo24-cli show [-p P] SOURCE [--json]\n"
+    "lumivo24-cli diff [-p P] SOURCE SOURCE [--json]\n\n" STAIRCASE_EXAMPLE;
 
 constexpr char SOURCE_NOTE[] =
     "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
 
 constexpr char SET_NOTE[] =
-    "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...\n"
+    "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...;\n"
+    "several names, as in ch1-15.rise_time_ms,fall_time_ms=500, get the same value.\n"
     "SEL is a channel (7), a range (1-15, or 15-1 counted down), a list (1,3,5) or *.\n"
     "VALUE is a number, true or false for the two flags, or START+STEP: the k-th\n"
-    "channel of the selection, counted from 0, gets START + k*STEP. Examples:\n"
-    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n"
+    "channel of the selection, counted from 0, gets START + k*STEP. Example:\n" STAIRCASE_EXAMPLE
     "A TARGET file is changed in place, or saved to --output (its extension chooses\n"
     "the format); 'defaults' needs --output. 'device' is read, changed, backed up,\n"
-    "written and read back, as write does.";
+    "written and read back, as write does; nothing is written when it already holds\n"
+    "the values. --force, --backup and --no-backup are for 'device' only.";
 
 constexpr char FOOTER[] =
     "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
@@ -263,6 +271,19 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
         command->group("");
     }
     app.footer(FOOTER);
+    // The main help's synopsis is its usage, so CLI11's "Usage:" line and the blank line after it
+    // are left out there; each command's help keeps its own.
+    const std::shared_ptr<CLI::FormatterBase> standard = app.get_formatter();
+    app.formatter_fn([standard](const CLI::App* of, std::string name, CLI::AppFormatMode mode) {
+        std::string text = standard->make_help(of, std::move(name), mode);
+        const size_t usage = text.find("Usage: ");
+        const size_t end = text.find("\n\n", usage);
+        if (of->get_parent() == nullptr && usage != std::string::npos &&
+            end != std::string::npos) {
+            text.erase(usage, end + 2 - usage);
+        }
+        return text;
+    });
 
     std::vector<std::string> words(argv + 1, argv + argc);
     const size_t command = take_help_word(argc, argv, &words);

@@ -209,8 +209,11 @@ def case_usage(emu):
     check(len(out.splitlines()) <= 30 and max(map(len, out.splitlines())) <= 80,
           "--help does not fit a screen")
     check("ch1-15.on_delay_ms=0+150" in out and "ch15-1.off_delay_ms=0+150" in out and
-          "ch16-24.on_end_level_percent=0" in out, "--help lacks the examples")
+          "ch1-15.rise_time_ms,fall_time_ms=500" in out, "--help lacks the examples")
     check("lumivo24-cli diff" in out, "--help lacks the commands")
+    # The synopsis lists every option of write and set.
+    check("write [-p P] SOURCE [--dry-run] [--force] [--backup F|--no-backup]\n" in out and
+          "[-o FILE] [--dry-run] [--force]\n    [--backup F|--no-backup] " in out, out)
     for version in ("--version", "-V"):
         _, out, _, _ = cli(version, check_rc=0)
         check(out.strip() == "lumivo24-cli 1.0.0", f"version {out!r}")
@@ -665,9 +668,25 @@ def case_set(emu):
                 "ch1.use_light_sensor=true", "use_light_sensor=1+1", "ch1.on_delay_ms"):
         rc, _, err, _ = cli("set", "site.lv24", bad)
         check(rc == 2 and bad in err, f"{bad}: {rc} {err}")
-    rc, _, err, _ = cli("set", "site.lv24", "ch1.on_delay_ms=-5")
-    check(rc == 4 and "channel 1 on_delay_ms: -5 -> 4294967296" in err, f"{rc} {err}")
+    for assignment, said in (
+            ("ch1.on_delay_ms=-5", ["channel 1 on_delay_ms: -5 (it holds 0 to 4294967040 ms)"]),
+            ("light_threshold_percent=101",
+             ["light_threshold_percent: 101 (it holds -1499.9756 to 100 %)"]),
+            ("ch15-1.off_delay_ms=1000+-100",
+             [f"channel {n} off_delay_ms: {-100 * (5 - n)} (it holds 0 to 4294967040 ms)"
+              for n in range(4, 0, -1)]),
+            ("ch1.on_delay_ms=4294967295",
+             ["channel 1 on_delay_ms: 4294967296 (it holds 0 to 4294967040 ms)"])):
+        rc, _, err, _ = cli("set", "site.lv24", assignment)
+        check(rc == 4 and all(f"  {line}\n" in err for line in said) and
+              err.count("\n") == len(said) + 1, f"{assignment}: {rc} {err}")
     check(read_file("site.lv24") == settings_file(site()), "a refused set changed the file")
+    # --backup, --no-backup and --force are for the controller; a file target refuses them.
+    for option in (["--backup", "b.lv24"], ["--backup", ""], ["--no-backup"], ["--force"]):
+        rc, _, err, _ = cli("set", "site.lv24", "off_timer_s=5", *option)
+        check(rc == 2 and option[0] in err and "set device" in err, f"{option}: {rc} {err}")
+    check(read_file("site.lv24") == settings_file(site()) and not os.path.exists(path("b.lv24")),
+          "a refused option let set change a file")
 
     _, out, _, _ = cli("set", "site.lv24", "ch1-15.on_delay_ms=0+150",
                        "ch15-1.off_delay_ms=0+150", "--dry-run", check_rc=0)
@@ -722,6 +741,88 @@ def exclusive(fd):
 
 def open_line():
     return os.open(PORT, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+
+    # A value nobody assigned keeps the controller's own bytes: a 30 % threshold, stored as 2867
+    # and read back as 30.0048828125, would lose a step with every write if packed again. An
+    # assignment the controller already holds writes nothing and saves no backup.
+    threshold = factory()
+    threshold["light_threshold_percent"] = 30
+    threshold["channels"][0]["on_delay_ms"] = 5
+    for _ in range(5):
+        cli("write", "defaults", "--port", PORT, check_rc=0)
+        cli("set", "device", "--port", PORT, "light_threshold_percent=30", check_rc=0)
+        for again in (False, True):
+            emu("clear-requests")
+            backups = len(os.listdir(BACKUPS))
+            _, _, err, _ = cli("set", "device", "--port", PORT, "ch1.on_delay_ms=5", check_rc=0)
+            check(emu.settings()[8:10] == struct.pack("<H", 2867), "the threshold moved")
+            check(("nothing had to change" in err) == again and
+                  emu.requests()["write"] == ("0" if again else "1") and
+                  len(os.listdir(BACKUPS)) == backups + (0 if again else 1),
+                  f"again {again}: {emu.requests()} {err}")
+        check(emu.settings() == wire_image(threshold), "set device changed other values")
+
+
+def staircase(v):
+    """`v` after the staircase of the documentation."""
+    for k in range(15):
+        v["channels"][k].update(on_delay_ms=150 * k, rise_time_ms=500, fall_time_ms=500)
+        v["channels"][14 - k]["off_delay_ms"] = 150 * k
+    for c in v["channels"][15:]:
+        c.update(on_start_level_percent=0, on_end_level_percent=0, off_start_level_percent=0,
+                 off_end_level_percent=0, standby_level_percent=0)
+    return v
+
+
+def documented_staircase(text, unescape=lambda line: line):
+    """The staircase's command as `text` prints it: the line that starts it and those it
+    continues onto with a trailing backslash, as one line for the shell."""
+    lines, taking = [], False
+    for line in text.splitlines():
+        line = unescape(line).strip()
+        taking = taking or line.startswith("lumivo24-cli set device ch1-15.on_delay_ms=0+150")
+        if taking:
+            lines.append(line)
+            if not line.endswith("\\"):
+                break
+    check(lines, "no staircase in the text")
+    return "\n".join(lines)
+
+
+def case_staircase(emu):
+    """The staircase exactly as the README prints it, run in a shell on a controller holding the
+    factory defaults: every channel as its comment says. Each other place the example is printed
+    gives the same values."""
+    readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md")).read()
+    command = documented_staircase(readme)
+    shell = subprocess.run(["sh", "-c", command], cwd=WORK, capture_output=True, timeout=60,
+                           env=shell_environment())
+    check(shell.returncode == 0, f"{command}: {shell.stderr.decode()}")
+    expected = staircase(factory())
+    check(emu.settings() == wire_image(expected), "the controller holds other settings")
+    # What the comment says, of the values expected: from the bottom 150 ms apart; from the top
+    # 150 ms apart, each step down (its delay and fall over) before the one below it; 16-24 at
+    # 0 % whenever they are switched, and in standby.
+    c = expected["channels"]
+    for n in range(14):
+        check(c[n + 1]["on_delay_ms"] - c[n]["on_delay_ms"] == 150, f"on, channel {n + 2}")
+        check(c[n]["off_delay_ms"] - c[n + 1]["off_delay_ms"] == 150, f"off, channel {n + 1}")
+        check(c[n + 1]["off_delay_ms"] + c[n + 1]["fall_time_ms"] <
+              c[n]["off_delay_ms"] + c[n]["fall_time_ms"], f"dark, channel {n + 2}")
+    check(all(v == 0 for ch in c[15:] for k, v in ch.items() if k.endswith("_percent")), "16-24")
+
+    # The other places: --help, help set, the manual page and the guide.
+    root = os.path.join(os.path.dirname(__file__), "..", "..")
+    texts = [cli("--help", check_rc=0)[1], cli("help", "set", check_rc=0)[1],
+             documented_staircase(open(os.path.join(root, "packaging", "lumivo24-cli.1")).read(),
+                                  lambda line: line.replace("\\-", "-").replace("\\e", "\\")),
+             open(os.path.join(root, "docs", "guide.md")).read()]
+    for i, text in enumerate(texts):
+        words = documented_staircase(text).replace("\\\n", " ").split()[3:]
+        cli("set", "defaults", *words, "-o", f"doc{i}.json", check_rc=0)
+        check(json.loads(read_file(f"doc{i}.json"))["channels"] ==
+              json.loads(cli("show", "device", "--port", PORT, "--json", check_rc=0)[1])["channels"],
+              f"the staircase of text {i} gives other values")
 
 
 def case_line(emu):
