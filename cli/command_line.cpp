@@ -9,11 +9,14 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <sstream>
 
 #include "cli/console.h"
 #include "cli/output.h"
+#include "cli/shell_quote.h"
 
 #ifndef LUMIVO_VERSION
 #define LUMIVO_VERSION "unknown"
@@ -109,13 +112,34 @@ struct SharedOptions {
     bool quiet = false;
 };
 
-void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
+// `repeatable`: the help shows --port as an option given more than once (only `ports` takes
+// several; the others say so when given two, in take_shared).
+void add_shared(CLI::App* app, SharedOptions* options, const char* port_help,
+                bool repeatable = false) {
     // One value each time it is given: a vector option would take every word after it.
-    app->add_option("-p,--port", options->ports, port_help)
-        ->type_name("P")
-        ->allow_extra_args(false);
+    CLI::Option* port = app->add_option("-p,--port", options->ports, port_help)
+                            ->type_name("P")
+                            ->allow_extra_args(false);
+    if (!repeatable) {
+        port->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
     app->add_flag("-v,--verbose", options->verbose, "Print every frame sent and received");
     app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
+}
+
+// The check of status --count: a whole number of readings, 1 or more, said in a sentence of its
+// own rather than as CLI11's range of a double. Returns "" when the text is one.
+std::string reading_count_refusal(std::string& text) {
+    long long n = 0;
+    const char* end = text.data() + text.size();
+    const std::from_chars_result r = std::from_chars(text.data(), end, n);
+    if (r.ec == std::errc() && r.ptr == end && n >= 1) {
+        return "";
+    }
+    if (r.ec == std::errc::result_out_of_range && r.ptr == end) {
+        return "at most " + std::to_string(LLONG_MAX) + " readings, not " + text;
+    }
+    return "the number of readings, a whole number of 1 or more, not '" + text + "'";
 }
 
 // Where the controller's settings go before they are changed.
@@ -131,22 +155,26 @@ void add_backup(CLI::App* command, CliRequest* request) {
 // command's name.
 void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* after) {
     CLI::App* ports = app->add_subcommand("ports", "List serial ports and the controllers on them");
-    add_shared(ports, after, "Also probe port P (repeatable)");
+    add_shared(ports, after, "Also probe port P (repeatable)", true);
     ports->add_flag("--json", request->json, "Print JSON");
 
     CLI::App* status = app->add_subcommand("status", "Show the distances and the illuminance");
     add_shared(status, after, "The controller's port");
-    status->add_flag("--watch", request->watch, "Repeat five times a second until Ctrl+C");
-    status->add_option("--count", request->count, "Stop watching after N readings")
+    CLI::Option* watch =
+        status->add_flag("--watch", request->watch, "Repeat five times a second until Ctrl+C");
+    status->add_option("--count", request->count, "Watch for N readings, then stop")
         ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Validator(reading_count_refusal, "", "count"))
+        ->excludes(watch);
     status->add_flag("--json", request->json, "Print JSON");
 
     CLI::App* read = app->add_subcommand("read", "Save the controller's settings to a file");
     add_shared(read, after, "The controller's port");
     read->add_option("-o,--output", request->output, "The settings file to write")
         ->type_name("FILE.lv24")
-        ->required();
+        ->each([request](const std::string&) { request->output_named = true; });
+    // A file named without -o is taken here only to be pointed to -o (check_read).
+    read->add_option("FILE", request->sources)->group("");
 
     CLI::App* write = app->add_subcommand("write", "Write settings to the controller, verified");
     write->add_option("SOURCE", request->file, "A settings file (.lv24, .json) or 'defaults'")
@@ -250,6 +278,30 @@ int take_shared(const SharedOptions& before, const SharedOptions& after, CliRequ
     return EXIT_DONE;
 }
 
+// read saves to the file named with --output; a file named without it is pointed there.
+// EXIT_DONE, or EXIT_USAGE after saying what is wrong.
+int check_read(const CliRequest& request) {
+    if (request.command != "read") {
+        return EXIT_DONE;
+    }
+    if (!request.sources.empty() && !request.output_named) {
+        err_line("lumivo24-cli: read saves to the file named with --output: " +
+                 shell_command_line({"read", "-o", request.sources.front()}));
+        return EXIT_USAGE;
+    }
+    if (!request.sources.empty()) {
+        err_line("lumivo24-cli: read saves to one file, the one after --output; '" +
+                 request.sources.front() + "' is one too many.");
+        return EXIT_USAGE;
+    }
+    if (!request.output_named) {
+        err_line("lumivo24-cli: read needs --output FILE, the file to save the controller's "
+                 "settings to (.lv24, or .json for JSON).");
+        return EXIT_USAGE;
+    }
+    return EXIT_DONE;
+}
+
 } // namespace
 
 int command_line_parse(int argc, char** argv, CliRequest* request) {
@@ -303,5 +355,10 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
         return code == 0 ? EXIT_DONE : EXIT_USAGE;
     }
     request->command = app.get_subcommands().front()->get_name();
+    const int read_checked = check_read(*request);
+    if (read_checked != EXIT_DONE) {
+        request->command.clear();
+        return read_checked;
+    }
     return take_shared(before, after, request);
 }

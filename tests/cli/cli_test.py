@@ -217,8 +217,12 @@ def case_usage(emu):
     for version in ("--version", "-V"):
         _, out, _, _ = cli(version, check_rc=0)
         check(out.strip() == "lumivo24-cli 1.0.0", f"version {out!r}")
+    # -p is repeatable for ports only.
     _, out, _, _ = cli("help", "write", check_rc=0)
     check("--dry-run" in out and "--force" in out, out)
+    for command, repeatable in (("ports", True), ("status", False), ("write", False)):
+        _, out, _, _ = cli("help", command, check_rc=0)
+        check(("-p,--port P ..." in out) == repeatable and "-p,--port P" in out, out)
     for wrong, said in (([], "a command is required"), (["-v"], "a command is required"),
                         (["frobnicate"], "'frobnicate' is not a command"),
                         (["help", "frobnicate"], "'frobnicate' is not a command"),
@@ -226,9 +230,16 @@ def case_usage(emu):
                         (["show", "a", "b"], ""), (["status", "--port"], "--port"),
                         (["write", "x.lv24", "--bogus"], "--bogus"),
                         (["status", "--port", ""], "empty"),
-                        (["status", "-p", PORT, "--port", PORT], "more than once")):
+                        (["status", "-p", PORT, "--port", PORT], "more than once"),
+                        (["status", "--count", "0"], "a whole number of 1 or more, not '0'"),
+                        (["status", "--count", "x"], "a whole number of 1 or more, not 'x'"),
+                        (["status", "--watch", "--count", "2"], "excludes"),
+                        (["read", "x.lv24"], "lumivo24-cli read -o x.lv24\n"),
+                        (["read", "my stairs.lv24"], "lumivo24-cli read -o 'my stairs.lv24'\n"),
+                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many")):
         rc, out, err, _ = cli(*wrong)
         check(rc == 2 and out == "" and said in err, f"{wrong}: {rc} {out!r} {err!r}")
+        check(len(err) < 300, f"{wrong}: {err!r}")  # no range of a double's 309 digits
     rc, _, err, _ = cli("status", "--port", WORK)
     check(rc == 3 and "not a serial port" in err, f"a folder as the port: {rc} {err}")
     check(emu.requests()["identify"] == "0", "a wrong command line talked to the port")
@@ -626,6 +637,14 @@ def case_show_diff(emu):
     write_file("site.json", out.encode())  # fed back, it makes the same file byte for byte
     cli("convert", "site.json", "--output", "again.lv24", check_rc=0)
     check(read_file("again.lv24") == settings_file(site()), "the JSON round trip changed the file")
+    # The same text saved in UTF-16, as Notepad's "Unicode" and PowerShell's > save it, with and
+    # without its byte-order mark: named for what it is.
+    for name, data in (("utf16.json", out.encode("utf-16")),
+                       ("utf16be.json", out.encode("utf-16-be"))):
+        write_file(name, data)
+        rc, _, err, _ = cli("show", name)
+        check(rc == 4 and f"{name} is text in UTF-16; JSON settings must be in UTF-8" in err,
+              f"{name}: {rc} {err}")
     shown = json.loads(out)
     check(shown["channels"][23]["standby_enabled"] is None, "a file holds no last standby flag")
     check(shown["channels"][1]["on_start_level_percent"] == 12.5, out[:300])
@@ -731,17 +750,6 @@ def case_set(emu):
     rc, _, err, _ = cli("set", "device", "--port", PORT, "ch2.rise_time_ms=1e10")
     check(rc == 4 and emu.settings() == wire_image(dark), f"an unholdable value went out: {err}")
 
-
-TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)
-
-
-def exclusive(fd):
-    return struct.unpack("i", fcntl.ioctl(fd, TIOCGEXCL, b"\0" * 4))[0]
-
-
-def open_line():
-    return os.open(PORT, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-
     # A value nobody assigned keeps the controller's own bytes: a 30 % threshold, stored as 2867
     # and read back as 30.0048828125, would lose a step with every write if packed again. An
     # assignment the controller already holds writes nothing and saves no backup.
@@ -823,6 +831,17 @@ def case_staircase(emu):
         check(json.loads(read_file(f"doc{i}.json"))["channels"] ==
               json.loads(cli("show", "device", "--port", PORT, "--json", check_rc=0)[1])["channels"],
               f"the staircase of text {i} gives other values")
+
+
+TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)
+
+
+def exclusive(fd):
+    return struct.unpack("i", fcntl.ioctl(fd, TIOCGEXCL, b"\0" * 4))[0]
+
+
+def open_line():
+    return os.open(PORT, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
 
 
 def case_line(emu):
