@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -185,73 +184,4 @@ TEST(WireImageValid, NeedsTheWholePayloadAndItsCrc) {
     payload[100] ^= 0x01;
     payload[642] ^= 0x80;
     EXPECT_FALSE(wire_image_valid(payload, WIRE_IMAGE_BYTES));
-}
-
-// One value packed into a payload that already holds others: exactly its own bytes change (for a
-// standby flag, its own bit of the mask), the same bytes the whole-table packer gives it.
-TEST(WireImagePut, ChangesOnlyTheValuesOwnField) {
-    struct Row {
-        int position;
-        float value;
-        size_t offset, width;
-        uint32_t expected;
-    };
-    const Row rows[] = {
-        {POS_SENSOR2_MAX, 150.0f, 6, 2, 150},
-        {POS_LIGHT_THRESHOLD, 30.0f, 8, 2, 2867},
-        {POS_USE_LIGHT_SENSOR, 0.0f, 12, 1, 0},
-        {channel_position(COL_OFF_DELAY, 15), 2100.0f, record_at(15) + 12, 4, 2100},
-        {channel_position(COL_STANDBY_LEVEL, 24), 12.5f, record_at(24) + 24, 2, 125},
-        {channel_position(COL_STANDBY_ENABLED, 3), 0.0f, 637, 4, 0xFFFFFFFBu},
-        {channel_position(COL_STANDBY_ENABLED, 24), 2.0f, 637, 4, 0xFF7FFFFFu}, // not exactly 1
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.position);
-        uint8_t before[WIRE_IMAGE_BYTES];
-        for (size_t i = 0; i < WIRE_IMAGE_BYTES; ++i) {
-            before[i] = 0xFF; // every field at its highest, every standby bit set
-        }
-        uint8_t after[WIRE_IMAGE_BYTES];
-        std::copy(before, before + WIRE_IMAGE_BYTES, after);
-        wire_image_put(after, row.position, row.value);
-        EXPECT_EQ(field(after, row.offset, row.width), row.expected);
-        for (size_t i = 0; i < WIRE_IMAGE_BYTES; ++i) {
-            if (i < row.offset || i >= row.offset + row.width) {
-                ASSERT_EQ(after[i], 0xFF) << "byte " << i;
-            }
-        }
-    }
-    uint8_t payload[WIRE_IMAGE_BYTES] = {};
-    wire_image_put(payload, channel_position(COL_STANDBY_ENABLED, 1), 1.0f);
-    wire_image_put(payload, POS_REPEAT_TIMER, 5.0f); // carried nowhere
-    wire_image_seal(payload);
-    EXPECT_EQ(field(payload, 637, 4), 1u);
-    EXPECT_EQ(field(payload, 641, 2), link_crc16(payload, 641));
-    EXPECT_TRUE(wire_image_valid(payload, WIRE_IMAGE_BYTES));
-}
-
-TEST(WireImageRange, WhatEachFieldsLowestAndHighestIntegerUnpackTo) {
-    struct Row {
-        int position;
-        double lowest, highest;
-    };
-    const Row rows[] = {
-        {POS_SENSOR1_MIN, 0.0, 65535.0},
-        {POS_OFF_TIMER, 0.0, 65535.0},
-        {POS_USE_LIGHT_SENSOR, 0.0, 255.0},
-        {POS_LIGHT_THRESHOLD, -1499.9755859375, 100.0},
-        {channel_position(COL_ON_DELAY, 1), 0.0, 4294967295.0},
-        {channel_position(COL_ON_END_LEVEL, 9), 0.0, 6553.5},
-        {channel_position(COL_STANDBY_ENABLED, 24), 0.0, 1.0},
-    };
-    for (const Row& row : rows) {
-        double lowest = -1.0;
-        double highest = -1.0;
-        EXPECT_TRUE(wire_image_field_range(row.position, &lowest, &highest)) << row.position;
-        EXPECT_EQ(lowest, row.lowest) << row.position;
-        EXPECT_EQ(highest, row.highest) << row.position;
-    }
-    double lowest = 0.0;
-    double highest = 0.0;
-    EXPECT_FALSE(wire_image_field_range(POS_REPEAT_TIMER, &lowest, &highest));
 }
