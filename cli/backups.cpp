@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/output.h"
 #include "cli/save.h"
+#include "cli/shell_quote.h"
 #include "settings/file_replace.h"
 
 namespace {
@@ -76,6 +77,27 @@ int backup_to_folder(const std::string& port, const uint8_t* bytes, size_t n, st
 
 } // namespace
 
+int backup_check(const CliRequest& request, const std::string& source) {
+    if (!request.backup_named || request.no_backup) {
+        return EXIT_DONE;
+    }
+    const std::string& name = request.backup;
+    std::string why;
+    if (name.empty()) {
+        why = "the file name is empty";
+    } else if (file_name_taken(name.c_str())) {
+        why = name == source ? "it is the file being written, and a backup never replaces a file"
+                             : "something of that name exists already, and a backup never "
+                               "replaces it (name a new file, or leave out --backup to save "
+                               "the backup in the backup folder)";
+    }
+    if (why.empty()) {
+        return EXIT_DONE;
+    }
+    err_line("Cannot save the backup to '" + name + "': " + why + "; nothing was written.");
+    return EXIT_FILE;
+}
+
 int backup_settings(const CliRequest& request, const std::string& port,
                     const uint8_t image[WIRE_IMAGE_BYTES], std::string* path) {
     path->clear();
@@ -84,8 +106,9 @@ int backup_settings(const CliRequest& request, const std::string& port,
     }
     SettingsValues values{};
     values_from_controller(image, &values);
-    if (!request.backup.empty()) {
-        const int code = save_file(request.backup, FORMAT_LV24, values, "device");
+    if (request.backup_named) {
+        const int code =
+            save_new_file(request.backup, format_of_name(request.backup), values, "device");
         if (code == EXIT_FILE) {
             err_line("Nothing was written to the controller: its settings could not be backed up.");
         }
@@ -101,7 +124,7 @@ int backup_settings(const CliRequest& request, const std::string& port,
             return code;
         }
     }
-    note_line("Saved the settings the controller held to " + *path + " (lumivo24-cli write " +
-              *path + " puts them back).");
+    note_line("Saved the settings the controller held to " + *path +
+              ". To put them back: " + shell_command_line({"write", *path}));
     return EXIT_DONE;
 }

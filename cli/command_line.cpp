@@ -9,11 +9,14 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
 #include <cstdlib>
 #include <sstream>
 
 #include "cli/console.h"
 #include "cli/output.h"
+#include "cli/shell_quote.h"
 
 #ifndef LUMIVO_VERSION
 #define LUMIVO_VERSION "unknown"
@@ -23,34 +26,42 @@ namespace {
 
 constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
 
+// The staircase example, as the manual page prints it: the README's, with its last list of names
+// split in two so that every line fits 80 columns. 15 steps light up one after another from the
+// bottom and go dark from the top, each dark before the one below it; 16 to 24 stay dark.
+#define STAIRCASE_EXAMPLE                                                                          \
+    "  # 15 steps light up from the bottom 150 ms apart and go dark from the top\n"                \
+    "  # 150 ms apart, each dark before the one below it; 16-24 stay dark:\n"                      \
+    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150 \\\n"            \
+    "  ch1-15.rise_time_ms,fall_time_ms=500 \\\n"                                                  \
+    "  ch16-24.on_start_level_percent,on_end_level_percent=0 \\\n"                                 \
+    "  ch16-24.off_start_level_percent,off_end_level_percent,standby_level_percent=0\n"
+
 constexpr char SYNOPSIS[] =
     "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
-    "  lumivo24-cli ports   [-p P]... [--json]\n"
-    "  lumivo24-cli status  [-p P] [--watch | --count N] [--json]\n"
-    "  lumivo24-cli read    [-p P] -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli write   [-p P] SOURCE [--dry-run] [--force] [--no-backup]\n"
-    "  lumivo24-cli set     [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
-    "  lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli show    [-p P] SOURCE [--json]\n"
-    "  lumivo24-cli diff    [-p P] SOURCE SOURCE [--json]\n\n"
-    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n";
+    "lumivo24-cli ports [-p P]... [--json]\n"
+    "lumivo24-cli status [-p P] [--watch | --count N] [--json]\n"
+    "lumivo24-cli read [-p P] -o FILE.lv24|FILE.json\n"
+    "lumivo24-cli write [-p P] SOURCE [--dry-run] [--force] [--backup F|--no-backup]\n"
+    "lumivo24-cli set [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run] [--force]\n"
+    "    [--backup F|--no-backup]            (--force and the backups: TARGET device)\n"
+    "lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
+    "lumivo24-cli show [-p P] SOURCE [--json]\n"
+    "lumivo24-cli diff [-p P] SOURCE SOURCE [--json]\n\n" STAIRCASE_EXAMPLE;
 
 constexpr char SOURCE_NOTE[] =
     "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
 
 constexpr char SET_NOTE[] =
-    "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...\n"
+    "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...;\n"
+    "several names, as in ch1-15.rise_time_ms,fall_time_ms=500, get the same value.\n"
     "SEL is a channel (7), a range (1-15, or 15-1 counted down), a list (1,3,5) or *.\n"
     "VALUE is a number, true or false for the two flags, or START+STEP: the k-th\n"
-    "channel of the selection, counted from 0, gets START + k*STEP. Examples:\n"
-    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n"
+    "channel of the selection, counted from 0, gets START + k*STEP. Example:\n" STAIRCASE_EXAMPLE
     "A TARGET file is changed in place, or saved to --output (its extension chooses\n"
     "the format); 'defaults' needs --output. 'device' is read, changed, backed up,\n"
-    "written and read back, as write does.";
+    "written and read back, as write does; nothing is written when it already holds\n"
+    "the values. --force, --backup and --no-backup are for 'device' only.";
 
 constexpr char FOOTER[] =
     "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
@@ -101,20 +112,42 @@ struct SharedOptions {
     bool quiet = false;
 };
 
-void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
+// `repeatable`: the help shows --port as an option given more than once (only `ports` takes
+// several; the others say so when given two, in take_shared).
+void add_shared(CLI::App* app, SharedOptions* options, const char* port_help,
+                bool repeatable = false) {
     // One value each time it is given: a vector option would take every word after it.
-    app->add_option("-p,--port", options->ports, port_help)
-        ->type_name("P")
-        ->allow_extra_args(false);
+    CLI::Option* port = app->add_option("-p,--port", options->ports, port_help)
+                            ->type_name("P")
+                            ->allow_extra_args(false);
+    if (!repeatable) {
+        port->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    }
     app->add_flag("-v,--verbose", options->verbose, "Print every frame sent and received");
     app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
+}
+
+// The check of status --count: a whole number of readings, 1 or more, said in a sentence of its
+// own rather than as CLI11's range of a double. Returns "" when the text is one.
+std::string reading_count_refusal(std::string& text) {
+    long long n = 0;
+    const char* end = text.data() + text.size();
+    const std::from_chars_result r = std::from_chars(text.data(), end, n);
+    if (r.ec == std::errc() && r.ptr == end && n >= 1) {
+        return "";
+    }
+    if (r.ec == std::errc::result_out_of_range && r.ptr == end) {
+        return "at most " + std::to_string(LLONG_MAX) + " readings, not " + text;
+    }
+    return "the number of readings, a whole number of 1 or more, not '" + text + "'";
 }
 
 // Where the controller's settings go before they are changed.
 void add_backup(CLI::App* command, CliRequest* request) {
     CLI::Option* backup =
         command->add_option("--backup", request->backup, "Save the present settings to FILE")
-            ->type_name("FILE");
+            ->type_name("FILE")
+            ->each([request](const std::string&) { request->backup_named = true; });
     command->add_flag("--no-backup", request->no_backup, "Save no backup first")->excludes(backup);
 }
 
@@ -122,22 +155,26 @@ void add_backup(CLI::App* command, CliRequest* request) {
 // command's name.
 void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* after) {
     CLI::App* ports = app->add_subcommand("ports", "List serial ports and the controllers on them");
-    add_shared(ports, after, "Also probe port P (repeatable)");
+    add_shared(ports, after, "Also probe port P (repeatable)", true);
     ports->add_flag("--json", request->json, "Print JSON");
 
     CLI::App* status = app->add_subcommand("status", "Show the distances and the illuminance");
     add_shared(status, after, "The controller's port");
-    status->add_flag("--watch", request->watch, "Repeat five times a second until Ctrl+C");
-    status->add_option("--count", request->count, "Stop watching after N readings")
+    CLI::Option* watch =
+        status->add_flag("--watch", request->watch, "Repeat five times a second until Ctrl+C");
+    status->add_option("--count", request->count, "Watch for N readings, then stop")
         ->type_name("N")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::Validator(reading_count_refusal, "", "count"))
+        ->excludes(watch);
     status->add_flag("--json", request->json, "Print JSON");
 
     CLI::App* read = app->add_subcommand("read", "Save the controller's settings to a file");
     add_shared(read, after, "The controller's port");
     read->add_option("-o,--output", request->output, "The settings file to write")
         ->type_name("FILE.lv24")
-        ->required();
+        ->each([request](const std::string&) { request->output_named = true; });
+    // A file named without -o is taken here only to be pointed to -o (check_read).
+    read->add_option("FILE", request->sources)->group("");
 
     CLI::App* write = app->add_subcommand("write", "Write settings to the controller, verified");
     write->add_option("SOURCE", request->file, "A settings file (.lv24, .json) or 'defaults'")
@@ -241,6 +278,30 @@ int take_shared(const SharedOptions& before, const SharedOptions& after, CliRequ
     return EXIT_DONE;
 }
 
+// read saves to the file named with --output; a file named without it is pointed there.
+// EXIT_DONE, or EXIT_USAGE after saying what is wrong.
+int check_read(const CliRequest& request) {
+    if (request.command != "read") {
+        return EXIT_DONE;
+    }
+    if (!request.sources.empty() && !request.output_named) {
+        err_line("lumivo24-cli: read saves to the file named with --output: " +
+                 shell_command_line({"read", "-o", request.sources.front()}));
+        return EXIT_USAGE;
+    }
+    if (!request.sources.empty()) {
+        err_line("lumivo24-cli: read saves to one file, the one after --output; '" +
+                 request.sources.front() + "' is one too many.");
+        return EXIT_USAGE;
+    }
+    if (!request.output_named) {
+        err_line("lumivo24-cli: read needs --output FILE, the file to save the controller's "
+                 "settings to (.lv24, or .json for JSON).");
+        return EXIT_USAGE;
+    }
+    return EXIT_DONE;
+}
+
 } // namespace
 
 int command_line_parse(int argc, char** argv, CliRequest* request) {
@@ -262,6 +323,19 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
         command->group("");
     }
     app.footer(FOOTER);
+    // The main help's synopsis is its usage, so CLI11's "Usage:" line and the blank line after it
+    // are left out there; each command's help keeps its own.
+    const std::shared_ptr<CLI::FormatterBase> standard = app.get_formatter();
+    app.formatter_fn([standard](const CLI::App* of, std::string name, CLI::AppFormatMode mode) {
+        std::string text = standard->make_help(of, std::move(name), mode);
+        const size_t usage = text.find("Usage: ");
+        const size_t end = text.find("\n\n", usage);
+        if (of->get_parent() == nullptr && usage != std::string::npos &&
+            end != std::string::npos) {
+            text.erase(usage, end + 2 - usage);
+        }
+        return text;
+    });
 
     std::vector<std::string> words(argv + 1, argv + argc);
     const size_t command = take_help_word(argc, argv, &words);
@@ -281,5 +355,10 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
         return code == 0 ? EXIT_DONE : EXIT_USAGE;
     }
     request->command = app.get_subcommands().front()->get_name();
+    const int read_checked = check_read(*request);
+    if (read_checked != EXIT_DONE) {
+        request->command.clear();
+        return read_checked;
+    }
     return take_shared(before, after, request);
 }

@@ -31,7 +31,9 @@ struct CliRequest {
     bool verbose = false;                 // -v: every frame on standard error
     bool quiet = false;                   // -q: nothing but errors
     std::string output;                   // read, set, convert: --output
-    std::string backup;                   // write, set device: --backup (empty: the backup folder)
+    bool output_named = false;            // read: --output was given (possibly empty)
+    std::string backup;                   // write, set device: --backup
+    bool backup_named = false;            // --backup was given (else: the backup folder)
     bool no_backup = false;               // write, set device: --no-backup
     std::string file;                     // write FILE
     std::vector<std::string> sources;     // show SOURCE, diff SOURCE SOURCE, convert SOURCE

@@ -8,6 +8,9 @@
 // controller may hold and how to look.
 #include "cli/device_write.h"
 
+#include <cstring>
+#include <vector>
+
 #include "cli/find_controller.h"
 #include "cli/output.h"
 #include "cli/console.h"
@@ -15,15 +18,18 @@
 #include "link/wire_image.h"
 #include "cli/backups.h"
 #include "cli/settings_output.h"
+#include "cli/shell_quote.h"
 
 namespace {
 
 // Says what a Ctrl+C after the settings went out leaves behind; `compare` is what to compare
 // the controller with (the file written, or the backup of what it held before), if anything.
 int interrupted_after_write(const std::string& port, const std::string& compare) {
+    const std::vector<std::string> check =
+        compare.empty() ? std::vector<std::string>{"show", "device", "--port", port}
+                        : std::vector<std::string>{"diff", "device", compare, "--port", port};
     err_line("Interrupted after the settings were sent: the controller on " + port +
-             " may already hold them. Check with: lumivo24-cli " +
-             (compare.empty() ? "show device" : "diff device " + compare) + " --port " + port);
+             " may already hold them. Check with: " + shell_command_line(check));
     return EXIT_INTERRUPTED;
 }
 
@@ -132,6 +138,9 @@ int send_image(Connection* c, const uint8_t image[WIRE_IMAGE_BYTES], const std::
 
 int device_write(const CliRequest& request, const DeviceWrite& change) {
     int code = refuse_unholdable(*change.given, change.given_by);
+    if (code == EXIT_DONE) {
+        code = backup_check(request, change.compare);
+    }
     if (code != EXIT_DONE) {
         return code; // before any port is opened
     }
@@ -160,13 +169,20 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
         close_all(&c);
         return dry_run(c, now, sent, refusal);
     }
+    if (memcmp(image, current, WIRE_IMAGE_BYTES) == 0) {
+        close_all(&c);
+        note_line("The controller on " + c.port +
+                  " already holds these values: nothing had to change, so nothing was backed "
+                  "up or written.");
+        return EXIT_DONE;
+    }
     std::string backup;
     code = backup_settings(request, c.port, current, &backup);
     if (code != EXIT_DONE) {
         close_all(&c);
         return code;
     }
-    if (!backup.empty()) {
+    if (!backup.empty() && format_of_name(backup) == FORMAT_LV24) {
         note_last_standby_flag(now, sent);
     }
     const std::string compare = change.compare.empty() ? backup : change.compare;

@@ -5,8 +5,11 @@
 #include "cli/settings_output.h"
 #include "settings/file_replace.h"
 
-int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
-              const std::string& source) {
+namespace {
+
+// Puts the file's content in place with `put` (file_put or file_put_new).
+int save(const std::string& path, SettingsFormat format, const SettingsValues& values,
+         const std::string& source, decltype(&file_put) put) {
     static uint8_t disk[VALUES_FILE_DISK_MAX];
     std::string json;
     const uint8_t* bytes = disk;
@@ -19,14 +22,32 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
         n = values_file_bytes(&values, disk);
     }
     char why[FILE_WHY_BYTES];
-    const int saved = file_put(path.c_str(), bytes, n, console_not_interrupted, why);
+    const int saved = put(path.c_str(), bytes, n, console_not_interrupted, why);
     if (saved == FILE_PUT_CANCELLED) { // the new file was removed, the old one kept
         err_line("Interrupted; nothing was saved to " + path + ".");
         return EXIT_INTERRUPTED;
+    }
+    if (saved == FILE_PUT_EXISTS) {
+        err_line("Cannot write '" + path +
+                 "': something of that name exists, and it is not "
+                 "replaced; nothing was saved.");
+        return EXIT_FILE;
     }
     if (saved != FILE_PUT_DONE) {
         err_line("Cannot write '" + path + "': " + why + "; nothing was saved.");
         return EXIT_FILE;
     }
     return EXIT_DONE;
+}
+
+} // namespace
+
+int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
+              const std::string& source) {
+    return save(path, format, values, source, file_put);
+}
+
+int save_new_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
+                  const std::string& source) {
+    return save(path, format, values, source, file_put_new);
 }

@@ -9,3 +9,8 @@
 // JSON names as its source. EXIT_DONE, EXIT_FILE after saying why, or EXIT_INTERRUPTED.
 int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
               const std::string& source);
+
+// The same for a file that must be new: nothing is ever replaced, and a name that is taken (by a
+// file, a folder or a link, dangling or not) gives EXIT_FILE after saying so.
+int save_new_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
+                  const std::string& source);

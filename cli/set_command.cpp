@@ -35,9 +35,15 @@ int parse_assignments(const std::vector<std::string>& texts, SettingsValues* giv
 // The values of a file target, or of the factory defaults (which need --output); *format is
 // the format the file was in. EXIT_DONE, or the exit code after saying why.
 int load_target(const CliRequest& request, SettingsValues* values, SettingsFormat* format) {
-    if (!request.backup.empty()) {
-        err_line("lumivo24-cli: --backup saves the controller's settings before set device; a "
-                 "file is replaced only by its whole new content (copy it first to keep it).");
+    if (request.backup_named || request.no_backup) {
+        err_line(std::string("lumivo24-cli: ") + (request.no_backup ? "--no-backup" : "--backup") +
+                 " is for set device, which backs up the controller's settings first; a file is "
+                 "replaced only by its whole new content (copy it first to keep it).");
+        return EXIT_USAGE;
+    }
+    if (request.force) {
+        err_line("lumivo24-cli: --force is for set device, to write to a controller of another "
+                 "board revision; set on a file writes to no controller.");
         return EXIT_USAGE;
     }
     if (request.target != "defaults") {

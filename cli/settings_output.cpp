@@ -208,3 +208,22 @@ std::string mismatches_text(const ValueMismatch* list, size_t n) {
     }
     return out;
 }
+
+std::string unholdable_text(const ValueMismatch* list, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) {
+        const int position = list[i].position;
+        std::string holds = "true or false";
+        if (settings_value_kind(position) != VALUE_FLAG) {
+            const ValueRange range = values_range(position);
+            char lowest[VALUES_TEXT_BYTES];
+            char highest[VALUES_TEXT_BYTES];
+            values_number_text(range.lowest, lowest);
+            values_number_text(range.highest, highest);
+            holds = std::string(lowest) + " to " + highest + " " + values_unit(position);
+        }
+        out += "  " + difference_name(position) + ": " + given_text(position, list[i].given) +
+               " (it holds " + holds + ")\n";
+    }
+    return out;
+}

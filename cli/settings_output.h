@@ -20,3 +20,7 @@ bool values_equal(const SettingsValues& a, const SettingsValues& b);
 // One line per value the controller does not hold as given: "  channel 3 off_delay_ms: -2 ->
 // 4294967294", the value given, then what the controller holds or would hold.
 std::string mismatches_text(const ValueMismatch* list, size_t n);
+
+// One line per value the controller cannot hold: "  channel 1 on_delay_ms: -5 (it holds 0 to
+// 4294967040 ms)", the value given, then the range its field holds, in the value's unit.
+std::string unholdable_text(const ValueMismatch* list, size_t n);

@@ -23,6 +23,23 @@ bool looks_like_json(const uint8_t* bytes, size_t n) {
     return i < n && bytes[i] == '{';
 }
 
+// Text in UTF-16, as Notepad's "Unicode" and Windows PowerShell's > save it: a byte-order mark
+// FF FE or FE FF, or a first character ('{' or a blank) with a zero byte beside it.
+bool looks_like_utf16(const uint8_t* bytes, size_t n) {
+    if (n < 2) {
+        return false;
+    }
+    if ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)) {
+        return true;
+    }
+    for (const uint8_t c : {'{', ' ', '\t', '\r', '\n'}) {
+        if ((bytes[0] == c && bytes[1] == 0) || (bytes[0] == 0 && bytes[1] == c)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ends_with_json(const std::string& path) {
     if (path.size() < 5) {
         return false;
@@ -71,10 +88,15 @@ int load_file(const std::string& path, SettingsValues* values, SettingsFormat* f
     // more than SETTINGS_FILE_READ_BYTES, and what follows the content is not looked at.
     const size_t lv24_bytes = n < SETTINGS_FILE_READ_BYTES ? n : SETTINGS_FILE_READ_BYTES;
     SettingsValues as_lv24{};
-    const bool json =
-        values_file_load(disk, lv24_bytes, &as_lv24) != VALUES_FILE_OK && looks_like_json(disk, n);
+    const bool lv24 = values_file_load(disk, lv24_bytes, &as_lv24) == VALUES_FILE_OK;
+    const bool json = !lv24 && looks_like_json(disk, n);
     if (format != nullptr) {
         *format = json ? FORMAT_JSON : FORMAT_LV24;
+    }
+    if (!lv24 && looks_like_utf16(disk, n)) {
+        err_line(path + " is text in UTF-16; JSON settings must be in UTF-8 (save the file again "
+                        "with the encoding UTF-8).");
+        return EXIT_FILE;
     }
     if (!json) {
         return load_lv24(path, disk, lv24_bytes, values);
@@ -127,9 +149,9 @@ int refuse_unholdable(const SettingsValues& values, const std::string& name) {
         return EXIT_DONE;
     }
     err_line(name + ": " + (n == 1 ? std::string("a value") : std::to_string(n) + " values") +
-             " that the controller cannot hold (value -> what it would hold instead); nothing "
-             "was changed:");
-    const std::string lines = mismatches_text(list, n);
+             " that the controller cannot hold (the value, then the range its field holds); "
+             "nothing was changed:");
+    const std::string lines = unholdable_text(list, n);
     console_write(CONSOLE_ERR, lines.data(), lines.size());
     return EXIT_FILE;
 }

@@ -29,6 +29,6 @@ int load_device(const CliRequest& request, SettingsValues* values,
 // A SOURCE argument: "device", "defaults" or a settings file.
 int load_source(const CliRequest& request, const std::string& source, SettingsValues* values);
 
-// Refuses a source that holds values the controller cannot hold, naming each with what the
-// controller would hold instead: EXIT_FILE, or EXIT_DONE when every value can travel.
+// Refuses a source that holds values the controller cannot hold, naming each with the range its
+// field holds: EXIT_FILE, or EXIT_DONE when every value can travel.
 int refuse_unholdable(const SettingsValues& values, const std::string& name);

@@ -82,15 +82,90 @@ float unpack_field(const uint8_t* at, const WireField& field) {
     return static_cast<float>(raw);
 }
 
+void pack_threshold(uint8_t* payload, float percent) {
+    const double threshold = static_cast<double>(percent);
+    put_rounded(payload + LIGHT_THRESHOLD_AT,
+                WIRE_THRESHOLD_RAW - (threshold * WIRE_THRESHOLD_OUT_SCALE + WIRE_ROUNDING), 2);
+}
+
+float unpack_threshold(double raw) {
+    return static_cast<float>((WIRE_THRESHOLD_RAW - raw) * 100.0 / WIRE_THRESHOLD_RAW);
+}
+
+// The field that carries a position, with its place in the payload; null for the light
+// threshold, the standby flags and RepeatTimer, which have none of this kind.
+const WireField* field_of(int position, size_t* at) {
+    for (const WireField& field : GLOBAL_FIELDS) {
+        if (field.column == position) {
+            *at = field.offset;
+            return &field;
+        }
+    }
+    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
+        return nullptr;
+    }
+    const int column = (position - GLOBAL_COUNT) / CHANNEL_COUNT;
+    const int channel = (position - GLOBAL_COUNT) % CHANNEL_COUNT + 1;
+    for (const WireField& field : CHANNEL_FIELDS) {
+        if (field.column == column) {
+            *at = CHANNELS_AT + CHANNEL_RECORD_BYTES * (channel - 1) + field.offset;
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+// The channel whose standby flag stands at `position`, or 0.
+int standby_channel(int position) {
+    const int first = channel_position(COL_STANDBY_ENABLED, 1);
+    return position >= first && position < first + CHANNEL_COUNT ? position - first + 1 : 0;
+}
+
 } // namespace
+
+void wire_image_put(uint8_t payload[WIRE_IMAGE_BYTES], int position, float value) {
+    size_t at = 0;
+    if (const WireField* field = field_of(position, &at)) {
+        pack_field(payload + at, value, *field);
+    } else if (position == POS_LIGHT_THRESHOLD) {
+        pack_threshold(payload, value);
+    } else if (const int channel = standby_channel(position)) {
+        uint32_t mask = get_le(payload + STANDBY_MASK_AT, 4);
+        const uint32_t bit = 1u << (channel - 1);
+        mask = value == 1.0f ? mask | bit : mask & ~bit;
+        put_le(payload + STANDBY_MASK_AT, mask, 4);
+    }
+}
+
+void wire_image_seal(uint8_t payload[WIRE_IMAGE_BYTES]) {
+    put_le(payload + WIRE_IMAGE_CRC_AT, link_crc16(payload, WIRE_IMAGE_CRC_AT), 2);
+}
+
+bool wire_image_field_range(int position, double* lowest, double* highest) {
+    size_t at = 0;
+    if (const WireField* field = field_of(position, &at)) {
+        *lowest = 0.0;
+        *highest = std::ldexp(1.0, 8 * static_cast<int>(field->width)) - 1.0;
+        if (field->tenths) {
+            *highest /= 10.0;
+        }
+        return true;
+    }
+    if (position == POS_LIGHT_THRESHOLD) {
+        *lowest = unpack_threshold(UINT16_MAX);
+        *highest = unpack_threshold(0);
+        return true;
+    }
+    *lowest = 0.0;
+    *highest = 1.0;
+    return standby_channel(position) != 0;
+}
 
 void wire_image_pack(const float table[SETTINGS_COUNT], uint8_t payload[WIRE_IMAGE_BYTES]) {
     for (const WireField& field : GLOBAL_FIELDS) {
         pack_field(payload + field.offset, table[field.column], field);
     }
-    double threshold = static_cast<double>(table[POS_LIGHT_THRESHOLD]);
-    put_rounded(payload + LIGHT_THRESHOLD_AT,
-                WIRE_THRESHOLD_RAW - (threshold * WIRE_THRESHOLD_OUT_SCALE + WIRE_ROUNDING), 2);
+    pack_threshold(payload, table[POS_LIGHT_THRESHOLD]);
 
     uint32_t mask = 0;
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
@@ -104,16 +179,14 @@ void wire_image_pack(const float table[SETTINGS_COUNT], uint8_t payload[WIRE_IMA
         }
     }
     put_le(payload + STANDBY_MASK_AT, mask, 4);
-    put_le(payload + WIRE_IMAGE_CRC_AT, link_crc16(payload, WIRE_IMAGE_CRC_AT), 2);
+    wire_image_seal(payload);
 }
 
 void wire_image_unpack(const uint8_t payload[WIRE_IMAGE_BYTES], float table[SETTINGS_COUNT]) {
     for (const WireField& field : GLOBAL_FIELDS) {
         table[field.column] = unpack_field(payload + field.offset, field);
     }
-    double raw = get_le(payload + LIGHT_THRESHOLD_AT, 2);
-    table[POS_LIGHT_THRESHOLD] =
-        static_cast<float>((WIRE_THRESHOLD_RAW - raw) * 100.0 / WIRE_THRESHOLD_RAW);
+    table[POS_LIGHT_THRESHOLD] = unpack_threshold(get_le(payload + LIGHT_THRESHOLD_AT, 2));
 
     uint32_t mask = get_le(payload + STANDBY_MASK_AT, 4);
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {

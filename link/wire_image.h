@@ -26,6 +26,18 @@ constexpr double WIRE_THRESHOLD_OUT_SCALE = 40.95; // raw units per percent, goi
 // Packs the table into the payload, inner CRC included. table[POS_REPEAT_TIMER] is not read.
 void wire_image_pack(const float table[SETTINGS_COUNT], uint8_t payload[WIRE_IMAGE_BYTES]);
 
+// Packs one table value into its field of a payload by the same rule, StandbyEnabled into its
+// bit of the standby mask, and leaves every other byte as it is; RepeatTimer has no field and
+// changes nothing. The inner CRC is not updated: wire_image_seal does that once every value is in.
+void wire_image_put(uint8_t payload[WIRE_IMAGE_BYTES], int position, float value);
+void wire_image_seal(uint8_t payload[WIRE_IMAGE_BYTES]);
+
+// The values a position's field can give back, in the table's unit: what its lowest and its
+// highest integer unpack to (0 and 1 for a standby flag, which is one bit of the mask; for the
+// light threshold the raw value 65535 gives the lowest percentage, -1499.9755859375, and 0 the
+// highest, 100). False for RepeatTimer.
+bool wire_image_field_range(int position, double* lowest, double* highest);
+
 // Unpacks the payload into the table. table[POS_REPEAT_TIMER] is left as it was. The payload
 // is not checked: callers test it with wire_image_valid first.
 void wire_image_unpack(const uint8_t payload[WIRE_IMAGE_BYTES], float table[SETTINGS_COUNT]);

@@ -1,5 +1,6 @@
 #include "settings/assign.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
@@ -117,6 +118,46 @@ int parse_selection(Text sel, const char* text, Assignment* a, char* why) {
     return 0;
 }
 
+// The names before '=' (after "chSEL." for channel values), separated by commas: into `out`
+// their channel columns, or for global values their table positions.
+int parse_names(Text list, bool channels, const char* text, int out[CHANNEL_COLUMNS], int* count,
+                char* why) {
+    char shown[PART_BYTES];
+    *count = 0;
+    bool named[SETTINGS_COUNT] = {};
+    for (size_t at = 0; at <= list.size();) {
+        const size_t comma = list.find(',', at);
+        const Text name = list.substr(at, comma == Text::npos ? Text::npos : comma - at);
+        at = comma == Text::npos ? list.size() + 1 : comma + 1;
+        const int global = global_index(name);
+        const int column = column_index(name);
+        if (channels && column < 0) {
+            return global >= 0 ? refuse(text, why, "%s is a global value, not a channel value.",
+                                        part(name, shown))
+                               : refuse(text, why, "\"%s\" is not the name of a channel value.",
+                                        part(name, shown));
+        }
+        if (!channels && global < 0) {
+            return column >= 0
+                       ? refuse(text, why,
+                                "%s is a channel value: give its channels, as in ch1-24.%s=.",
+                                part(name, shown), part(name, shown))
+                       : refuse(text, why, "\"%s\" is not the name of a settings value.",
+                                part(name, shown));
+        }
+        const int id = channels ? column : values_global_position(global);
+        if (named[id]) {
+            return refuse(text, why, "%s is named twice.", part(name, shown));
+        }
+        named[id] = true;
+        if (*count == CHANNEL_COLUMNS) {
+            return refuse(text, why, "%s is named twice.", part(name, shown));
+        }
+        out[(*count)++] = id;
+    }
+    return 0;
+}
+
 // The number at the start of `t` (the C locale's form, no locale consulted). Returns the
 // characters read, 0 when there is no number, or -1 when it is beyond a double's range.
 ptrdiff_t read_number(Text t, double* out) {
@@ -186,7 +227,6 @@ int parse_value(Text value, int position, bool channels, const char* text, Assig
 } // namespace
 
 int assign_parse(const char* text, Assignment* out, char why[ASSIGN_WHY_BYTES]) {
-    char shown[PART_BYTES];
     why[0] = '\0';
     const Text all(text);
     const size_t equals = all.find('=');
@@ -195,44 +235,41 @@ int assign_parse(const char* text, Assignment* out, char why[ASSIGN_WHY_BYTES]) 
     }
     const Text left = all.substr(0, equals);
     const Text value = all.substr(equals + 1);
-    Assignment a{};
-    const int global = global_index(left);
-    if (global >= 0) {
-        a.positions[0] = values_global_position(global);
-        a.count = 1;
-        if (parse_value(value, a.positions[0], false, text, &a, why) != 0) {
-            return -1;
-        }
-        *out = a;
-        return 0;
-    }
     const size_t dot = left.find('.');
+    Assignment a{};
+    int names[CHANNEL_COLUMNS] = {};
+    int name_count = 0;
     if (left.substr(0, 2) != "ch" || dot == Text::npos) {
-        if (column_index(left) >= 0) {
-            return refuse(text, why, "%s is a channel value: give its channels, as in ch1-24.%s=.",
-                          part(left, shown), part(left, shown));
-        }
         if (left.size() > 2 && left.substr(0, 2) == "ch" &&
             Text("0123456789*").find(left[2]) != Text::npos) {
             return refuse(text, why, "a channel value is given as chSEL.NAME=VALUE.");
         }
-        return refuse(text, why, "\"%s\" is not the name of a settings value.", part(left, shown));
-    }
-    const Text name = left.substr(dot + 1);
-    const int column = column_index(name);
-    if (column < 0) {
-        return global_index(name) >= 0
-                   ? refuse(text, why, "%s is a global value, not a channel value.",
-                            part(name, shown))
-                   : refuse(text, why, "\"%s\" is not the name of a channel value.",
-                            part(name, shown));
-    }
-    if (parse_selection(left.substr(2, dot - 2), text, &a, why) != 0 ||
-        parse_value(value, channel_position(column, 1), true, text, &a, why) != 0) {
+        if (parse_names(left, false, text, names, &name_count, why) != 0) {
+            return -1;
+        }
+        a.count = 1;
+        a.positions[0] = 1; // one "channel": the global value itself
+    } else if (parse_names(left.substr(dot + 1), true, text, names, &name_count, why) != 0 ||
+               parse_selection(left.substr(2, dot - 2), text, &a, why) != 0) {
         return -1;
     }
-    for (int k = 0; k < a.count; ++k) {
-        a.positions[k] = channel_position(column, a.positions[k]);
+    const bool channels = dot != Text::npos && left.substr(0, 2) == "ch";
+    for (int i = 0; i < name_count; ++i) {
+        const int position = channels ? channel_position(names[i], 1) : names[i];
+        if (parse_value(value, position, channels, text, &a, why) != 0) {
+            return -1;
+        }
+    }
+    // The selection's channel numbers become the positions of every name, name after name.
+    int selection[CHANNEL_COUNT];
+    const int picked = a.count;
+    std::copy(a.positions, a.positions + picked, selection);
+    a.channels = picked;
+    a.count = 0;
+    for (int i = 0; i < name_count; ++i) {
+        for (int k = 0; k < picked; ++k) {
+            a.positions[a.count++] = channels ? channel_position(names[i], selection[k]) : names[i];
+        }
     }
     *out = a;
     return 0;
@@ -241,7 +278,7 @@ int assign_parse(const char* text, Assignment* out, char why[ASSIGN_WHY_BYTES]) 
 void assign_apply(const Assignment* a, SettingsValues* values) {
     for (int k = 0; k < a->count; ++k) {
         const int p = a->positions[k];
-        values->table[p] = static_cast<float>(a->start + k * a->step);
+        values->table[p] = static_cast<float>(a->start + (k % a->channels) * a->step);
         values->held[p] = true;
     }
 }

@@ -1,5 +1,7 @@
 // One assignment of `lumivo24-cli set`: NAME=VALUE for a global value, chSEL.NAME=VALUE for a
-// channel value, NAME being the name `show --json` prints.
+// channel value, NAME being the name `show --json` prints. Several names, separated by commas,
+// get the same value (ch16-24.on_end_level_percent,standby_level_percent=0): each name once, all
+// global or all of channels.
 //
 // SEL picks channels, in the order written: a channel (7), a range counted up or down (1-15,
 // 15-1), a list of either (1,3,5 or 1-3,7), or * for all 24 from 1 up; no channel twice.
@@ -16,11 +18,15 @@
 
 constexpr size_t ASSIGN_WHY_BYTES = 256;
 
+constexpr int ASSIGN_MAX_POSITIONS = CHANNEL_COLUMNS * CHANNEL_COUNT; // every channel value
+
 struct Assignment {
-    int positions[CHANNEL_COUNT]; // table positions changed, in selection order
-    int count;                    // how many: 1 for a global value, 1..24 for channel values
-    double start;                 // value of the first (a flag: 1 or 0)
-    double step;                  // added for each next one (0 for a single value)
+    int positions[ASSIGN_MAX_POSITIONS]; // table positions changed: name after name, each with
+                                         // its channels in selection order
+    int count;                           // how many positions: names times channels
+    int channels; // channels per name (1 for global values): position k is the (k % channels)-th
+    double start; // value of the first channel of the selection (a flag: 1 or 0)
+    double step;  // added for each next channel (0 for a single value)
 };
 
 // Returns 0 and the assignment, or -1 with a sentence in `why` that names the assignment and

@@ -31,13 +31,20 @@ enum FilePutResult : int {
 int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]);
 
 // Puts the bytes in place as the file's whole content, as described above. A symbolic link is
-// followed and the file it points to is written (created, when the link dangles); a folder, a
-// device, a pipe, an empty name and a name ending in a separator are refused, and so is a
-// read-only file, whoever runs the program. The new file keeps the replaced file's permissions
-// (and its owner and group where the system lets it). `proceed` may be null. Returns a
+// followed and the file it points to is written (created, when the link dangles), except where
+// the system itself would not follow it: on Linux, a link in a sticky folder that everybody may
+// write (/tmp) that belongs neither to the folder's owner nor to the caller is refused, also for
+// root. A folder, a device, a pipe, an empty name and a name ending in a separator are refused,
+// and so is a read-only file, whoever runs the program. The new file keeps the replaced file's
+// permissions (and its owner and group where the system lets it). `proceed` may be null. Returns a
 // FilePutResult, with the reason in `why` for FILE_PUT_FAILED.
 int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
              char why[FILE_WHY_BYTES]);
+
+// True when something stands at the name: a file, a folder, a device or a link, dangling or
+// not (the link itself counts; it is not followed). False where nothing does, or where the
+// system will not say.
+bool file_name_taken(const char* path);
 
 // Writes a new file with the bytes as its whole content, flushed to disk, and never replaces
 // anything: when the name is taken (by a file, a folder or a link, dangling or not) the result

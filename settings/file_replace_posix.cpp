@@ -8,7 +8,12 @@
 // is taken.
 //
 // The target is the file a name leads to: symbolic links are followed, so a link stays a link
-// and the file it points to gets the content. Only a regular file is ever replaced: a folder, a
+// and the file it points to gets the content. Following them here, and then renaming onto the
+// target, bypasses the kernel's own guard against links planted in shared folders
+// (fs.protected_symlinks), so its rule is kept here: a link in a sticky folder that everybody may
+// write (/tmp) is followed only when it belongs to the folder's owner or to the one who runs the
+// tool. Otherwise root, asked to save to /tmp/x.lv24, would replace whatever another user's link
+// there names, /etc/passwd included. Only a regular file is ever replaced: a folder, a
 // device (/dev/full), a pipe or a socket at the name is refused before anything is written, and
 // so is a file that nobody may write, also when root runs the tool and could replace it.
 #include <fcntl.h>
@@ -79,9 +84,23 @@ void flush_folder(const std::string& folder) {
     }
 }
 
+// resolve's result for a link that the kernel's rule would not follow.
+constexpr int LINK_NOT_FOLLOWED = -1;
+
+// The kernel's rule for a link found at `link` (fs.protected_symlinks): in a sticky folder that
+// everybody may write, only a link of the folder's owner or of the caller is followed.
+bool may_follow(const std::string& link, const struct stat& link_info) {
+    struct stat folder {};
+    if (stat(folder_of(link).c_str(), &folder) != 0) {
+        return false;
+    }
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return !shared || link_info.st_uid == folder.st_uid || link_info.st_uid == geteuid();
+}
+
 // Follows symbolic links from `path` to the name of the file they lead to. *found tells whether
 // that file exists (a dangling link leads to the file it names, to be created), with its status
-// in *info. Returns 0, or an errno value.
+// in *info. Returns 0, an errno value, or LINK_NOT_FOLLOWED.
 int resolve(const char* path, std::string* target, struct stat* info, bool* found) {
     *target = path;
     for (int hops = 0;; ++hops) {
@@ -95,6 +114,9 @@ int resolve(const char* path, std::string* target, struct stat* info, bool* foun
         }
         if (hops == LINKS_MAX) {
             return ELOOP;
+        }
+        if (!may_follow(*target, *info)) {
+            return LINK_NOT_FOLLOWED;
         }
         char link[PATH_MAX];
         const ssize_t n = readlink(target->c_str(), link, sizeof link);
@@ -244,6 +266,11 @@ int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proce
     struct stat info {};
     bool found = false;
     const int error = resolve(path, &target, &info, &found);
+    if (error == LINK_NOT_FOLLOWED) {
+        return failed(why, "it is a symbolic link in a folder that everybody may write, and "
+                           "it belongs neither to the folder's owner nor to you, so it is not "
+                           "followed");
+    }
     if (error != 0) {
         return failed_errno(why, error);
     }
@@ -275,6 +302,11 @@ int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proce
     }
     flush_folder(folder);
     return FILE_PUT_DONE;
+}
+
+bool file_name_taken(const char* path) {
+    struct stat info {};
+    return lstat(path, &info) == 0;
 }
 
 int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,

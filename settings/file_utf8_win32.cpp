@@ -183,6 +183,21 @@ int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proce
     return put_result(file_replace_write(target.data(), bytes, n, proceed), why);
 }
 
+bool file_name_taken(const char* path) {
+    std::vector<wchar_t> wide;
+    std::vector<wchar_t> reach(PATH_UNITS, 0);
+    char why[FILE_WHY_BYTES];
+    if (!wide_path(path, &wide, why) || wide[0] == 0) {
+        return false;
+    }
+    if (names_device(wide.data())) {
+        return true;
+    }
+    // A link's own attributes, whether or not it leads anywhere.
+    return long_path_reach(wide.data(), 0, reach.data(), reach.size()) &&
+           GetFileAttributesW(reach.data()) != INVALID_FILE_ATTRIBUTES;
+}
+
 int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
                  char why[FILE_WHY_BYTES]) {
     std::vector<wchar_t> wide;

@@ -12,16 +12,17 @@ namespace {
 struct GlobalName {
     const char* name;
     int position;
+    const char* unit;
 };
 
 constexpr GlobalName GLOBAL_NAMES[VALUES_GLOBAL_NAMES] = {
-    {"sensor1_min_cm", POS_SENSOR1_MIN},
-    {"sensor1_max_cm", POS_SENSOR1_MAX},
-    {"sensor2_min_cm", POS_SENSOR2_MIN},
-    {"sensor2_max_cm", POS_SENSOR2_MAX},
-    {"light_threshold_percent", POS_LIGHT_THRESHOLD},
-    {"use_light_sensor", POS_USE_LIGHT_SENSOR},
-    {"off_timer_s", POS_OFF_TIMER},
+    {"sensor1_min_cm", POS_SENSOR1_MIN, "cm"},
+    {"sensor1_max_cm", POS_SENSOR1_MAX, "cm"},
+    {"sensor2_min_cm", POS_SENSOR2_MIN, "cm"},
+    {"sensor2_max_cm", POS_SENSOR2_MAX, "cm"},
+    {"light_threshold_percent", POS_LIGHT_THRESHOLD, "%"},
+    {"use_light_sensor", POS_USE_LIGHT_SENSOR, ""},
+    {"off_timer_s", POS_OFF_TIMER, "s"},
 };
 
 constexpr const char* CHANNEL_NAMES[CHANNEL_COLUMNS] = {
@@ -29,6 +30,8 @@ constexpr const char* CHANNEL_NAMES[CHANNEL_COLUMNS] = {
     "off_delay_ms",    "off_start_level_percent", "off_end_level_percent", "fall_time_ms",
     "standby_enabled", "standby_level_percent",
 };
+constexpr const char* CHANNEL_UNITS[CHANNEL_COLUMNS] = {"ms", "%", "%",  "ms", "ms",
+                                                        "%",  "%", "ms", "",   "%"};
 
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
 constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
@@ -179,16 +182,47 @@ int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out) {
     return loaded;
 }
 
-void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* file,
+void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
                            uint8_t out[WIRE_IMAGE_BYTES]) {
-    float table[SETTINGS_COUNT] = {};
-    wire_image_unpack(current, table);
+    float held[SETTINGS_COUNT] = {};
+    wire_image_unpack(current, held);
+    memcpy(out, current, WIRE_IMAGE_BYTES);
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (file->held[p]) {
-            table[p] = file->table[p];
+        if (given->held[p] && !values_field_holds(p, given->table[p], held[p])) {
+            wire_image_put(out, p, given->table[p]);
         }
     }
-    wire_image_pack(table, out);
+    wire_image_seal(out);
+}
+
+const char* values_unit(int position) {
+    for (const GlobalName& global : GLOBAL_NAMES) {
+        if (global.position == position) {
+            return global.unit;
+        }
+    }
+    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
+        return "";
+    }
+    return CHANNEL_UNITS[(position - GLOBAL_COUNT) / CHANNEL_COUNT];
+}
+
+ValueRange values_range(int position) {
+    double lowest = 0.0;
+    double highest = 1.0;
+    if (!is_flag(position)) {
+        wire_image_field_range(position, &lowest, &highest);
+    }
+    // The single-precision values within the field's range: a u32 field's highest integer,
+    // 4294967295, has none of its own and rounds up to 2^32, which the field cannot take.
+    ValueRange range{static_cast<float>(lowest), static_cast<float>(highest)};
+    if (range.lowest < lowest) {
+        range.lowest = std::nextafter(range.lowest, HUGE_VALF);
+    }
+    if (range.highest > highest) {
+        range.highest = std::nextafter(range.highest, -HUGE_VALF);
+    }
+    return range;
 }
 
 size_t values_listing_order(int out[VALUES_LISTED]) {

@@ -106,8 +106,24 @@ size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_
 constexpr size_t VALUES_LISTED = SETTINGS_COUNT - 1;
 size_t values_listing_order(int out[VALUES_LISTED]);
 
-// The settings image to send so that the controller holds the file's values: the values of the
-// controller's current image, with every value the file holds put in its place (the last
-// channel's standby flag therefore stays the controller's own).
-void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* file,
+// The range of values the controller can hold at a position: the lowest and highest
+// single-precision values its field gives back, in the position's unit (values_unit); 0 and 1
+// for a flag, which holds only those two. A value within the range is held, within its field's
+// rounding; one beyond it by more than that rounding is not.
+struct ValueRange {
+    float lowest;
+    float highest;
+};
+ValueRange values_range(int position);
+// The unit of a position's value: "cm", "s", "ms" or "%"; "" for a flag and for RepeatTimer.
+const char* values_unit(int position);
+
+// The settings image to send so that the controller holds the values given: the controller's
+// current image byte for byte, with each value given that the controller does not already hold
+// (values_field_holds) packed into its field. A value nobody gave keeps the exact bytes the
+// controller sent: unpacked and packed again it could move (the light threshold's two scales
+// differ, so a threshold below 50 % would drop a step with every write). An image equal to the
+// current one means that nothing has to change. The last channel's standby flag, which no
+// .lv24 file holds, thus stays the controller's own after a write of a file.
+void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
                            uint8_t out[WIRE_IMAGE_BYTES]);

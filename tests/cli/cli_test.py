@@ -182,6 +182,12 @@ def cli(*args, check_rc=None):
     return done.returncode, out, err, seconds
 
 
+def shell_environment():
+    """A shell's environment in which `lumivo24-cli` is the tool under test, on the emulator."""
+    return {**os.environ, "LUMIVO24_PORT": PORT,
+            "PATH": os.path.dirname(CLI) + ":" + os.environ["PATH"]}
+
+
 def path(name):
     return os.path.join(WORK, name)
 
@@ -203,13 +209,20 @@ def case_usage(emu):
     check(len(out.splitlines()) <= 30 and max(map(len, out.splitlines())) <= 80,
           "--help does not fit a screen")
     check("ch1-15.on_delay_ms=0+150" in out and "ch15-1.off_delay_ms=0+150" in out and
-          "ch16-24.on_end_level_percent=0" in out, "--help lacks the examples")
+          "ch1-15.rise_time_ms,fall_time_ms=500" in out, "--help lacks the examples")
     check("lumivo24-cli diff" in out, "--help lacks the commands")
+    # The synopsis lists every option of write and set.
+    check("write [-p P] SOURCE [--dry-run] [--force] [--backup F|--no-backup]\n" in out and
+          "[-o FILE] [--dry-run] [--force]\n    [--backup F|--no-backup] " in out, out)
     for version in ("--version", "-V"):
         _, out, _, _ = cli(version, check_rc=0)
         check(out.strip() == "lumivo24-cli 1.0.0", f"version {out!r}")
+    # -p is repeatable for ports only.
     _, out, _, _ = cli("help", "write", check_rc=0)
     check("--dry-run" in out and "--force" in out, out)
+    for command, repeatable in (("ports", True), ("status", False), ("write", False)):
+        _, out, _, _ = cli("help", command, check_rc=0)
+        check(("-p,--port P ..." in out) == repeatable and "-p,--port P" in out, out)
     for wrong, said in (([], "a command is required"), (["-v"], "a command is required"),
                         (["frobnicate"], "'frobnicate' is not a command"),
                         (["help", "frobnicate"], "'frobnicate' is not a command"),
@@ -217,9 +230,16 @@ def case_usage(emu):
                         (["show", "a", "b"], ""), (["status", "--port"], "--port"),
                         (["write", "x.lv24", "--bogus"], "--bogus"),
                         (["status", "--port", ""], "empty"),
-                        (["status", "-p", PORT, "--port", PORT], "more than once")):
+                        (["status", "-p", PORT, "--port", PORT], "more than once"),
+                        (["status", "--count", "0"], "a whole number of 1 or more, not '0'"),
+                        (["status", "--count", "x"], "a whole number of 1 or more, not 'x'"),
+                        (["status", "--watch", "--count", "2"], "excludes"),
+                        (["read", "x.lv24"], "lumivo24-cli read -o x.lv24\n"),
+                        (["read", "my stairs.lv24"], "lumivo24-cli read -o 'my stairs.lv24'\n"),
+                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many")):
         rc, out, err, _ = cli(*wrong)
         check(rc == 2 and out == "" and said in err, f"{wrong}: {rc} {out!r} {err!r}")
+        check(len(err) < 300, f"{wrong}: {err!r}")  # no range of a double's 309 digits
     rc, _, err, _ = cli("status", "--port", WORK)
     check(rc == 3 and "not a serial port" in err, f"a folder as the port: {rc} {err}")
     check(emu.requests()["identify"] == "0", "a wrong command line talked to the port")
@@ -363,6 +383,35 @@ def case_read(emu):
     check(read_file(longest) == expected and read_file("ro.lv24") == b"ro", "longest, read-only")
     check(stat.S_ISFIFO(os.stat(path("fifo")).st_mode) and os.listdir(path("dir")) == [], "fifo")
 
+    # As root: a link in a sticky folder that everybody may write is followed only as the kernel
+    # follows it, when it is the folder owner's or the caller's. Another user's link there, to a
+    # file or dangling, is refused and nothing is written anywhere.
+    if os.geteuid() == 0:
+        shared = path("shared")
+        os.mkdir(shared)
+        os.chmod(shared, 0o1777)
+        write_file("victim.lv24", b"victim")
+        nobody = 65534
+        for name, target, owner, code in (("planted.lv24", "victim.lv24", nobody, 4),
+                                          ("dangling.lv24", "created.lv24", nobody, 4),
+                                          ("mine.lv24", "mine-target.lv24", 0, 0)):
+            os.symlink(path(target), os.path.join(shared, name))
+            os.lchown(os.path.join(shared, name), owner, -1)
+            rc, _, err, _ = cli("read", "--port", PORT, "--output", os.path.join(shared, name))
+            check(rc == code, f"{name}: {rc} {err}")
+            if code:
+                check("neither to the folder's owner nor to you" in err, err)
+        check(read_file("victim.lv24") == b"victim" and not os.path.exists(path("created.lv24")),
+              "a link planted in a shared folder was followed")
+        check(read_file("mine-target.lv24") == expected, "the caller's own link was not followed")
+        check(sorted(os.listdir(shared)) == ["dangling.lv24", "mine.lv24", "planted.lv24"],
+              f"left in the shared folder: {os.listdir(shared)}")
+        shutil.rmtree(shared)
+        for name in ("victim.lv24", "mine-target.lv24"):
+            os.unlink(path(name))
+    else:
+        print("cli read: links in shared folders skipped (needs root)")
+
     # Ctrl+C during the read: no file, nothing left behind, exit 130.
     listing = sorted(os.listdir(WORK))
     emu("delay 250")
@@ -419,6 +468,11 @@ def case_write(emu):
     check(counts["write"] == "1" and counts["read"] == "2", f"requests {counts}")
     _, out, _, _ = cli("write", "new.lv24", "--port", PORT, "--dry-run", check_rc=0)
     check(out == "", f"changes left after the write: {out}")
+    # Written again, it changes nothing: no backup, no write, and it says so.
+    emu("clear-requests")
+    _, _, again, _ = cli("write", "new.lv24", "--port", PORT, check_rc=0)
+    check("already holds these values: nothing had to change" in again, again)
+    check(emu.requests()["write"] == "0" and len(os.listdir(BACKUPS)) == 1, "a write of nothing")
 
     # The settings held before were saved first, as the window saves them, and write them back.
     backups = sorted(os.listdir(BACKUPS))
@@ -430,10 +484,45 @@ def case_write(emu):
     cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
     check(emu.settings() == wire_image(device), "the backup did not put the settings back")
     check(len(os.listdir(BACKUPS)) == 1, "--no-backup made a backup")
-    # A factory reset, its backup where it was asked for.
+    # A named backup never replaces anything, the file being written least of all; each
+    # refusal comes before anything is sent, and names the file.
+    write_file("taken.lv24", b"mine")
+    os.symlink(path("nowhere.lv24"), path("dangling.lv24"))
+    emu("clear-requests")
+    for backup, said in (("new.lv24", "it is the file being written"),
+                         ("taken.lv24", "something of that name exists"),
+                         ("dangling.lv24", "something of that name exists"),
+                         ("", "the file name is empty")):
+        rc, _, err, _ = cli("write", "new.lv24", "--port", PORT, "--backup", backup)
+        check(rc == 4 and f"Cannot save the backup to '{backup}': {said}" in err, f"{rc} {err}")
+    check(all(count == "0" for count in emu.requests().values()),
+          "a refused backup reached the port")
+    check(read_file("new.lv24") == settings_file(new) and read_file("taken.lv24") == b"mine" and
+          not os.path.exists(path("nowhere.lv24")), "a refused backup changed a file")
+    # A factory reset, its backup where it was asked for; a .json name gives JSON.
     cli("write", "defaults", "--port", PORT, "--backup", "before-reset.lv24", check_rc=0)
     check(emu.settings() == wire_image(factory()), "write defaults left other settings")
     check(read_file("before-reset.lv24") == settings_file(device), "--backup holds other bytes")
+    cli("write", "new.lv24", "--port", PORT, "--backup", "before-new.json", check_rc=0)
+    saved = json.loads(read_file("before-new.json"))
+    check(saved["source"] == "device" and saved["sensor1_max_cm"] == 100 and
+          saved["channels"][23]["standby_enabled"] is False, f"JSON backup {saved}")
+
+    # The command that puts a backup back, pasted into a shell as it stands, from a state folder
+    # with a space, Cyrillic letters and a quote in its name.
+    state = path("state Иван Петров's")
+    os.environ["XDG_STATE_HOME"] = state
+    rc, _, err, _ = cli("write", "defaults", "--port", PORT)
+    os.environ["XDG_STATE_HOME"] = STATE
+    restore = re.search(r"To put them back: (.*)$", err, re.M)
+    check(rc == 0 and restore is not None and "'\\''" in restore.group(1), f"{rc} {err}")
+    shell = subprocess.run(["sh", "-c", restore.group(1)], cwd=WORK, capture_output=True,
+                           timeout=60, env=shell_environment())
+    check(shell.returncode == 0, f"{restore.group(1)}: {shell.stderr.decode()}")
+    site_held = site()
+    site_held["channels"][23]["standby_enabled"] = False  # no file holds it: it stays as it was
+    check(emu.settings() == wire_image(site_held), "the printed command did not restore")
+    emu("set settings " + wire_image(factory()).hex())
     # No backup, no write.
     os.environ["XDG_STATE_HOME"] = path("new.lv24")  # a file: no folder can be made in it
     rc, _, err, _ = cli("write", "new.lv24", "--port", PORT)
@@ -449,7 +538,8 @@ def case_write(emu):
 
 
 def case_write_refusals(emu):
-    # Values the controller cannot hold: named with what it would hold, and nothing is sent.
+    # Values the controller cannot hold: named with the range their fields hold, in their own
+    # units, and nothing is sent.
     odd = site()
     odd.update(off_timer_s=-2, sensor1_max_cm=70000)
     odd["channels"][1]["on_start_level_percent"] = -2
@@ -458,10 +548,12 @@ def case_write_refusals(emu):
     odd["channels"][8]["standby_enabled"] = 0.5
     write_file("odd.lv24", settings_file(odd))
     rc, _, err, _ = cli("write", "odd.lv24", "--port", PORT)
-    for line in ("sensor1_max_cm: 70000 -> 4464", "off_timer_s: -2 -> 65535",
-                 "channel 2 on_start_level_percent: -2 -> 6551.7",
-                 "channel 5 on_delay_ms: 4294967296 -> 0", "channel 7 fall_time_ms: nan -> 0",
-                 "channel 9 standby_enabled: 0.5 -> false"):
+    for line in ("sensor1_max_cm: 70000 (it holds 0 to 65535 cm)",
+                 "off_timer_s: -2 (it holds 0 to 65535 s)",
+                 "channel 2 on_start_level_percent: -2 (it holds 0 to 6553.5 %)",
+                 "channel 5 on_delay_ms: 4294967296 (it holds 0 to 4294967040 ms)",
+                 "channel 7 fall_time_ms: nan (it holds 0 to 4294967040 ms)",
+                 "channel 9 standby_enabled: 0.5 (it holds true or false)"):
         check(f"  {line}\n" in err, f"{line!r} not in {err}")
     check(rc == 4 and err.count("\n") == 7, f"{rc} {err}")
 
@@ -548,6 +640,14 @@ def case_show_diff(emu):
     write_file("site.json", out.encode())  # fed back, it makes the same file byte for byte
     cli("convert", "site.json", "--output", "again.lv24", check_rc=0)
     check(read_file("again.lv24") == settings_file(site()), "the JSON round trip changed the file")
+    # The same text saved in UTF-16, as Notepad's "Unicode" and PowerShell's > save it, with and
+    # without its byte-order mark: named for what it is.
+    for name, data in (("utf16.json", out.encode("utf-16")),
+                       ("utf16be.json", out.encode("utf-16-be"))):
+        write_file(name, data)
+        rc, _, err, _ = cli("show", name)
+        check(rc == 4 and f"{name} is text in UTF-16; JSON settings must be in UTF-8" in err,
+              f"{name}: {rc} {err}")
     shown = json.loads(out)
     check(shown["channels"][23]["standby_enabled"] is None, "a file holds no last standby flag")
     check(shown["channels"][1]["on_start_level_percent"] == 12.5, out[:300])
@@ -590,9 +690,25 @@ def case_set(emu):
                 "ch1.use_light_sensor=true", "use_light_sensor=1+1", "ch1.on_delay_ms"):
         rc, _, err, _ = cli("set", "site.lv24", bad)
         check(rc == 2 and bad in err, f"{bad}: {rc} {err}")
-    rc, _, err, _ = cli("set", "site.lv24", "ch1.on_delay_ms=-5")
-    check(rc == 4 and "channel 1 on_delay_ms: -5 -> 4294967296" in err, f"{rc} {err}")
+    for assignment, said in (
+            ("ch1.on_delay_ms=-5", ["channel 1 on_delay_ms: -5 (it holds 0 to 4294967040 ms)"]),
+            ("light_threshold_percent=101",
+             ["light_threshold_percent: 101 (it holds -1499.9756 to 100 %)"]),
+            ("ch15-1.off_delay_ms=1000+-100",
+             [f"channel {n} off_delay_ms: {-100 * (5 - n)} (it holds 0 to 4294967040 ms)"
+              for n in range(4, 0, -1)]),
+            ("ch1.on_delay_ms=4294967295",
+             ["channel 1 on_delay_ms: 4294967296 (it holds 0 to 4294967040 ms)"])):
+        rc, _, err, _ = cli("set", "site.lv24", assignment)
+        check(rc == 4 and all(f"  {line}\n" in err for line in said) and
+              err.count("\n") == len(said) + 1, f"{assignment}: {rc} {err}")
     check(read_file("site.lv24") == settings_file(site()), "a refused set changed the file")
+    # --backup, --no-backup and --force are for the controller; a file target refuses them.
+    for option in (["--backup", "b.lv24"], ["--backup", ""], ["--no-backup"], ["--force"]):
+        rc, _, err, _ = cli("set", "site.lv24", "off_timer_s=5", *option)
+        check(rc == 2 and option[0] in err and "set device" in err, f"{option}: {rc} {err}")
+    check(read_file("site.lv24") == settings_file(site()) and not os.path.exists(path("b.lv24")),
+          "a refused option let set change a file")
 
     _, out, _, _ = cli("set", "site.lv24", "ch1-15.on_delay_ms=0+150",
                        "ch15-1.off_delay_ms=0+150", "--dry-run", check_rc=0)
@@ -636,6 +752,88 @@ def case_set(emu):
     check(len(os.listdir(BACKUPS)) == 1, f"backups: {os.listdir(BACKUPS)}")
     rc, _, err, _ = cli("set", "device", "--port", PORT, "ch2.rise_time_ms=1e10")
     check(rc == 4 and emu.settings() == wire_image(dark), f"an unholdable value went out: {err}")
+
+    # A value nobody assigned keeps the controller's own bytes: a 30 % threshold, stored as 2867
+    # and read back as 30.0048828125, would lose a step with every write if packed again. An
+    # assignment the controller already holds writes nothing and saves no backup.
+    threshold = factory()
+    threshold["light_threshold_percent"] = 30
+    threshold["channels"][0]["on_delay_ms"] = 5
+    for _ in range(5):
+        cli("write", "defaults", "--port", PORT, check_rc=0)
+        cli("set", "device", "--port", PORT, "light_threshold_percent=30", check_rc=0)
+        for again in (False, True):
+            emu("clear-requests")
+            backups = len(os.listdir(BACKUPS))
+            _, _, err, _ = cli("set", "device", "--port", PORT, "ch1.on_delay_ms=5", check_rc=0)
+            check(emu.settings()[8:10] == struct.pack("<H", 2867), "the threshold moved")
+            check(("nothing had to change" in err) == again and
+                  emu.requests()["write"] == ("0" if again else "1") and
+                  len(os.listdir(BACKUPS)) == backups + (0 if again else 1),
+                  f"again {again}: {emu.requests()} {err}")
+        check(emu.settings() == wire_image(threshold), "set device changed other values")
+
+
+def staircase(v):
+    """`v` after the staircase of the documentation."""
+    for k in range(15):
+        v["channels"][k].update(on_delay_ms=150 * k, rise_time_ms=500, fall_time_ms=500)
+        v["channels"][14 - k]["off_delay_ms"] = 150 * k
+    for c in v["channels"][15:]:
+        c.update(on_start_level_percent=0, on_end_level_percent=0, off_start_level_percent=0,
+                 off_end_level_percent=0, standby_level_percent=0)
+    return v
+
+
+def documented_staircase(text, unescape=lambda line: line):
+    """The staircase's command as `text` prints it: the line that starts it and those it
+    continues onto with a trailing backslash, as one line for the shell."""
+    lines, taking = [], False
+    for line in text.splitlines():
+        line = unescape(line).strip()
+        taking = taking or line.startswith("lumivo24-cli set device ch1-15.on_delay_ms=0+150")
+        if taking:
+            lines.append(line)
+            if not line.endswith("\\"):
+                break
+    check(lines, "no staircase in the text")
+    return "\n".join(lines)
+
+
+def case_staircase(emu):
+    """The staircase exactly as the README prints it, run in a shell on a controller holding the
+    factory defaults: every channel as its comment says. Each other place the example is printed
+    gives the same values."""
+    readme = open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md")).read()
+    command = documented_staircase(readme)
+    shell = subprocess.run(["sh", "-c", command], cwd=WORK, capture_output=True, timeout=60,
+                           env=shell_environment())
+    check(shell.returncode == 0, f"{command}: {shell.stderr.decode()}")
+    expected = staircase(factory())
+    check(emu.settings() == wire_image(expected), "the controller holds other settings")
+    # What the comment says, of the values expected: from the bottom 150 ms apart; from the top
+    # 150 ms apart, each step down (its delay and fall over) before the one below it; 16-24 at
+    # 0 % whenever they are switched, and in standby.
+    c = expected["channels"]
+    for n in range(14):
+        check(c[n + 1]["on_delay_ms"] - c[n]["on_delay_ms"] == 150, f"on, channel {n + 2}")
+        check(c[n]["off_delay_ms"] - c[n + 1]["off_delay_ms"] == 150, f"off, channel {n + 1}")
+        check(c[n + 1]["off_delay_ms"] + c[n + 1]["fall_time_ms"] <
+              c[n]["off_delay_ms"] + c[n]["fall_time_ms"], f"dark, channel {n + 2}")
+    check(all(v == 0 for ch in c[15:] for k, v in ch.items() if k.endswith("_percent")), "16-24")
+
+    # The other places: --help, help set, the manual page and the guide.
+    root = os.path.join(os.path.dirname(__file__), "..", "..")
+    texts = [cli("--help", check_rc=0)[1], cli("help", "set", check_rc=0)[1],
+             documented_staircase(open(os.path.join(root, "packaging", "lumivo24-cli.1")).read(),
+                                  lambda line: line.replace("\\-", "-").replace("\\e", "\\")),
+             open(os.path.join(root, "docs", "guide.md")).read()]
+    for i, text in enumerate(texts):
+        words = documented_staircase(text).replace("\\\n", " ").split()[3:]
+        cli("set", "defaults", *words, "-o", f"doc{i}.json", check_rc=0)
+        check(json.loads(read_file(f"doc{i}.json"))["channels"] ==
+              json.loads(cli("show", "device", "--port", PORT, "--json", check_rc=0)[1])["channels"],
+              f"the staircase of text {i} gives other values")
 
 
 TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)

@@ -39,9 +39,9 @@ HANDLE inheritable_file(const std::wstring& path) {
                        nullptr);
 }
 
-// Runs the tool with `arguments`, its output going to files (a pipe would keep Wine's helper
-// processes waiting on it): its standard output to `out_path` when one is given.
-ToolRun run_tool(const std::wstring& arguments, std::wstring out_path = L"") {
+// Runs a command line, its output going to files (a pipe would keep Wine's helper processes
+// waiting on it): its standard output to `out_path` when one is given.
+ToolRun run_line(std::wstring line, std::wstring out_path = L"") {
     if (out_path.empty()) {
         out_path = test_folder() + L"\\tool.out";
     }
@@ -54,7 +54,6 @@ ToolRun run_tool(const std::wstring& arguments, std::wstring out_path = L"") {
     start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     start.hStdOutput = out;
     start.hStdError = err;
-    std::wstring line = L"\"" + tool_path() + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     ToolRun run{99, "", ""};
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start,
@@ -71,6 +70,19 @@ ToolRun run_tool(const std::wstring& arguments, std::wstring out_path = L"") {
     run.out.assign(o.begin(), o.end());
     run.err.assign(e.begin(), e.end());
     return run;
+}
+
+// Runs the tool with `arguments`.
+ToolRun run_tool(const std::wstring& arguments, std::wstring out_path = L"") {
+    return run_line(L"\"" + tool_path() + L"\" " + arguments, out_path);
+}
+
+std::wstring wide_of(const std::string& utf8) {
+    std::wstring wide(utf8.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      wide.data(), static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return wide;
 }
 
 std::vector<uint8_t> from_hex(const std::string& hex) {
@@ -400,7 +412,8 @@ TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
     emu("clear-requests");
     const ToolRun refused = run_tool(L"write --port COM5 \"" + odd_path + L"\"");
     EXPECT_EQ(refused.exit_code, 4u);
-    EXPECT_NE(refused.err.find("off_timer_s: -2 -> 65535"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("off_timer_s: -2 (it holds 0 to 65535 s)"), std::string::npos)
+        << refused.err;
     EXPECT_EQ(emu_requests("identify"), 0);
 
     ASSERT_TRUE(emu_ok("set version 4.000"));
@@ -415,4 +428,38 @@ TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
     EXPECT_EQ(bogus.exit_code, 2u);
     EXPECT_NE(bogus.err.find("'bogus' is not a command"), std::string::npos) << bogus.err;
     EXPECT_EQ(run_tool(L"-V").out.rfind("lumivo24-cli 1.", 0), 0u);
+}
+
+// The command that puts a backup back, printed with the path quoted for cmd, runs as it stands
+// from a user folder with a space and Cyrillic letters in its name, and restores.
+TEST(CliUnderWine, ThePrintedRestoreCommandRunsInCmd) {
+    const std::wstring user = test_folder() + L"\\Иван Петров";
+    ASSERT_TRUE(CreateDirectoryW(user.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LOCALAPPDATA", user.c_str()));
+    ASSERT_TRUE(emu_ok("defaults"));
+    const std::vector<uint8_t> factory = stored_settings();
+    ASSERT_EQ(factory.size(), 643u);
+    const ToolRun set = run_tool(L"set device --port COM5 off_timer_s=240");
+    ASSERT_EQ(set.exit_code, 0u) << set.err;
+    const std::string said = "To put them back: ";
+    const size_t at = set.err.find(said);
+    ASSERT_NE(at, std::string::npos) << set.err;
+    const size_t end = set.err.find('\n', at);
+    std::string line = set.err.substr(at + said.size(), end - at - said.size());
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    EXPECT_EQ(line.rfind("lumivo24-cli write \"", 0), 0u) << line; // the path quoted for cmd
+
+    std::wstring folder = tool_path();
+    folder.resize(folder.find_last_of(L'\\'));
+    wchar_t path[32767];
+    const DWORD n = GetEnvironmentVariableW(L"PATH", path, 32767);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (folder + L";" + std::wstring(path, n)).c_str()));
+    ASSERT_TRUE(SetEnvironmentVariableW(L"LUMIVO24_PORT", L"COM5"));
+    const ToolRun undo = run_line(L"cmd.exe /c " + wide_of(line));
+    SetEnvironmentVariableW(L"PATH", std::wstring(path, n).c_str());
+    SetEnvironmentVariableW(L"LUMIVO24_PORT", nullptr);
+    ASSERT_EQ(undo.exit_code, 0u) << line << "\n" << undo.err;
+    EXPECT_EQ(stored_settings(), factory) << "the printed command did not restore";
 }

@@ -371,6 +371,12 @@ def assignment_seeds():
         "twice": "ch1-3,2.fall_time_ms=5", "outside": "ch25.on_delay_ms=0",
         "global_sequence": "off_timer_s=0+1", "leaving_range": "ch*.fall_time_ms=3e38+1e37",
         "not_finite": "light_threshold_percent=nan", "decimal_comma": "ch7.on_delay_ms=1,5",
+        "names": "ch1-15.rise_time_ms,fall_time_ms=500",
+        "all_dark": "ch16-24.on_start_level_percent,on_end_level_percent,off_start_level_percent,"
+                    "off_end_level_percent,standby_level_percent=0",
+        "global_names": "sensor1_max_cm,sensor2_max_cm=150",
+        "name_twice": "ch1.fall_time_ms,fall_time_ms=5",
+        "mixed_kinds": "ch*.standby_enabled,standby_level_percent=true",
     }
     for seed, text in texts.items():
         write("assignment", seed, text.encode())

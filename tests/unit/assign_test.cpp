@@ -29,6 +29,12 @@ constexpr Accepted ACCEPTED[] = {
     {"ch1-3,7.rise_time_ms=1000+-50", 4, 80, 86, 1000.0, -50.0},
     {"ch*.standby_enabled=false", 24, 200, 223, 0.0, 0.0},
     {"ch5-5.fall_time_ms=1e2+1e+1", 1, 180, 180, 100.0, 10.0},
+    // Several names, one value: each name's channels in selection order, name after name.
+    {"ch1-15.rise_time_ms,fall_time_ms=500", 30, 80, 190, 500.0, 0.0},
+    {"ch16-24.on_start_level_percent,on_end_level_percent,off_start_level_percent,"
+     "off_end_level_percent,standby_level_percent=0",
+     45, 47, 247, 0.0, 0.0},
+    {"sensor1_max_cm,sensor2_max_cm=150", 2, 1, 3, 150.0, 0.0},
 };
 
 struct Refused {
@@ -67,6 +73,14 @@ const Refused REFUSED[] = {
     {"sensor2_min_cm=1e400", "1e400 is beyond the range of a single-precision value."},
     {"ch*.fall_time_ms=3e38+1e37",
      "the sequence leaves the range of a single-precision value at channel 6."},
+    {"ch1.fall_time_ms,fall_time_ms=5", "fall_time_ms is named twice."},
+    {"ch1.on_delay_ms,=5", "\"\" is not the name of a channel value."},
+    {"ch*.standby_enabled,standby_level_percent=true",
+     "standby_level_percent is a number, not true or false."},
+    {"ch1.on_delay_ms,sensor1_max_cm=5", "sensor1_max_cm is a global value, not a channel value."},
+    {"sensor1_max_cm,on_delay_ms=5",
+     "on_delay_ms is a channel value: give its channels, as in ch1-24.on_delay_ms=."},
+    {"sensor1_max_cm,sensor2_max_cm=0+1", "a sequence START+STEP is for channel values only."},
 };
 
 } // namespace
@@ -117,4 +131,19 @@ TEST(CliAssign, ASequenceCountsInDoubleAndIsStoredAsFloat) {
     assign_apply(&a, &values);
     EXPECT_EQ(values.table[247], 2.4f);
     EXPECT_EQ(values.table[224], 0.1f);
+}
+
+TEST(CliAssign, SeveralNamesTakeTheSameSequence) {
+    SettingsValues values{};
+    Assignment a{};
+    char why[ASSIGN_WHY_BYTES];
+    ASSERT_EQ(assign_parse("ch3-1.rise_time_ms,fall_time_ms=100+10", &a, why), 0) << why;
+    assign_apply(&a, &values);
+    // rise_time_ms of channels 3, 2, 1 at 82, 81, 80; fall_time_ms at 178, 177, 176.
+    EXPECT_EQ(values.table[82], 100.0f);
+    EXPECT_EQ(values.table[80], 120.0f);
+    EXPECT_EQ(values.table[178], 100.0f);
+    EXPECT_EQ(values.table[177], 110.0f);
+    EXPECT_EQ(values.table[176], 120.0f);
+    EXPECT_FALSE(values.held[83] || values.held[179] || values.held[104]);
 }

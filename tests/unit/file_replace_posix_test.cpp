@@ -1,5 +1,9 @@
-// New files on POSIX systems: a file that must not replace anything (a backup).
+// New files on POSIX systems: a file that must not replace anything (a backup), and the links
+// that a file put in place follows.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +27,19 @@ int create(const std::string& path, const std::string& text) {
                         nullptr, why);
 }
 
+int put(const std::string& path, const std::string& text) {
+    char why[FILE_WHY_BYTES];
+    return file_put(path.c_str(), reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                    nullptr, why);
+}
+
+std::string content(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+constexpr uid_t NOBODY = 65534;
+
 } // namespace
 
 TEST(FilePut, ANewFileNeverTakesANameInUseAndLeavesNothingElse) {
@@ -35,5 +52,49 @@ TEST(FilePut, ANewFileNeverTakesANameInUseAndLeavesNothingElse) {
     std::ifstream a(dir + "/a");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(a), {}), "first");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    fs::remove_all(dir);
+}
+
+// As the kernel does (fs.protected_symlinks): a link in a sticky folder that everybody may write
+// is followed only when it is the folder owner's or the caller's; elsewhere any link is followed.
+// Links are given away to another user, which takes root.
+TEST(FilePut, FollowsALinkOnlyWhereTheKernelWould) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a link to another user";
+    }
+    struct Row {
+        mode_t folder_mode;
+        uid_t folder_owner;
+        uid_t link_owner;
+        bool dangling;
+        bool followed;
+    };
+    const Row rows[] = {
+        {01777, 0, NOBODY, false, false},    // /tmp, another user's link: refused
+        {01777, 0, NOBODY, true, false},     // the same, dangling: nothing created
+        {01777, 0, 0, false, true},          // the caller's own link
+        {01777, NOBODY, NOBODY, true, true}, // the folder owner's link
+        {00777, 0, NOBODY, false, true},     // not sticky: the kernel follows it too
+        {01775, 0, NOBODY, false, true},     // sticky, but not writable by everybody
+    };
+    const std::string dir = new_folder();
+    int i = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(i);
+        const std::string shared = dir + "/shared" + std::to_string(i);
+        const std::string target = dir + "/target" + std::to_string(i++);
+        ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
+        ASSERT_EQ(chown(shared.c_str(), row.folder_owner, 0), 0);
+        ASSERT_EQ(chmod(shared.c_str(), row.folder_mode), 0);
+        if (!row.dangling) {
+            std::ofstream(target) << "old";
+        }
+        fs::create_symlink(target, shared + "/x.lv24");
+        ASSERT_EQ(lchown((shared + "/x.lv24").c_str(), row.link_owner, 0), 0);
+        EXPECT_EQ(put(shared + "/x.lv24", "new"), row.followed ? FILE_PUT_DONE : FILE_PUT_FAILED);
+        EXPECT_EQ(content(target), row.followed ? "new" : row.dangling ? "" : "old");
+        EXPECT_EQ(fs::exists(target), row.followed || !row.dangling);
+        EXPECT_TRUE(fs::is_symlink(shared + "/x.lv24"));
+    }
     fs::remove_all(dir);
 }
