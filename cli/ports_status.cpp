@@ -83,7 +83,8 @@ std::string port_details_text(const std::string& name, const PortDetails& detail
 
 // One status request and its reading; false when the controller sent nothing usable.
 bool one_reading(Connection* c, StatusReadings* readings, SessionResult* result) {
-    *result = session_status(&c->controller->link, readings);
+    bool checksum_ok = false;
+    *result = session_status(&c->controller->link, readings, &checksum_ok);
     return *result == SESSION_OK;
 }
 

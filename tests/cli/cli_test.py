@@ -137,8 +137,8 @@ def frame(command, payload):
 
 # ---- the emulator and the tool -----------------------------------------------------------------
 
-# Emulator options of the cases that need more than the defaults.
-OPTIONS = {"paced": ["--baud", "115200"]}
+# Emulator options of the cases that need more than the defaults: paced_BAUD paces the line.
+OPTIONS = ["--baud", CASE[len("paced_"):]] if CASE.startswith("paced_") else []
 
 
 class Emulator:
@@ -146,7 +146,7 @@ class Emulator:
         self.log = os.path.join(WORK, "emu.log")
         self.process = subprocess.Popen(
             [EMULATOR, "--static", "--link", PORT, "--log", self.log, "--lifetime", "300",
-             *OPTIONS.get(CASE, [])],
+             *OPTIONS],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.process.stdout.readline()  # pty
         control = int(self.process.stdout.readline().split()[1])
@@ -520,17 +520,28 @@ def case_interrupt(emu):
           f"left behind: {os.listdir(WORK)}")
 
 
-def case_paced(emu):
-    """On a line paced at 115200 baud the answers come in many small pieces and a write's
-    request crosses for 56 ms: the settings still arrive whole, and a write is stored."""
-    emu("set settings " + wire_image(site()).hex())
-    cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
-    check(read_file("site.lv24") == settings_file(site()), "the saved file differs")
-    write_file("factory.lv24", settings_file(factory()))
-    cli("write", "factory.lv24", "--port", PORT, check_rc=0)
-    device = factory()
-    device["channels"][23]["standby_enabled"] = True  # no file holds it: the controller's stays
-    check(emu.settings() == wire_image(device), "the controller holds other settings")
+def case_paced(emu, baud):
+    """On a line paced at `baud` the answers come in many small pieces, a 649-byte answer takes
+    676 ms at 9600 baud and a write's request as long to cross before the controller can answer;
+    read, write and set device still succeed, verified, and so they do when every answer comes
+    in two parts 100 ms apart."""
+    for split in ("1 0", "2 100"):
+        emu(f"split {split}")
+        emu("set settings " + wire_image(site()).hex())
+        cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
+        check(read_file("site.lv24") == settings_file(site()), f"{split}: the saved file differs")
+        write_file("factory.lv24", settings_file(factory()))
+        cli("write", "factory.lv24", "--port", PORT, "--no-backup", check_rc=0)
+        device = factory()
+        device["channels"][23]["standby_enabled"] = True  # no file holds it: the controller's stays
+        check(emu.settings() == wire_image(device), f"{split}: the controller holds other settings")
+        cli("set", "device", "--port", PORT, "ch1-15.on_delay_ms=0+150", "off_timer_s=240",
+            "--no-backup", check_rc=0)
+        device["off_timer_s"] = 240
+        for k in range(15):
+            device["channels"][k]["on_delay_ms"] = 150 * k
+        check(emu.settings() == wire_image(device), f"{split}: set device left other settings")
+    print(f"cli paced at {baud} baud: read, write and set device verified")
 
 
 def case_show_diff(emu):
@@ -732,7 +743,10 @@ CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_"
 if __name__ == "__main__":
     emulator = Emulator()
     try:
-        CASES[CASE](emulator)
+        if CASE.startswith("paced_"):
+            case_paced(emulator, int(CASE[len("paced_"):]))
+        else:
+            CASES[CASE](emulator)
         print(f"cli {CASE}: passed")
     except AssertionError as e:
         print(f"cli {CASE}: FAILED: {e}", file=sys.stderr)
