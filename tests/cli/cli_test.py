@@ -833,11 +833,16 @@ def case_line(emu):
         return
     owner = os.stat(device)
     os.chmod(WORK, 0o755)
+    # That user runs a copy of the tool in a folder it can reach: the build tree may lie in a
+    # folder only its owner may enter (a clone in a private temporary folder).
+    reachable = tempfile.mkdtemp(prefix="cli-test-tool-")
+    os.chmod(reachable, 0o755)
+    tool = shutil.copy2(CLI, reachable)
     try:
         for group in ("dialout", "uucp"):
             os.chown(device, 0, grp.getgrnam(group).gr_gid)
             os.chmod(device, 0o660)
-            done = subprocess.run(["runuser", "-u", "nobody", "--", CLI, "status", "--port", PORT],
+            done = subprocess.run(["runuser", "-u", "nobody", "--", tool, "status", "--port", PORT],
                                   capture_output=True, timeout=60)
             err = done.stderr.decode()
             check(done.returncode == 3 and f"Cannot open {PORT}: permission denied; " in err and
@@ -845,6 +850,7 @@ def case_line(emu):
     finally:
         os.chown(device, owner.st_uid, owner.st_gid)
         os.chmod(device, owner.st_mode & 0o7777)
+        shutil.rmtree(reachable, ignore_errors=True)
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
