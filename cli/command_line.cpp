@@ -56,7 +56,8 @@ constexpr char FOOTER[] =
     "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
     "or 'device'. Without --port (or LUMIVO24_PORT) every serial port is searched.\n"
     "Exit: 0 done, 1 differences, 2 usage, 3 no controller, 4 file, 5 not verified,\n"
-    "6 board revision refused, 130 interrupted. More: lumivo24-cli help COMMAND.";
+    "6 board revision refused, 128+N stopped by signal N (130 Ctrl+C, 129 hang-up).\n"
+    "More: lumivo24-cli help COMMAND.";
 
 void flush_stream(ConsoleStream stream, const std::ostringstream& text) {
     const std::string s = text.str();
