@@ -131,30 +131,3 @@ TEST(PortLock, TwoProcessesRacingForAStaleLockTakeItOnce) {
     unlink(path);
     EXPECT_EQ(both_took, 0) << "of " << rounds << " rounds";
 }
-
-// A lock of a live process is left alone; a lock whose process is gone is taken over, and given
-// back it is gone.
-TEST(PortLock, ALiveHolderKeepsItsLockAStaleOneIsTakenOver) {
-    const std::string device = "/dev/lumivo-stale-" + std::to_string(getpid());
-    char path[PORT_LOCK_PATH_BYTES];
-    long holder = 0;
-    if (port_lock_take(device.c_str(), path, &holder) != PORT_LOCK_TAKEN) {
-        GTEST_SKIP() << "no lock folder takes a lock from this user";
-    }
-    port_lock_release(path);
-    const long parent = static_cast<long>(getppid()); // alive, and not this process
-    ASSERT_TRUE(put_lock(path, parent));
-    char taken[PORT_LOCK_PATH_BYTES];
-    EXPECT_EQ(port_lock_take(device.c_str(), taken, &holder), PORT_LOCK_HELD);
-    EXPECT_EQ(holder, parent);
-    EXPECT_EQ(port_lock_holder(device.c_str()), parent);
-    EXPECT_EQ(pid_in(path), parent);
-
-    ASSERT_TRUE(put_lock(path, ended_process()));
-    EXPECT_EQ(port_lock_holder(device.c_str()), 0);
-    ASSERT_EQ(port_lock_take(device.c_str(), taken, &holder), PORT_LOCK_TAKEN);
-    EXPECT_STREQ(taken, path);
-    EXPECT_EQ(pid_in(path), static_cast<long>(getpid()));
-    port_lock_release(taken);
-    EXPECT_EQ(access(path, F_OK), -1);
-}

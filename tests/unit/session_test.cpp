@@ -304,26 +304,6 @@ TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
     }
 }
 
-// A settings answer as a 9600 baud line brings it (about a byte a millisecond: 10 bytes every
-// 10 ms, 650 ms in all) with a pause of 100 ms in the middle is taken whole.
-TEST_F(Session, ASlowAnswerIsWaitedForWhileItsBytesKeepComing) {
-    const std::vector<uint8_t> image = settings_image();
-    const std::vector<uint8_t> reply = frame(0x0003, image);
-    std::vector<Chunk> chunks;
-    for (size_t at = 0; at < reply.size(); at += 10) {
-        const int64_t ms = static_cast<int64_t>(at) + (at >= 320 ? 100 : 0) + 5;
-        chunks.push_back(
-            {ms,
-             {reply.begin() + static_cast<std::ptrdiff_t>(at),
-              reply.begin() + static_cast<std::ptrdiff_t>(std::min(at + 10, reply.size()))}});
-    }
-    answer(chunks);
-    uint8_t got[WIRE_IMAGE_BYTES] = {};
-    ASSERT_EQ(session_read_settings(&link, got), SESSION_OK);
-    EXPECT_EQ(line.now, 640 + 100 + 5);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), got));
-}
-
 // A line that keeps babbling is cut off when an answer of the longest kind would have crossed
 // it with time to spare (7 + 300 ms for the first byte, 677 ms for 649 bytes, 1000 ms of
 // pauses); what it still sends is drained before the next request, which then gets its answer.
