@@ -43,7 +43,11 @@ int run(int argc, char** argv) {
         if (request.command == command.name) {
             const bool watching =
                 request.command == "status" && (request.watch || request.count > 0);
-            return output_verdict(command.run(request), watching);
+            int code = command.run(request);
+            if (code == EXIT_INTERRUPTED) {
+                code = console_interrupt_exit(); // 128 + the signal, as the shell would count
+            }
+            return output_verdict(code, watching);
         }
     }
     return EXIT_INTERNAL; // the parser took a command that the table does not have

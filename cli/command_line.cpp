@@ -30,8 +30,7 @@ constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --po
 // split in two so that every line fits 80 columns. 15 steps light up one after another from the
 // bottom and go dark from the top, each dark before the one below it; 16 to 24 stay dark.
 #define STAIRCASE_EXAMPLE                                                                          \
-    "  # 15 steps light up from the bottom 150 ms apart and go dark from the top\n"                \
-    "  # 150 ms apart, each dark before the one below it; 16-24 stay dark:\n"                      \
+    "  # Steps 1-15 light up from the bottom, go dark from the top, 150 ms apart:\n"               \
     "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150 \\\n"            \
     "  ch1-15.rise_time_ms,fall_time_ms=500 \\\n"                                                  \
     "  ch16-24.on_start_level_percent,on_end_level_percent=0 \\\n"                                 \
@@ -67,7 +66,8 @@ constexpr char FOOTER[] =
     "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
     "or 'device'. Without --port (or LUMIVO24_PORT) every serial port is searched.\n"
     "Exit: 0 done, 1 differences, 2 usage, 3 no controller, 4 file, 5 not verified,\n"
-    "6 board revision refused, 130 interrupted. More: lumivo24-cli help COMMAND.";
+    "6 board revision refused, 128+N stopped by signal N (130 Ctrl+C, 129 hang-up).\n"
+    "More: lumivo24-cli help COMMAND.";
 
 void flush_stream(ConsoleStream stream, const std::ostringstream& text) {
     const std::string s = text.str();
@@ -330,8 +330,7 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
         std::string text = standard->make_help(of, std::move(name), mode);
         const size_t usage = text.find("Usage: ");
         const size_t end = text.find("\n\n", usage);
-        if (of->get_parent() == nullptr && usage != std::string::npos &&
-            end != std::string::npos) {
+        if (of->get_parent() == nullptr && usage != std::string::npos && end != std::string::npos) {
             text.erase(usage, end + 2 - usage);
         }
         return text;

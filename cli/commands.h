@@ -16,7 +16,8 @@ enum CliExit : int {
     EXIT_FILE = 4,          // a settings file cannot be read, fails its check or cannot be written
     EXIT_VERIFY = 5,        // the settings read back after a write differ from those sent
     EXIT_REVISION = 6,      // write refused: the board revision is not the supported one
-    EXIT_INTERRUPTED = 130, // Ctrl+C or a termination request (128 + SIGINT, as shells count)
+    EXIT_INTERRUPTED = 130, // a request to stop: the process exits 128 + its signal's number
+                            // (console_interrupt_exit: 130 for Ctrl+C), as shells count
 };
 
 // Everything the command line can say; each command uses its own part.

@@ -23,10 +23,20 @@ ConsoleOutput console_output_state(char* why);
 
 bool console_is_terminal(ConsoleStream stream);
 
-// After this, an interrupt from the keyboard (Ctrl+C) or a termination request no longer ends
-// the process: it is remembered, and it ends console_sleep_until early.
+// After this, a request to stop no longer ends the process at once: an interrupt from the
+// keyboard (Ctrl+C), and on POSIX systems SIGINT, SIGTERM, SIGHUP (the terminal went away) and
+// SIGQUIT; on Windows Ctrl+C, Ctrl+Break and the console's close, log-off and shut-down events.
+// It is remembered, it ends console_sleep_until early, and the command, which keeps asking,
+// gives back its ports and files as it found them and ends with console_interrupt_exit(). On
+// Windows the close, log-off and shut-down events are held, while the command ends, for a
+// little less than the time the system allows before it ends the process itself.
 void console_catch_interrupt();
 bool console_interrupted();
+// The exit status for the request to stop that came first: 128 + its signal's number, as
+// shells count (130 Ctrl+C, SIGINT; 129 SIGHUP; 131 SIGQUIT; 143 SIGTERM). On Windows: 130
+// Ctrl+C, 131 Ctrl+Break, 129 the console closed, 143 log-off or shut-down. 130 when none came.
+int console_interrupt_exit();
+constexpr int CONSOLE_KEYBOARD_INTERRUPT_EXIT = 130; // Ctrl+C
 // The opposite, as the check a file write asks before its new file takes its place.
 inline bool console_not_interrupted() {
     return !console_interrupted();

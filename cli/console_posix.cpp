@@ -1,4 +1,4 @@
-// Standard streams and Ctrl+C on POSIX systems.
+// Standard streams, Ctrl+C and the other signals that ask a program to stop, on POSIX systems.
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -12,12 +12,19 @@
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t interrupted = 0;          // the first signal that asked to stop; 0 for none
 ConsoleOutput output_state = CONSOLE_OUTPUT_OK; // of standard output
 int output_error = 0;                           // errno of its first failed write
 
-void on_interrupt(int) {
-    interrupted = 1;
+constexpr int EXIT_SIGNAL_BASE = 128; // a shell's exit status for a process a signal stopped
+
+// The signals that ask a command-line program to stop.
+constexpr int STOP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void on_interrupt(int signal_number) {
+    if (interrupted == 0) {
+        interrupted = signal_number;
+    }
 }
 
 } // namespace
@@ -64,12 +71,17 @@ void console_catch_interrupt() {
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0; // no SA_RESTART: a wait in progress ends at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal_number : STOP_SIGNALS) {
+        sigaction(signal_number, &action, nullptr);
+    }
 }
 
 bool console_interrupted() {
     return interrupted != 0;
+}
+
+int console_interrupt_exit() {
+    return interrupted != 0 ? EXIT_SIGNAL_BASE + interrupted : CONSOLE_KEYBOARD_INTERRUPT_EXIT;
 }
 
 void console_sleep_until(int64_t deadline_ms) {

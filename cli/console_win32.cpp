@@ -1,7 +1,14 @@
-// Standard streams and Ctrl+C on Windows.
+// Standard streams, Ctrl+C and the console's other requests to stop, on Windows.
 //
 // A console shows UTF-16 written with WriteConsoleW whatever its code page, so texts for a
 // console are converted; redirected output (a file, a pipe) gets the UTF-8 bytes as they are.
+//
+// The system calls the console handler on a thread of its own. For Ctrl+C and Ctrl+Break the
+// handler only records the request and returns: the command sees it and ends by itself. For
+// the console's close, log-off and shut-down events the system ends the process as soon as the
+// handler returns (and at the latest some seconds later), so the handler waits there instead,
+// giving the command the time to put its ports back; the process ends when the command returns
+// from main, which ends the waiting handler with it.
 #include <windows.h>
 
 #include <vector>
@@ -12,20 +19,47 @@
 
 namespace {
 
-volatile LONG interrupted = 0;
-HANDLE interrupt_event = nullptr;               // set when Ctrl+C comes, to end a sleep at once
+volatile LONG interrupted = 0;    // exit status of the first request to stop; 0 for none
+HANDLE interrupt_event = nullptr; // set when a request to stop comes, to end a sleep at once
 ConsoleOutput output_state = CONSOLE_OUTPUT_OK; // of standard output
 DWORD output_error = 0;                         // system error of its first failed write
 
-BOOL WINAPI on_console_event(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        InterlockedExchange(&interrupted, 1);
-        if (interrupt_event != nullptr) {
-            SetEvent(interrupt_event);
-        }
-        return TRUE;
+// The system gives a process 5 s after a close event (and as much at log-off and shut-down)
+// before it ends it; the handler holds it a little less, so that the command's last steps are
+// not cut off by the return.
+constexpr DWORD CLOSE_GRACE_MS = 4500;
+
+// The exit status for a console event, as a shell counts the signal that stands for it; 0 for
+// an event that does not ask to stop.
+LONG event_exit(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+        return CONSOLE_KEYBOARD_INTERRUPT_EXIT; // SIGINT
+    case CTRL_BREAK_EVENT:
+        return 131; // SIGQUIT: the keyboard's other stop
+    case CTRL_CLOSE_EVENT:
+        return 129; // SIGHUP: the terminal went away
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        return 143; // SIGTERM: the system ends the session
+    default:
+        return 0;
     }
-    return FALSE;
+}
+
+BOOL WINAPI on_console_event(DWORD event) {
+    const LONG exit_status = event_exit(event);
+    if (exit_status == 0) {
+        return FALSE;
+    }
+    InterlockedCompareExchange(&interrupted, exit_status, 0);
+    if (interrupt_event != nullptr) {
+        SetEvent(interrupt_event);
+    }
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        Sleep(CLOSE_GRACE_MS); // the process ends meanwhile, when the command has finished
+    }
+    return TRUE;
 }
 
 HANDLE stream_handle(ConsoleStream stream) {
@@ -105,6 +139,11 @@ void console_catch_interrupt() {
 
 bool console_interrupted() {
     return InterlockedCompareExchange(&interrupted, 0, 0) != 0;
+}
+
+int console_interrupt_exit() {
+    const LONG exit_status = InterlockedCompareExchange(&interrupted, 0, 0);
+    return exit_status != 0 ? static_cast<int>(exit_status) : CONSOLE_KEYBOARD_INTERRUPT_EXIT;
 }
 
 void console_sleep_until(int64_t deadline_ms) {

@@ -14,6 +14,9 @@ int cli_read(const CliRequest& request) {
     SettingsValues values{};
     std::string port;
     const int code = load_device(request, &values, &port);
+    if (code == EXIT_INTERRUPTED) {
+        return code; // already said: nothing was read, changed or saved
+    }
     if (console_interrupted()) {
         err_line("Interrupted; nothing was saved.");
         return EXIT_INTERRUPTED;

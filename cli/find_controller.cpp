@@ -62,6 +62,10 @@ std::vector<std::string> candidate_ports() {
 }
 
 size_t probe(const CliRequest& request, Connection* c) {
+    // From the first port opened on, a request to stop (Ctrl+C, a closed terminal, kill) ends
+    // the waits on the line at once, and the command gives every port back as it found it.
+    console_catch_interrupt();
+    session_set_proceed(console_not_interrupted);
     session_set_trace(request.verbose ? out_trace : nullptr);
     c->slots.assign(c->names.size(), ProbeSlot{});
     for (size_t i = 0; i < c->names.size(); ++i) {
@@ -142,6 +146,11 @@ int connect(const CliRequest& request, Connection* c) {
         return EXIT_NO_CONTROLLER;
     }
     const size_t found = probe(request, c);
+    if (console_interrupted()) {
+        close_all(c);
+        err_line("Interrupted while looking for the controller; nothing was changed.");
+        return EXIT_INTERRUPTED;
+    }
     if (named) {
         const ProbeSlot& slot = c->slots.front();
         const std::string& port = c->names.front();
@@ -186,7 +195,9 @@ int connect(const CliRequest& request, Connection* c) {
 }
 
 void report_failure(SessionResult result, const std::string& port, const std::string& what) {
-    if (result == SESSION_SILENT) {
+    if (result == SESSION_STOPPED) {
+        err_line("Interrupted during the " + what + " on " + port + ".");
+    } else if (result == SESSION_SILENT) {
         err_line("The controller on " + port + " did not answer the " + what + ".");
     } else if (result == SESSION_PORT_FAILED) {
         err_line("The port " + port + " failed during the " + what + ".");
@@ -197,6 +208,11 @@ void report_failure(SessionResult result, const std::string& port, const std::st
 
 int read_image(Connection* c, uint8_t image[WIRE_IMAGE_BYTES]) {
     const SessionResult result = session_read_settings(&c->controller->link, image);
+    if (result == SESSION_STOPPED) {
+        err_line("Interrupted while reading the settings of the controller on " + c->port +
+                 "; nothing was changed.");
+        return EXIT_INTERRUPTED;
+    }
     if (result != SESSION_OK) {
         report_failure(result, c->port, "settings read");
         return EXIT_NO_CONTROLLER;

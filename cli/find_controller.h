@@ -33,18 +33,21 @@ std::string joined(const std::vector<std::string>& names); // "a, b, c"
 // The ports the system lists as possible controller ports.
 std::vector<std::string> candidate_ports();
 
-// Opens and identifies every named port at once. Returns the number of controllers found.
+// Opens and identifies every named port at once. Returns the number of controllers found. From
+// here on a request to stop (console_catch_interrupt) ends every wait on the line at once.
 size_t probe(const CliRequest& request, Connection* c);
 
 // Closes whatever the search left open.
 void close_all(Connection* c);
 
 // Finds the controller on the port named with --port, or among the candidate ports. Returns
-// EXIT_DONE with the controller's port open, or EXIT_NO_CONTROLLER after saying why.
+// EXIT_DONE with the controller's port open, or EXIT_NO_CONTROLLER or EXIT_INTERRUPTED after
+// saying why.
 int connect(const CliRequest& request, Connection* c);
 
 // Says why a request got no usable answer: "the controller on P did not answer the WHAT".
 void report_failure(SessionResult result, const std::string& port, const std::string& what);
 
-// Reads the controller's settings image on an open connection; EXIT_DONE or EXIT_NO_CONTROLLER.
+// Reads the controller's settings image on an open connection; EXIT_DONE, or EXIT_NO_CONTROLLER
+// or EXIT_INTERRUPTED after saying why.
 int read_image(Connection* c, uint8_t image[WIRE_IMAGE_BYTES]);

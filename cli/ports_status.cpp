@@ -3,7 +3,6 @@
 #include "cli/commands.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "cli/console.h"
 #include "cli/find_controller.h"
@@ -81,63 +80,156 @@ std::string port_details_text(const std::string& name, const PortDetails& detail
     return joined(parts);
 }
 
-// One status request and its reading; false when the controller sent nothing usable.
-bool one_reading(Connection* c, StatusReadings* readings, SessionResult* result) {
-    *result = session_status(&c->controller->link, readings);
-    return *result == SESSION_OK;
-}
+// Why a watched reading carries no numbers. A reason for a controller that is gone says that
+// it is waited for.
+constexpr char NO_FRAME[] = "the answer held no status frame";
+constexpr char NO_ANSWER[] = "the controller did not answer";
+constexpr char STOPPED_ANSWERING[] = "the controller stopped answering; waiting for it";
+constexpr char PORT_GONE[] = "the port failed (unplugged?); waiting for the controller";
 
-// Shows one reading (or an answer without one) in the form chosen: a JSON line, a line on a
-// terminal that the next overwrites (with the ranges seen so far), or a line of text.
-void watch_show(const CliRequest& request, const Connection& c, const StatusReadings* readings,
-                const DistanceRanges& ranges, double seconds, size_t* shown) {
+// Readings in a row without an answer after which the controller is taken to be gone.
+constexpr int WATCH_MISSES_GONE = 3;
+
+// A watch in progress.
+struct Watch {
+    DistanceRanges ranges{}; // the distances of the readings whose checksum matched
+    size_t shown = 0;        // length of the line on a terminal, to be overwritten; 0 for none
+    int64_t first = -1;      // the clock when the first line was shown
+    long long failed = 0;    // readings that were not valid or failed their checksum
+    int misses = 0;          // readings in a row that the controller did not answer
+    bool away = false;       // the controller is gone: it is waited for on its port
+};
+
+// Shows a line of the watch in the form chosen: a JSON line, a line on a terminal that the next
+// overwrites, or a line of text.
+void watch_show(const CliRequest& request, Json json, const std::string& text,
+                const std::string& terminal, Watch* w) {
+    const int64_t now = clock_now_ms();
+    w->first = w->first < 0 ? now : w->first;
     if (request.json) {
-        Json line =
-            readings != nullptr ? status_json(c.port, *readings) : invalid_status_json(c.port);
-        line["time"] = std::round(seconds * 1000.0) / 1000.0;
-        out_json_line(line);
+        json["time"] = static_cast<double>(now - w->first) / 1000.0; // whole milliseconds
+        out_json_line(json);
         return;
     }
     if (!console_is_terminal(CONSOLE_OUT)) {
-        out_text((readings != nullptr ? status_text(*readings) : invalid_status_text()) + "\n");
+        out_text(text + "\n");
         return;
     }
-    std::string line = watch_line_text(readings, ranges);
+    std::string line = terminal;
     const size_t length = line.size();
-    if (length < *shown) {
-        line += std::string(*shown - length, ' ');
+    if (length < w->shown) {
+        line += std::string(w->shown - length, ' ');
     }
-    *shown = length;
+    w->shown = length;
     out_text("\r" + line);
 }
 
+void watch_show_none(const CliRequest& request, const Connection& c, const char* reason, Watch* w) {
+    const std::string text = invalid_status_text(reason);
+    watch_show(request, invalid_status_json(c.port, reason), text, text, w);
+}
+
+// A message on standard error, after the terminal's line has been ended.
+void watch_note(const std::string& sentence, Watch* w) {
+    if (w->shown > 0) {
+        out_text("\n");
+        w->shown = 0;
+    }
+    note_line(sentence);
+}
+
+// Takes one reading and shows it, or why there is none. A controller that does not answer
+// several times in a row, or whose port fails, is gone: that is said once, a failed port is
+// given back, and the watch waits for it.
+void watch_reading(const CliRequest& request, Connection* c, Watch* w) {
+    StatusReadings readings{};
+    bool checksum_ok = false;
+    const SessionResult result = session_status(&c->controller->link, &readings, &checksum_ok);
+    if (result == SESSION_STOPPED) {
+        return;
+    }
+    if (result == SESSION_OK) {
+        w->misses = 0;
+        if (checksum_ok) {
+            ranges_add(&w->ranges, readings);
+        } else {
+            ++w->failed; // shown as the window shows it, but kept out of the ranges
+        }
+        watch_show(request, status_json(c->port, readings, checksum_ok),
+                   status_text(readings, checksum_ok),
+                   watch_line_text(readings, checksum_ok, w->ranges), w);
+        return;
+    }
+    ++w->failed;
+    w->misses = result == SESSION_SILENT ? w->misses + 1 : 0;
+    if (result == SESSION_INVALID || (result == SESSION_SILENT && w->misses < WATCH_MISSES_GONE)) {
+        watch_show_none(request, *c, result == SESSION_INVALID ? NO_FRAME : NO_ANSWER, w);
+        return;
+    }
+    w->away = true;
+    w->misses = 0;
+    if (result == SESSION_PORT_FAILED) {
+        close_all(c); // opened again when the port is back
+    }
+    watch_show_none(request, *c, result == SESSION_PORT_FAILED ? PORT_GONE : STOPPED_ANSWERING, w);
+}
+
+// While the controller is gone, one attempt to find it again on its port: on the port still
+// open, or on the port opened anew. True when it answers as a controller.
+bool watch_find_again(const CliRequest& request, Connection* c) {
+    if (c->controller != nullptr) {
+        IdentAnswer ident{};
+        const SessionResult result = session_identify(&c->controller->link, &ident);
+        if (result == SESSION_PORT_FAILED) {
+            close_all(c);
+        }
+        return result == SESSION_OK;
+    }
+    c->names = {c->port};
+    if (probe(request, c) != 1) {
+        close_all(c);
+        return false;
+    }
+    c->controller = &c->slots.front();
+    return true;
+}
+
+// How a watch ends: a request to stop other than Ctrl+C (which is how a watch is ended) ends it
+// as stopped; a counted watch in which a reading was not valid ends with EXIT_NO_CONTROLLER.
+int watch_end(const CliRequest& request, const Connection& c, const Watch& w, long long count) {
+    if (console_interrupted() && console_interrupt_exit() != CONSOLE_KEYBOARD_INTERRUPT_EXIT) {
+        err_line("Interrupted; the watch of the controller on " + c.port +
+                 " ended, and nothing was changed.");
+        return EXIT_INTERRUPTED;
+    }
+    if (request.count > 0 && w.failed > 0) {
+        err_line(std::to_string(w.failed) + " of the " + std::to_string(count) +
+                 " readings from the controller on " + c.port +
+                 " were not valid or failed their checksum.");
+        return EXIT_NO_CONTROLLER;
+    }
+    return EXIT_DONE;
+}
+
 int watch_status(const CliRequest& request, Connection* c) {
-    size_t shown = 0; // length of the line on a terminal, to be overwritten
-    DistanceRanges ranges{};
-    int64_t first = -1; // the clock at the first reading shown
+    Watch w;
     int64_t next = clock_now_ms();
-    SessionResult ended = SESSION_OK;
-    for (long long count = 0;
-         !console_interrupted() && (request.count == 0 || count < request.count); ++count) {
-        StatusReadings readings{};
-        SessionResult result = SESSION_OK;
-        const bool valid = one_reading(c, &readings, &result);
-        if (!valid && result != SESSION_INVALID) {
-            ended = result; // silence or a failed port ends the watch
-            break;
+    long long count = 0;
+    for (; !console_interrupted() && (request.count == 0 || count < request.count); ++count) {
+        if (w.away && watch_find_again(request, c)) {
+            w.away = false;
+            watch_note("The controller on " + c->port + " answers again; the watch goes on.", &w);
         }
-        // An answer without a status frame is shown as no reading, and the watch goes on.
-        if (valid) {
-            ranges_add(&ranges, readings);
+        if (w.away) {
+            ++w.failed; // a reading missed while the controller is gone, shown once already
+        } else {
+            watch_reading(request, c, &w);
         }
-        const int64_t now = clock_now_ms();
-        first = first < 0 ? now : first;
-        const double seconds = static_cast<double>(now - first) / 1000.0;
-        watch_show(request, *c, valid ? &readings : nullptr, ranges, seconds, &shown);
         if (console_output_state(nullptr) != CONSOLE_OUTPUT_OK) {
             return EXIT_DONE; // nobody reads the lines any more, or they cannot be written:
                               // cli_main decides
         }
+        const int64_t now = clock_now_ms();
         next += LINK_POLL_PERIOD_MS;
         if (next < now) {
             next = now; // a slow answer moves the cadence instead of piling requests up
@@ -146,16 +238,13 @@ int watch_status(const CliRequest& request, Connection* c) {
             console_sleep_until(next);
         }
     }
-    if (shown > 0) {
+    if (w.shown > 0) {
         out_text("\n");
     }
-    if (ended != SESSION_OK) {
-        report_failure(ended, c->port, "status request");
-    }
     if (!request.json) {
-        out_text(ranges_text(ranges) + "\n");
+        out_text(ranges_text(w.ranges) + "\n");
     }
-    return ended == SESSION_OK ? EXIT_DONE : EXIT_NO_CONTROLLER;
+    return watch_end(request, *c, w, count);
 }
 
 // The ports to probe: those the system lists, and those named with --port, each device once
@@ -204,6 +293,10 @@ int cli_ports(const CliRequest& request) {
     c.names = ports_to_probe(request);
     probe(request, &c);
     close_all(&c);
+    if (console_interrupted()) {
+        err_line("Interrupted while probing the ports; each was given back as it was found.");
+        return EXIT_INTERRUPTED;
+    }
     // Read after the ports are given back: a lock file found then is another program's.
     std::vector<PortDetails> details(c.names.size());
     for (size_t i = 0; i < c.names.size(); ++i) {
@@ -231,23 +324,33 @@ int cli_status(const CliRequest& request) {
         return code;
     }
     if (request.watch || request.count > 0) {
-        console_catch_interrupt();
         code = watch_status(request, &c);
         close_all(&c);
         return code;
     }
     StatusReadings readings{};
-    SessionResult result = SESSION_OK;
-    const bool read = one_reading(&c, &readings, &result);
+    bool checksum_ok = false;
+    const SessionResult result = session_status(&c.controller->link, &readings, &checksum_ok);
     close_all(&c);
-    if (!read) {
+    if (result == SESSION_STOPPED) {
+        err_line("Interrupted while reading the sensors of the controller on " + c.port +
+                 "; nothing was changed.");
+        return EXIT_INTERRUPTED;
+    }
+    if (result != SESSION_OK) {
         report_failure(result, c.port, "status request");
         return EXIT_NO_CONTROLLER;
     }
     if (request.json) {
-        out_json(status_json(c.port, readings));
+        out_json(status_json(c.port, readings, checksum_ok));
     } else {
-        out_text(status_text(readings) + "\n");
+        out_text(status_text(readings, checksum_ok) + "\n");
+    }
+    if (!checksum_ok) {
+        err_line("The status frame from the controller on " + c.port +
+                 " failed its checksum: the reading is shown as the window program shows it, "
+                 "but it may be wrong.");
+        return EXIT_NO_CONTROLLER;
     }
     return EXIT_DONE;
 }

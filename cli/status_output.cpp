@@ -27,7 +27,7 @@ ReadingTexts reading_texts(const StatusReadings& readings) {
 
 } // namespace
 
-Json status_json(const std::string& port, const StatusReadings& readings) {
+Json status_json(const std::string& port, const StatusReadings& readings, bool checksum_ok) {
     const ReadingTexts texts = reading_texts(readings);
     Json out;
     out["port"] = port;
@@ -40,10 +40,11 @@ Json status_json(const std::string& port, const StatusReadings& readings) {
     out["illuminance_percent"] = strtod(texts.illuminance.c_str(), nullptr);
     out["sensor1_fault"] = (readings.fault_bits & 1) != 0;
     out["sensor2_fault"] = (readings.fault_bits & 2) != 0;
+    out["checksum_ok"] = checksum_ok;
     return out;
 }
 
-std::string status_text(const StatusReadings& readings) {
+std::string status_text(const StatusReadings& readings, bool checksum_ok) {
     const ReadingTexts texts = reading_texts(readings);
     std::string out;
     for (int i = 0; i < 2; ++i) {
@@ -52,18 +53,20 @@ std::string status_text(const StatusReadings& readings) {
             (texts.distance[i].empty() ? std::string("not working") : texts.distance[i] + " cm") +
             "   ";
     }
-    return out + "illuminance: " + texts.illuminance + " %";
+    return out + "illuminance: " + texts.illuminance + " %" +
+           (checksum_ok ? "" : "   (checksum wrong)");
 }
 
-Json invalid_status_json(const std::string& port) {
+Json invalid_status_json(const std::string& port, const std::string& reason) {
     Json out;
     out["port"] = port;
     out["valid"] = false;
+    out["reason"] = reason;
     return out;
 }
 
-std::string invalid_status_text() {
-    return "no valid reading: the answer held no status frame";
+std::string invalid_status_text(const std::string& reason) {
+    return "no valid reading: " + reason;
 }
 
 void ranges_add(DistanceRanges* ranges, const StatusReadings& readings) {
@@ -94,20 +97,18 @@ std::string ranges_text(const DistanceRanges& ranges) {
     return out;
 }
 
-std::string watch_line_text(const StatusReadings* readings, const DistanceRanges& ranges) {
-    if (readings == nullptr) {
-        return "no valid reading   " + ranges_text(ranges);
-    }
-    const ReadingTexts texts = reading_texts(*readings);
+std::string watch_line_text(const StatusReadings& readings, bool checksum_ok,
+                            const DistanceRanges& ranges) {
+    const ReadingTexts texts = reading_texts(readings);
     std::string out;
     for (int i = 0; i < 2; ++i) {
         out += "distance " + std::to_string(i + 1) + ": " +
                (texts.distance[i].empty() ? std::string("not working") : texts.distance[i] + " cm");
-        if (ranges.seen[i]) {
+        if (ranges.seen[i] && checksum_ok) {
             out +=
                 " (" + std::to_string(ranges.low[i]) + "-" + std::to_string(ranges.high[i]) + ")";
         }
         out += "  ";
     }
-    return out + "light: " + texts.illuminance + " %";
+    return out + "light: " + texts.illuminance + " %" + (checksum_ok ? "" : "  checksum wrong");
 }

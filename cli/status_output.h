@@ -7,9 +7,10 @@
 #include "link/status_reply.h"
 
 // One status reading as the window shows it: the illuminance rounded to a tenth, each distance
-// to whole centimetres, or no distance where its sensor fails.
-Json status_json(const std::string& port, const StatusReadings& readings);
-std::string status_text(const StatusReadings& readings);
+// to whole centimetres, or no distance where its sensor fails. A frame whose CRC did not match
+// (checksum_ok false) is shown all the same, as the window shows it, and says so.
+Json status_json(const std::string& port, const StatusReadings& readings, bool checksum_ok);
+std::string status_text(const StatusReadings& readings, bool checksum_ok);
 
 // The lowest and highest distance each sensor has shown while watched, in whole centimetres as
 // shown; a failed sensor shows none.
@@ -23,9 +24,12 @@ void ranges_add(DistanceRanges* ranges, const StatusReadings& readings);
 std::string ranges_text(const DistanceRanges& ranges);
 
 // The line a watch keeps up to date on a terminal, short enough for 80 columns: each distance
-// with the lowest and highest seen in brackets, and the illuminance; or no valid reading.
-std::string watch_line_text(const StatusReadings* readings, const DistanceRanges& ranges);
+// with the lowest and highest seen in brackets, and the illuminance; a reading whose checksum
+// was wrong without the brackets, saying so.
+std::string watch_line_text(const StatusReadings& readings, bool checksum_ok,
+                            const DistanceRanges& ranges);
 
-// A watched answer in which no status frame stood: no numbers at all.
-Json invalid_status_json(const std::string& port);
-std::string invalid_status_text();
+// A watched reading that carries no numbers, and why ("the controller did not answer"): no
+// numbers at all. The text fits a terminal's line for reasons of up to 60 characters.
+Json invalid_status_json(const std::string& port, const std::string& reason);
+std::string invalid_status_text(const std::string& reason);

@@ -185,10 +185,14 @@ static void unplug(Emulator* emu, char* reply, size_t cap) {
     emu_output_clear(&emu->output);
     emu_parser_reset(&emu->parser);
     drop_crossing(emu);
+    // The port leaves the system, as an unplugged adapter's device does, and the Wine prefix too:
+    // a link left behind would lead to a pseudo-terminal number that the system hands to the next
+    // one opened, perhaps another emulator's.
+    if (emu->options.link_path != nullptr) {
+        emu_symlink_remove_if(emu->options.link_path, emu->pty.path);
+    }
     emu_pty_close(&emu->pty);
     emu->plugged = false;
-    // The port leaves the prefix too: its link would lead to a pseudo-terminal number that the
-    // system hands to the next one opened, perhaps another emulator's.
     if (emu->wine.enabled) {
         emu_wine_detach(&emu->wine);
     }

@@ -1,10 +1,21 @@
 // UUCP lock files. A new lock is written completely under a temporary name and then linked to
 // its real name, so that no other program ever reads a lock file that is still empty, and two
 // programs that try at once cannot both succeed: link() fails for the second.
+//
+// Taking over a stale lock is the delicate part. Two programs may both read the same stale lock
+// and both decide to remove it; if the second removes it only after the first has already
+// linked its own new lock under that name, the second removes a live lock and then takes the
+// device as well. So a stale lock is removed only while this program holds the file with
+// flock(), after reading it again through the same open file and checking that the name still
+// leads to that very file: of two programs that found it stale, the one that gets hold of it
+// second finds the name leading to another file (the first one's new lock) or to none, and
+// leaves it alone.
 #include "link/port_lock_posix.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,11 +31,13 @@ namespace {
 // The folders in which locks are looked for, and in this order tried for a new one.
 const char* const LOCK_FOLDERS[] = {"/var/lock", "/run/lock"};
 constexpr size_t LOCK_NAME_BYTES = 256;
-constexpr int TAKE_ATTEMPTS = 3; // another program may take the lock between a look and a link
+constexpr int TAKE_ATTEMPTS = 3;  // another program may take the lock between a look and a link
+constexpr int HOLD_ATTEMPTS = 50; // a stale lock another program is busy removing: tries ...
+constexpr int HOLD_PAUSE_MS = 2;  // ... this far apart
 
 constexpr long LOCK_ABSENT = -1;     // lock_file_pid: there is no such file
 constexpr long LOCK_UNREADABLE = -2; // lock_file_pid: a file that cannot be read
-constexpr long HOLDER_UNKNOWN = -1;  // live_holder: held, by a process that cannot be named
+constexpr long HOLDER_UNKNOWN = -1;  // look_at_locks: held, by a process that cannot be named
 
 // "LCK..ttyUSB0" for /dev/ttyUSB0, "LCK..pts_3" for /dev/pts/3.
 bool lock_name(const char* device, char name[LOCK_NAME_BYTES]) {
@@ -56,16 +69,12 @@ bool folder_exists(const char* folder) {
     return stat(folder, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The process id in a lock file: ten digits as text, or four bytes of a binary number as very
-// old programs wrote it. 0 for a file that holds neither; LOCK_ABSENT or LOCK_UNREADABLE.
-long lock_file_pid(const char* path) {
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT ? LOCK_ABSENT : LOCK_UNREADABLE;
-    }
+// The process id in an open lock file, read from its start: ten digits as text, or four bytes
+// of a binary number as very old programs wrote it. 0 for a file that holds neither;
+// LOCK_UNREADABLE.
+long lock_fd_pid(int fd) {
     char text[32];
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
+    const ssize_t n = pread(fd, text, sizeof text - 1, 0);
     if (n < 0) {
         return LOCK_UNREADABLE;
     }
@@ -84,35 +93,113 @@ long lock_file_pid(const char* path) {
     return pid;
 }
 
+int open_lock_file(const char* path) {
+    return open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+// The process id in the lock file at `path`: as lock_fd_pid, or LOCK_ABSENT.
+long lock_file_pid(const char* path) {
+    const int fd = open_lock_file(path);
+    if (fd < 0) {
+        return errno == ENOENT ? LOCK_ABSENT : LOCK_UNREADABLE;
+    }
+    const long pid = lock_fd_pid(fd);
+    close(fd);
+    return pid;
+}
+
 // A lock of this process's own id that this process did not take (port_lock_take is never
 // asked twice for one device) was left by a process long gone that had the same id.
 bool process_alive(long pid) {
     return pid > 0 && pid != getpid() && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
-// The live holder of the device's lock in any lock folder: its id, HOLDER_UNKNOWN, or 0. With
-// `remove_stale`, stale locks are removed on the way; *stuck tells of one that could not be.
-long live_holder(const char* name, bool remove_stale, bool* stuck) {
+// What became of a lock file found in a lock folder.
+enum LockSeen : int {
+    SEEN_NONE,    // there is none, or it was stale and has been removed
+    SEEN_HELD,    // a live process holds it (or one that cannot be named)
+    SEEN_CHANGED, // another program took it over or removed it meanwhile: look again
+    SEEN_STUCK,   // stale, but this user may not remove it
+};
+
+// Holds an open lock file with flock() for the short time another program of this kind needs
+// to finish its own takeover of it. False when it cannot be had.
+bool hold_lock_file(int fd) {
+    for (int attempt = 0; attempt < HOLD_ATTEMPTS; ++attempt) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return false;
+        }
+        poll(nullptr, 0, HOLD_PAUSE_MS);
+    }
+    return false;
+}
+
+// Removes the stale lock open as fd at `path`, unless another program changed it meanwhile.
+LockSeen remove_stale(int fd, const char* path) {
+    if (!hold_lock_file(fd)) {
+        return SEEN_CHANGED; // another program is busy with it: look again
+    }
+    struct stat held {};
+    struct stat named {};
+    if (fstat(fd, &held) != 0 || lstat(path, &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino) {
+        return SEEN_CHANGED;
+    }
+    const long pid = lock_fd_pid(fd); // once more, now that nobody else can be taking it over
+    if (pid == LOCK_UNREADABLE || process_alive(pid)) {
+        return SEEN_CHANGED;
+    }
+    if (unlink(path) != 0 && errno != ENOENT) {
+        return SEEN_STUCK;
+    }
+    return SEEN_NONE;
+}
+
+// Looks at the lock at `path`: its live holder in *holder (HOLDER_UNKNOWN when it cannot be
+// named), and, with `remove`, a stale one removed.
+LockSeen look_at_lock(const char* path, bool remove, long* holder) {
+    const int fd = open_lock_file(path);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return SEEN_NONE;
+        }
+        *holder = HOLDER_UNKNOWN;
+        return SEEN_HELD;
+    }
+    const long pid = lock_fd_pid(fd);
+    LockSeen seen = SEEN_NONE;
+    if (pid == LOCK_UNREADABLE || process_alive(pid)) {
+        *holder = pid == LOCK_UNREADABLE ? HOLDER_UNKNOWN : pid;
+        seen = SEEN_HELD;
+    } else if (remove) {
+        seen = remove_stale(fd, path);
+    }
+    close(fd); // and with it the flock
+    return seen;
+}
+
+// The device's lock in every lock folder: SEEN_HELD with the live holder's id (or
+// HOLDER_UNKNOWN) in *holder, SEEN_CHANGED, SEEN_STUCK, or SEEN_NONE when none is held. With
+// `remove`, stale locks are removed on the way.
+LockSeen look_at_locks(const char* name, bool remove, long* holder) {
+    LockSeen result = SEEN_NONE;
     for (const char* folder : LOCK_FOLDERS) {
         char path[PORT_LOCK_PATH_BYTES];
         if (!lock_path(folder, name, path)) {
             continue;
         }
-        const long pid = lock_file_pid(path);
-        if (pid == LOCK_ABSENT) {
-            continue;
+        const LockSeen seen = look_at_lock(path, remove, holder);
+        if (seen == SEEN_HELD || seen == SEEN_CHANGED) {
+            return seen;
         }
-        if (pid == LOCK_UNREADABLE) {
-            return HOLDER_UNKNOWN;
-        }
-        if (process_alive(pid)) {
-            return pid;
-        }
-        if (remove_stale && unlink(path) != 0 && errno != ENOENT) {
-            *stuck = true;
+        if (seen == SEEN_STUCK) {
+            result = SEEN_STUCK;
         }
     }
-    return 0;
+    return result;
 }
 
 // Writes this process's lock under a temporary name in `folder` and links it to `path`.
@@ -152,13 +239,16 @@ int port_lock_take(const char* device, char path[PORT_LOCK_PATH_BYTES], long* ho
         return PORT_LOCK_FAILED;
     }
     for (int attempt = 0; attempt < TAKE_ATTEMPTS; ++attempt) {
-        bool stuck = false;
-        const long held = live_holder(name, true, &stuck);
-        if (held != 0) {
+        long held = 0;
+        const LockSeen seen = look_at_locks(name, true, &held);
+        if (seen == SEEN_HELD) {
             *holder = held > 0 ? held : 0;
             return PORT_LOCK_HELD;
         }
-        if (stuck) {
+        if (seen == SEEN_CHANGED) {
+            continue;
+        }
+        if (seen == SEEN_STUCK) {
             // A stale lock of another user in a folder where only its owner may remove it:
             // nobody uses the device, so it is used without a lock of this process's own.
             return PORT_LOCK_NONE;
@@ -184,8 +274,8 @@ int port_lock_take(const char* device, char path[PORT_LOCK_PATH_BYTES], long* ho
             return PORT_LOCK_NONE;
         }
     }
-    bool stuck = false;
-    const long held = live_holder(name, false, &stuck);
+    long held = 0;
+    look_at_locks(name, false, &held);
     *holder = held > 0 ? held : 0;
     return PORT_LOCK_HELD;
 }
@@ -198,10 +288,9 @@ void port_lock_release(const char path[PORT_LOCK_PATH_BYTES]) {
 
 long port_lock_holder(const char* device) {
     char name[LOCK_NAME_BYTES];
-    bool stuck = false;
     if (!lock_name(device, name)) {
         return 0;
     }
-    const long held = live_holder(name, false, &stuck);
-    return held > 0 ? held : 0;
+    long held = 0;
+    return look_at_locks(name, false, &held) == SEEN_HELD && held > 0 ? held : 0;
 }

@@ -1,6 +1,8 @@
 // Serial ports on Windows for the command-line tool, through the window program's own serial
 // code (link/serial_win32.cpp): opened exclusively, set to the controller's line with XON/XOFF
-// and DSR handshaking off, read by first asking what is queued.
+// and DSR handshaking off, read by first asking what is queued. A port's line settings and
+// time-outs as the tool found them are kept when it is opened and put back when it is closed,
+// as on Linux the terminal's settings are: the next program finds the port as it left it.
 //
 // The wait for an answer is the read itself: before each read the port's total read time-out
 // is set to what is left until the deadline, so the system wakes the read as the first byte
@@ -39,6 +41,20 @@ long com_number(const wchar_t* name) {
     return number;
 }
 
+// One port in use: its handle and what is needed to give it back as it was found.
+struct Win32Port {
+    HANDLE handle;     // the open port
+    SerialSaved saved; // its settings and time-outs before this program changed them
+};
+
+Win32Port* port_of(PortHandle port) {
+    return reinterpret_cast<Win32Port*>(port);
+}
+
+HANDLE handle_of(PortHandle port) {
+    return port_of(port)->handle;
+}
+
 int port_open(void*, const char* name, PortHandle* port) {
     wchar_t wide[PORT_NAME_BYTES];
     if (!text_to_wide(name, wide, PORT_NAME_BYTES)) {
@@ -52,10 +68,17 @@ int port_open(void*, const char* name, PortHandle* port) {
     } else {
         wcscpy(device, wide);
     }
-    HANDLE handle = nullptr;
-    const int opened = serial_open(device, &handle, SERIAL_HANDSHAKES_OFF);
+    Win32Port* p = static_cast<Win32Port*>(calloc(1, sizeof(Win32Port)));
+    if (p == nullptr) {
+        return PORT_FAILED;
+    }
+    const int opened = serial_open(device, &p->handle, SERIAL_HANDSHAKES_OFF, &p->saved);
+    const DWORD error = GetLastError();
+    if (opened != 0) {
+        free(p);
+    }
     if (opened == -1) {
-        switch (GetLastError()) {
+        switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
@@ -70,16 +93,15 @@ int port_open(void*, const char* name, PortHandle* port) {
     if (opened != 0) {
         return PORT_NOT_SERIAL;
     }
-    *port = reinterpret_cast<PortHandle>(handle);
+    *port = reinterpret_cast<PortHandle>(p);
     return PORT_OPENED;
 }
 
-HANDLE handle_of(PortHandle port) {
-    return reinterpret_cast<HANDLE>(port);
-}
-
 void port_close(void*, PortHandle port) {
-    CloseHandle(handle_of(port));
+    Win32Port* p = port_of(port);
+    serial_restore(p->handle, &p->saved);
+    CloseHandle(p->handle);
+    free(p);
 }
 
 void port_discard(void*, PortHandle port) {

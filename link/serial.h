@@ -17,11 +17,23 @@ enum SerialHandshakes : int {
     SERIAL_HANDSHAKES_OFF = 1,
 };
 
+// What a port was set to before it was opened here, so that it can be given back as it was
+// found (the command-line tool; the window program keeps its ports set as it left them).
+struct SerialSaved {
+    DCB line;              // its line settings
+    COMMTIMEOUTS timeouts; // its time-outs
+};
+
 // Opens and configures a port by device name. Returns 0 and the handle, or -1 (cannot be opened),
 // -2 (its line settings cannot be read), -3 (cannot be applied), -4 (time-outs cannot be set);
-// on a failure after the open the port is closed again.
+// on a failure after the open the port is closed again. With `saved`, the port's settings and
+// time-outs as they were are kept there first (failing with -2 when they cannot be read), and
+// a failure after a change puts them back before the port is closed.
 int serial_open(const wchar_t* device_name, HANDLE* handle,
-                SerialHandshakes handshakes = SERIAL_HANDSHAKES_KEPT);
+                SerialHandshakes handshakes = SERIAL_HANDSHAKES_KEPT, SerialSaved* saved = nullptr);
+
+// Puts back the settings and time-outs that serial_open kept in `saved`.
+void serial_restore(HANDLE handle, const SerialSaved* saved);
 
 // Sets the port's time-outs: a read that finds nothing queued waits at most `wait_ms` for the
 // first byte (0: it takes only what is queued); a write waits at most the write time-out. False

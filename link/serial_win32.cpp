@@ -10,7 +10,21 @@
 
 #include "link/link_timing.h"
 
-int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes handshakes) {
+namespace {
+
+// Closes a port that serial_open failed to set up, first putting back what it had changed.
+int open_failed(HANDLE h, const SerialSaved* saved, int result) {
+    if (saved != nullptr && result != -2) {
+        serial_restore(h, saved);
+    }
+    CloseHandle(h);
+    return result;
+}
+
+} // namespace
+
+int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes handshakes,
+                SerialSaved* saved) {
     HANDLE h = CreateFileW(device_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -19,8 +33,13 @@ int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes han
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     if (!GetCommState(h, &dcb)) {
-        CloseHandle(h);
-        return -2;
+        return open_failed(h, saved, -2);
+    }
+    if (saved != nullptr) {
+        saved->line = dcb;
+        if (!GetCommTimeouts(h, &saved->timeouts)) {
+            return open_failed(h, saved, -2);
+        }
     }
     dcb.BaudRate = 115200;
     dcb.fBinary = 1;
@@ -37,15 +56,20 @@ int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes han
         dcb.fDsrSensitivity = 0;
     }
     if (!SetCommState(h, &dcb)) {
-        CloseHandle(h);
-        return -3;
+        return open_failed(h, saved, -3);
     }
     if (!serial_set_read_wait(h, LINK_READ_TIMEOUT_MS)) {
-        CloseHandle(h);
-        return -4;
+        return open_failed(h, saved, -4);
     }
     *handle = h;
     return 0;
+}
+
+void serial_restore(HANDLE handle, const SerialSaved* saved) {
+    DCB line = saved->line;
+    COMMTIMEOUTS timeouts = saved->timeouts;
+    SetCommState(handle, &line);
+    SetCommTimeouts(handle, &timeouts);
 }
 
 bool serial_set_read_wait(HANDLE handle, DWORD wait_ms) {

@@ -1,5 +1,6 @@
 #include "link/session.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "link/crc16.h"
@@ -8,7 +9,12 @@
 
 namespace {
 
-SessionTrace session_trace = nullptr; // shows every transaction when set
+SessionTrace session_trace = nullptr;     // shows every transaction when set
+SessionProceed session_proceed = nullptr; // says when to stop waiting, when set
+
+bool proceed() {
+    return session_proceed == nullptr || session_proceed();
+}
 
 void trace(const SessionLink* link, bool sent, const uint8_t* bytes, size_t n) {
     if (session_trace != nullptr) {
@@ -17,11 +23,37 @@ void trace(const SessionLink* link, bool sent, const uint8_t* bytes, size_t n) {
 }
 
 constexpr size_t STATUS_FRAME_BYTES = 17; // the status reply, CRC included
+// The longest answer of each request, as the controller sends it.
+constexpr size_t IDENT_ANSWER_BYTES = LINK_FRAME_OVERHEAD + IDENT_TEXT_CAP - 1;
+constexpr size_t SETTINGS_ANSWER_BYTES = LINK_FRAME_OVERHEAD + WIRE_IMAGE_BYTES;
+constexpr size_t WRITE_ANSWER_BYTES = LINK_FRAME_OVERHEAD + 1;
 
 // Tells whether the bytes gathered so far already make the whole answer, so that the
-// transaction can end before its window does. Whatever it says, the answer is judged again
+// transaction can end without waiting for more. Whatever it says, the answer is judged again
 // once gathering ends.
 using AnswerComplete = bool (*)(const uint8_t* rx, size_t count);
+
+// The deadlines of one answer on the clock (link_timing.h).
+struct AnswerDeadlines {
+    int64_t first_byte; // nothing by then: no answer
+    int64_t limit;      // still coming by then: cut off
+};
+
+// The deadlines of an answer of at most `answer_bytes` to a request of `request_bytes` handed to
+// the port at `sent`.
+AnswerDeadlines deadlines_from(int64_t sent, size_t request_bytes, size_t answer_bytes) {
+    const int64_t first = sent + link_tool_crossing_ms(request_bytes) + LINK_TOOL_FIRST_BYTE_MS;
+    return {first, first + link_tool_crossing_ms(answer_bytes) + LINK_TOOL_SLACK_MS};
+}
+
+// How the gathering of an answer ended.
+enum GatherEnd : int {
+    GATHER_WHOLE,   // the answer is whole
+    GATHER_QUIET,   // no byte came at all, or none for a whole pause
+    GATHER_CUT_OFF, // bytes were still coming at the limit, or the buffer is full
+    GATHER_FAILED,  // the port failed
+    GATHER_STOPPED, // the program is to stop
+};
 
 uint16_t get_u16(const uint8_t* at) {
     return static_cast<uint16_t>(at[0] | (at[1] << 8));
@@ -33,8 +65,9 @@ uint16_t get_u16(const uint8_t* at) {
 // the window takes it. Stray bytes before it, or noise, are stepped over byte by byte, as the
 // settings read realigns on its length field, but a frame found further on counts only with a
 // matching CRC: noise that happens to hold the bytes 11 00 is no reading. Returns false when no
-// frame stands anywhere; numbers are never taken from anything else.
-bool status_frame_at(const uint8_t* rx, size_t count, size_t* at) {
+// frame stands anywhere; numbers are never taken from anything else. *crc_ok tells whether the
+// frame found carries a matching CRC.
+bool status_frame_at(const uint8_t* rx, size_t count, size_t* at, bool* crc_ok) {
     size_t first = 0;
     while (first < count && rx[first] == 0) {
         ++first;
@@ -47,17 +80,20 @@ bool status_frame_at(const uint8_t* rx, size_t count, size_t* at) {
         const size_t body = STATUS_FRAME_BYTES - 2;
         if (link_crc16(rx + p, body) == get_u16(rx + p + body)) {
             *at = p;
+            *crc_ok = true;
             return true;
         }
         first_is_frame = first_is_frame || p == first;
     }
     *at = first;
+    *crc_ok = false;
     return first_is_frame;
 }
 
 bool status_complete(const uint8_t* rx, size_t count) {
     size_t at = 0;
-    return status_frame_at(rx, count, &at);
+    bool crc_ok = false;
+    return status_frame_at(rx, count, &at, &crc_ok);
 }
 
 // Where the settings image stands: the frame start that the link's receive step gives when all
@@ -86,60 +122,112 @@ bool write_complete(const uint8_t* rx, size_t count) {
     return length >= LINK_FRAME_OVERHEAD && count >= length;
 }
 
-bool send_request(SessionLink* link, int32_t command, const uint8_t* payload, size_t n) {
+// Drops what is still coming of an answer that was cut off: reads until the line has been quiet
+// for a pause, or for as long as a whole answer may take. False when the port failed.
+bool settle(SessionLink* link) {
+    const PortOps* ops = link->ops;
+    link->unsettled = false;
+    const int64_t start = ops->now_ms(ops->context);
+    const int64_t limit = start + link_tool_crossing_ms(SESSION_RX_BYTES) + LINK_TOOL_SLACK_MS;
+    int64_t last = start;
+    for (;;) {
+        const int64_t now = ops->now_ms(ops->context);
+        const int64_t deadline = std::min(last + LINK_TOOL_PAUSE_MS, limit);
+        if (now >= deadline || !proceed()) {
+            return true;
+        }
+        const long got = ops->read(ops->context, link->port, link->rx, SESSION_RX_BYTES, deadline);
+        if (got < 0) {
+            return false;
+        }
+        if (got > 0) {
+            last = ops->now_ms(ops->context);
+        }
+    }
+}
+
+// Sends the request, after dropping whatever the line still holds. Returns the frame's length,
+// 0 when the port failed or nothing could be framed.
+size_t send_request(SessionLink* link, int32_t command, const uint8_t* payload, size_t n) {
     uint8_t tx[WIRE_IMAGE_BYTES + LINK_FRAME_OVERHEAD];
     if (n > WIRE_IMAGE_BYTES) {
-        return false;
+        return 0;
     }
     if (n > 0) {
         memcpy(tx + LINK_FRAME_PAYLOAD_AT, payload, n);
     }
     const size_t length = frame_build(tx, sizeof tx, command, static_cast<int32_t>(n));
+    if (link->unsettled && !settle(link)) {
+        return 0;
+    }
     link->ops->discard(link->ops->context, link->port);
     link->count = 0;
     if (length == 0) {
-        return false;
+        return 0;
     }
     trace(link, true, tx, length);
-    return link->ops->write(link->ops->context, link->port, tx, length);
+    return link->ops->write(link->ops->context, link->port, tx, length) ? length : 0;
 }
 
-// Gathers the answer until it is complete, or the window ends (`until`), or, when nothing has
-// come by then, the late read ends (`late`). Returns false when the port failed.
-bool gather(SessionLink* link, int64_t until, int64_t late, AnswerComplete complete) {
+// Gathers the answer until it is whole, or no byte comes by the first-byte deadline, or a pause
+// between bytes lasts LINK_TOOL_PAUSE_MS, or the limit comes while bytes are still coming.
+GatherEnd gather(SessionLink* link, const AnswerDeadlines& due, AnswerComplete complete) {
     const PortOps* ops = link->ops;
-    while (link->count < SESSION_RX_BYTES && !complete(link->rx, link->count)) {
-        const int64_t deadline = link->count == 0 ? late : until;
+    int64_t last = 0; // when the latest bytes came
+    for (;;) {
+        if (complete(link->rx, link->count)) {
+            return GATHER_WHOLE;
+        }
+        if (link->count == SESSION_RX_BYTES) {
+            return GATHER_CUT_OFF;
+        }
+        if (!proceed()) {
+            return GATHER_STOPPED;
+        }
+        const int64_t quiet = link->count == 0 ? due.first_byte : last + LINK_TOOL_PAUSE_MS;
+        const int64_t deadline = std::min(quiet, due.limit);
+        // A deadline already past still takes what is there: bytes that waited in the driver
+        // while another port of a search was read.
         const long got = ops->read(ops->context, link->port, link->rx + link->count,
                                    SESSION_RX_BYTES - link->count, deadline);
         if (got < 0) {
-            return false;
+            return GATHER_FAILED;
         }
-        if (got == 0) {
-            if (ops->now_ms(ops->context) >= deadline) {
-                break;
-            }
-            continue; // woken early with nothing: wait on
-        }
-        const size_t room = SESSION_RX_BYTES - link->count;
-        link->count += static_cast<size_t>(got) < room ? static_cast<size_t>(got) : room;
+        if (got > 0) {
+            const size_t room = SESSION_RX_BYTES - link->count;
+            link->count += static_cast<size_t>(got) < room ? static_cast<size_t>(got) : room;
+            last = ops->now_ms(ops->context);
+        } else if (ops->now_ms(ops->context) >= deadline) {
+            return deadline == quiet ? GATHER_QUIET : GATHER_CUT_OFF;
+        } // else woken early with nothing: wait on
     }
-    return true;
 }
 
-// One request and its answer; SESSION_OK means that bytes came (the caller judges them).
-SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payload, size_t n,
-                       int window_ms, AnswerComplete complete) {
-    if (!send_request(link, command, payload, n)) {
+// What a transaction's gathering means: SESSION_OK when bytes came (the caller judges them).
+SessionResult gathered(SessionLink* link, GatherEnd end) {
+    link->unsettled = end == GATHER_CUT_OFF;
+    trace(link, false, link->rx, link->count);
+    if (end == GATHER_FAILED) {
         return SESSION_PORT_FAILED;
     }
-    const int64_t until = link->ops->now_ms(link->ops->context) + window_ms;
-    const bool gathered = gather(link, until, until + LINK_READ_TIMEOUT_MS, complete);
-    trace(link, false, link->rx, link->count);
-    if (!gathered) {
-        return SESSION_PORT_FAILED;
+    if (end == GATHER_STOPPED) {
+        return SESSION_STOPPED;
     }
     return link->count == 0 ? SESSION_SILENT : SESSION_OK;
+}
+
+// One request and its answer of at most `answer_bytes`.
+SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payload, size_t n,
+                       size_t answer_bytes, AnswerComplete complete) {
+    if (!proceed()) {
+        return SESSION_STOPPED;
+    }
+    const size_t sent = send_request(link, command, payload, n);
+    if (sent == 0) {
+        return SESSION_PORT_FAILED;
+    }
+    const int64_t now = link->ops->now_ms(link->ops->context);
+    return gathered(link, gather(link, deadlines_from(now, sent, answer_bytes), complete));
 }
 
 } // namespace
@@ -148,9 +236,13 @@ void session_set_trace(SessionTrace trace_to) {
     session_trace = trace_to;
 }
 
+void session_set_proceed(SessionProceed proceed_while) {
+    session_proceed = proceed_while;
+}
+
 SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
     SessionResult result =
-        transact(link, CMD_IDENTIFY, nullptr, 0, LINK_IDENTIFY_REPLY_MS, ident_answer_whole);
+        transact(link, CMD_IDENTIFY, nullptr, 0, IDENT_ANSWER_BYTES, ident_answer_whole);
     if (result != SESSION_OK) {
         return result;
     }
@@ -158,14 +250,14 @@ SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
                                                                         : SESSION_INVALID;
 }
 
-SessionResult session_status(SessionLink* link, StatusReadings* readings) {
+SessionResult session_status(SessionLink* link, StatusReadings* readings, bool* checksum_ok) {
     SessionResult result =
-        transact(link, CMD_GET_STATUS, nullptr, 0, LINK_STATUS_REPLY_MS, status_complete);
+        transact(link, CMD_GET_STATUS, nullptr, 0, STATUS_FRAME_BYTES, status_complete);
     if (result != SESSION_OK) {
         return result;
     }
     size_t at = 0;
-    if (!status_frame_at(link->rx, link->count, &at)) {
+    if (!status_frame_at(link->rx, link->count, &at, checksum_ok)) {
         return SESSION_INVALID;
     }
     return status_reply_parse(link->rx + at, link->count - at, readings) ? SESSION_OK
@@ -174,7 +266,7 @@ SessionResult session_status(SessionLink* link, StatusReadings* readings) {
 
 SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_BYTES]) {
     SessionResult result =
-        transact(link, CMD_READ_SETTINGS, nullptr, 0, LINK_READ_REPLY_MS, settings_complete);
+        transact(link, CMD_READ_SETTINGS, nullptr, 0, SETTINGS_ANSWER_BYTES, settings_complete);
     if (result != SESSION_OK) {
         return result;
     }
@@ -188,11 +280,12 @@ SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_
 }
 
 SessionResult session_write_settings(SessionLink* link, const uint8_t image[WIRE_IMAGE_BYTES]) {
-    return transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, LINK_WRITE_REPLY_MS,
+    return transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, WRITE_ANSWER_BYTES,
                     write_complete);
 }
 
 size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
+    size_t request_bytes = 0;
     for (size_t i = 0; i < n; ++i) {
         ProbeSlot* slot = &slots[i];
         slot->answer = SESSION_SILENT;
@@ -200,15 +293,19 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
         slot->link.ops = ops;
         slot->link.name = slot->name;
         slot->link.count = 0;
+        slot->link.unsettled = false;
         slot->open_result = ops->open(ops->context, slot->name, &slot->link.port);
-        if (slot->open_result == PORT_OPENED &&
-            !send_request(&slot->link, CMD_IDENTIFY, nullptr, 0)) {
-            slot->answer = SESSION_PORT_FAILED;
+        if (slot->open_result == PORT_OPENED) {
+            request_bytes = send_request(&slot->link, CMD_IDENTIFY, nullptr, 0);
+            if (request_bytes == 0) {
+                slot->answer = SESSION_PORT_FAILED;
+            }
         }
     }
     // Every request is out: the answers come in together, each port's waiting in its driver
-    // while another is read, and all share the one window.
-    const int64_t until = ops->now_ms(ops->context) + LINK_IDENTIFY_REPLY_MS;
+    // while another is read, and all are due from the same moment.
+    const AnswerDeadlines due =
+        deadlines_from(ops->now_ms(ops->context), request_bytes, IDENT_ANSWER_BYTES);
     size_t found = 0;
     for (size_t i = 0; i < n; ++i) {
         ProbeSlot* slot = &slots[i];
@@ -216,16 +313,10 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
             continue;
         }
         if (slot->answer == SESSION_SILENT) {
-            const bool gathered =
-                gather(&slot->link, until, until + LINK_READ_TIMEOUT_MS, ident_answer_whole);
-            trace(&slot->link, false, slot->link.rx, slot->link.count);
-            if (!gathered) {
-                slot->answer = SESSION_PORT_FAILED;
-            } else if (slot->link.count > 0) {
-                slot->answer =
-                    ident_parse(slot->link.rx, SESSION_RX_BYTES, slot->link.count, &slot->ident)
-                        ? SESSION_OK
-                        : SESSION_INVALID;
+            slot->answer = gathered(&slot->link, gather(&slot->link, due, ident_answer_whole));
+            if (slot->answer == SESSION_OK &&
+                !ident_parse(slot->link.rx, SESSION_RX_BYTES, slot->link.count, &slot->ident)) {
+                slot->answer = SESSION_INVALID;
             }
         }
         if (slot->answer == SESSION_OK) {

@@ -2,10 +2,13 @@
 // controller among several ports at once.
 //
 // A transaction drops what is left over from earlier answers, sends one request frame and
-// gathers the answer until it is complete or its reply window ends (link_timing.h). When
-// nothing at all has arrived by the end of the window, the first byte may still come during one
-// more read of at most the read time-out, as with the window program's read after its reply
-// window.
+// gathers the answer until it is whole. It is not bound to the window program's reply windows
+// (link_timing.h): the first byte is waited for as long as the request takes to cross a slow
+// line and a little more, so that a silent controller is given up well within a second, and
+// the rest as long as bytes keep coming, so that a slow line or a pause in the middle of an
+// answer does not cut it short. An answer that was cut off while its bytes kept coming is
+// drained from the line before the next request, so that its tail is never taken for the next
+// answer.
 //
 // What makes an answer is exactly what the controller is relied on to send, no more:
 // - identification: the controller's identification string somewhere in the bytes, read as
@@ -15,8 +18,8 @@
 // - settings read: the whole 643-byte image with a valid inner CRC, the frame taken from where
 //   the link's one-byte realignment puts it when all bytes received are seen at once;
 // - settings write: at least one byte, whatever it holds.
-// Commands and frame CRCs of answers are never examined. A partial or damaged settings image is
-// never handed out.
+// Commands of answers are never examined, nor frame CRCs but the status frame's, whose result
+// is told. A partial or damaged settings image is never handed out.
 #pragma once
 
 #include <cstddef>
@@ -34,6 +37,8 @@ enum SessionResult : int {
     SESSION_SILENT = -1,      // not one byte came back
     SESSION_INVALID = -2,     // bytes came, but not the answer relied on
     SESSION_PORT_FAILED = -3, // the port failed while sending or receiving
+    SESSION_STOPPED = -4,     // the program is to stop: the wait was given up (the request, if
+                              // any was sent, has gone out)
 };
 
 // Shows a frame sent or the bytes of an answer received (nothing received: n is 0), for a user
@@ -43,6 +48,12 @@ using SessionTrace = void (*)(const char* port, bool sent, const uint8_t* bytes,
 // Every transaction from now on is shown through `trace`; nullptr shows nothing (the default).
 void session_set_trace(SessionTrace trace);
 
+// Asked whenever an answer is waited for; false ends the wait at once with SESSION_STOPPED, so
+// that a program told to stop (Ctrl+C) gives its ports back without delay. nullptr (the
+// default) never stops.
+using SessionProceed = bool (*)();
+void session_set_proceed(SessionProceed proceed);
+
 // An open port and the bytes of the last answer received on it.
 struct SessionLink {
     const PortOps* ops;
@@ -50,13 +61,15 @@ struct SessionLink {
     const char* name;             // the port's name, for the trace
     uint8_t rx[SESSION_RX_BYTES]; // the answer, from its first byte
     size_t count;                 // bytes in rx
+    bool unsettled;               // the last answer was cut off while its bytes kept coming
 };
 
 // Identifies the controller on an open port.
 SessionResult session_identify(SessionLink* link, IdentAnswer* answer);
 
-// One status reading.
-SessionResult session_status(SessionLink* link, StatusReadings* readings);
+// One status reading. *checksum_ok tells whether the frame's CRC matched: a frame at the start
+// of the answer is read as the window reads it, CRC or not.
+SessionResult session_status(SessionLink* link, StatusReadings* readings, bool* checksum_ok);
 
 // Reads the 643-byte settings image; only a whole image with a valid inner CRC is copied out.
 SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_BYTES]);
@@ -75,8 +88,8 @@ struct ProbeSlot {
 };
 
 // Opens every slot's port, sends each the identification request, and waits for all the answers
-// together within the one identification window. Ports that answered as a controller are left
-// open in their slot; every other port is closed. Returns the number of controllers found.
+// together, each port's deadlines counted from the same moment. Ports that answered as a controller
+// are left open in their slot; every other port is closed. Returns the number of controllers found.
 size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n);
 
 // Closes the port of a slot if session_probe left it open.

@@ -2,7 +2,7 @@
 # The emulator as a whole: started on a pseudo-terminal with a --link and a Wine prefix (its
 # registry values written by a stand-in for wine that records what it is asked), it answers an
 # identification request written to its port, keeps answering across an unplug and plug on the
-# same link, takes the COM port out of the prefix while unplugged, and quits by its control
+# same link, takes the link and the COM port away while unplugged, and quits by its control
 # channel, removing its links. A second run takes its commands on standard input and ends with
 # it.
 # Usage: smoke.sh path/to/lumivo24-emulator
@@ -79,8 +79,8 @@ if got[:6] != bytes.fromhex("02 00 11 00 E8 03"):
 command("unplug")
 if "plugged=no" not in command("status"):
     sys.exit("still plugged after unplug")
-if os.path.lexists(com_link):
-    sys.exit("the COM link is left while unplugged")
+if os.path.lexists(com_link) or os.path.lexists(port_path):
+    sys.exit("a link is left while unplugged")
 reply = command("plug")
 new = reply.split()[-1]
 if os.readlink(port_path) != new or os.readlink(com_link) != new:

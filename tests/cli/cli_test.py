@@ -137,8 +137,8 @@ def frame(command, payload):
 
 # ---- the emulator and the tool -----------------------------------------------------------------
 
-# Emulator options of the cases that need more than the defaults.
-OPTIONS = {"paced": ["--baud", "115200"]}
+# Emulator options of the cases that need more than the defaults: paced_BAUD paces the line.
+OPTIONS = ["--baud", CASE[len("paced_"):]] if CASE.startswith("paced_") else []
 
 
 class Emulator:
@@ -146,7 +146,7 @@ class Emulator:
         self.log = os.path.join(WORK, "emu.log")
         self.process = subprocess.Popen(
             [EMULATOR, "--static", "--link", PORT, "--log", self.log, "--lifetime", "300",
-             *OPTIONS.get(CASE, [])],
+             *OPTIONS],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.process.stdout.readline()  # pty
         control = int(self.process.stdout.readline().split()[1])
@@ -265,7 +265,8 @@ def case_status(emu):
     emu("set distance 1 12.5")
     emu("set distance 2 12.4")
     reading = {"port": PORT, "valid": True, "distance1_cm": 13, "distance2_cm": 12,
-               "illuminance_percent": 75.0, "sensor1_fault": False, "sensor2_fault": False}
+               "illuminance_percent": 75.0, "sensor1_fault": False, "sensor2_fault": False,
+               "checksum_ok": True}
     # Stray bytes before the frame, noise holding a false length field (11 00) before it, the
     # port before the command: the same reading each time.
     for stray in ("55", "ffee", "aabb110001020304"):
@@ -285,6 +286,19 @@ def case_status(emu):
     _, out, _, _ = cli("status", "--port", PORT, "--json", check_rc=0)
     reading = json.loads(out)
     check(reading["distance2_cm"] is None and reading["sensor2_fault"] is True, out)
+    # A status frame whose CRC is wrong: shown as the window shows it, said to be wrong, exit 3.
+    wrong = bytearray(frame(2, struct.pack("<HffB", 2048, 40.0, 50.0, 0)))
+    wrong[-1] ^= 0xFF
+    emu("raw 2 " + wrong.hex())
+    rc, out, err, _ = cli("status", "--port", PORT)
+    check(rc == 3 and out == "distance 1: 40 cm   distance 2: 50 cm   illuminance: 50.0 %   "
+          "(checksum wrong)\n" and "failed its checksum" in err, f"{rc} {out!r} {err}")
+    emu("raw 2 " + wrong.hex())
+    rc, out, _, _ = cli("status", "--port", PORT, "--json")
+    check(rc == 3 and json.loads(out) == {
+        "port": PORT, "valid": True, "distance1_cm": 40, "distance2_cm": 50,
+        "illuminance_percent": 50.0, "sensor1_fault": False, "sensor2_fault": False,
+        "checksum_ok": False}, f"{rc} {out}")
 
     # --watch: five readings a second until interrupted, then a clean end. One answer without a
     # status frame shows as not valid, and the watch goes on.
@@ -307,7 +321,8 @@ def case_status(emu):
           f"{len(lines)} readings in {span} s")
     check(lines[0]["time"] == 0 and 0.15 < lines[1]["time"] < 0.5, f"times {lines[:2]}")
     invalid = [line for line in lines if not line["valid"]]
-    check(len(invalid) == 1 and sorted(invalid[0]) == ["port", "time", "valid"],
+    check(len(invalid) == 1 and sorted(invalid[0]) == ["port", "reason", "time", "valid"] and
+          invalid[0]["reason"] == "the answer held no status frame",
           f"not one invalid reading without numbers: {lines}")
     check(all(line["illuminance_percent"] == -25.0 for line in lines if line["valid"]), lines)
 
@@ -318,6 +333,53 @@ def case_status(emu):
     check(len(lines) == 5 and lines[4].startswith("distance 1 seen: ") and
           lines[4].endswith("   distance 2 seen: none"), out)
     check(err.count(f" {PORT} >> 02 00 06 00 0E C3\n") == 4, err)
+
+    # A counted watch with a reading that was not valid exits 3, having shown every reading.
+    emu("raw 2 " + "5a" * 40)
+    rc, out, err, _ = cli("status", "--port", PORT, "--count", "3", "--json")
+    check(rc == 3 and len(out.splitlines()) == 3 and "1 of the 3 readings" in err, f"{rc} {err}")
+
+    # A watch goes on through a reading with a wrong checksum (kept out of the distances seen), a
+    # missed reading or two, and an unplugged controller, which it waits for and takes up again
+    # on the same port; a termination request ends it as stopped, the ranges printed.
+    emu("set faults 0")
+    emu("set distance 1 100")
+    emu("clear-requests")
+    watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+    watch.stdout.readline()
+    wrong = bytearray(frame(2, struct.pack("<HffB", 2048, 999.0, 12.4, 0)))
+    wrong[-1] ^= 0xFF
+    emu("raw 2 " + wrong.hex())
+    time.sleep(0.5)
+    emu("silent on")
+    time.sleep(0.45)  # at most two requests go unanswered: fewer than make the controller gone
+    emu("silent off")
+    time.sleep(0.5)
+    device = os.path.realpath(PORT)
+    emu("unplug")
+    time.sleep(0.8)
+    emu("set distance 1 120")
+    emu("plug")
+    deadline = time.monotonic() + 10
+    while int(emu.requests()["identify"]) < 2 and time.monotonic() < deadline:
+        time.sleep(0.05)  # the first identification was the watch's start
+    time.sleep(0.6)
+    watch.send_signal(signal.SIGTERM)
+    out, err = watch.communicate(timeout=10)
+    out, err = out.decode(), err.decode()
+    lines = out.splitlines()
+    check(watch.returncode == 143 and "Interrupted" in err, f"{watch.returncode} {err}")
+    check(lines[-1] == "distance 1 seen: 100-120 cm   distance 2 seen: 12-12 cm", out)
+    check(sum("999 cm" in line and line.endswith("(checksum wrong)") for line in lines) == 1, out)
+    missed = lines.count("no valid reading: the controller did not answer")
+    check(1 <= missed <= 2 and "stopped answering" not in out, out)
+    check(lines.count("no valid reading: the port failed (unplugged?); waiting for the "
+                      "controller") == 1, out)
+    check(f"The controller on {PORT} answers again; the watch goes on." in err, err)
+    check(lines[-2].startswith("distance 1: 120 cm"), out)
+    for gone in (device, os.path.realpath(PORT)):
+        check(not os.path.exists(lock_of(gone)), f"{lock_of(gone)} left behind")
 
     # A reader that goes away ends a watch quietly; output that cannot be written, with exit 4.
     watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch"],
@@ -570,7 +632,8 @@ def case_write_refusals(emu):
                        ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends")):
         rc, _, err, _ = cli("write", name, "--port", PORT)
         check(rc == 4 and name in err and said in err, f"{name}: {rc} {err}")
-    check(all(count == "0" for count in emu.requests().values()), "a bad file reached the port")
+    check(all(count == "0" for count in emu.requests().values()),
+          f"a bad file reached the port: {emu.requests()}")
     with open(emu.log) as log:
         check("port opened" not in log.read(), "the port was opened for a bad file")
 
@@ -585,44 +648,100 @@ def case_write_refusals(emu):
     check(emu.requests()["write"] == "1", "--force did not write")
 
 
-def interrupted(emu, command, args):
-    """Runs the tool, interrupts it once the controller has taken `command`, and returns it."""
+def interrupted(emu, command, args, signal_number=signal.SIGINT):
+    """Runs the tool, stops it with the signal once the controller has taken `command`, and
+    returns it."""
     emu("clear-requests")
     tool = subprocess.Popen([CLI, *args], cwd=WORK, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE)
     deadline = time.monotonic() + 10
     while emu.requests()[command] == "0" and time.monotonic() < deadline:
         time.sleep(0.005)
-    tool.send_signal(signal.SIGINT)
+    tool.send_signal(signal_number)
     out, err = tool.communicate(timeout=10)
     return tool.returncode, out.decode(), err.decode()
 
 
 def case_interrupt(emu):
-    # Each answer comes 150 ms late, so the tool is still waiting when Ctrl+C comes.
+    # Each answer comes 150 ms late, so the tool is still waiting when the signal comes.
     emu("delay 150")
     write_file("site.lv24", settings_file(site()))
     rc, _, err = interrupted(emu, "write", ["write", "site.lv24", "--port", PORT])
     check(rc == 130 and "may already hold" in err and
           f"lumivo24-cli diff device site.lv24 --port {PORT}" in err, f"write: {rc} {err}")
     rc, _, err = interrupted(emu, "read", ["read", "--port", PORT, "-o", "new.lv24"])
-    check(rc == 130 and "nothing was saved" in err, f"read: {rc} {err}")
+    check(rc == 130 and "nothing was changed" in err, f"read: {rc} {err}")
     check(not os.path.exists(path("new.lv24")), "an interrupted read saved a file")
+
+    # Every command that opens a port, stopped by any of the signals that ask a program to stop
+    # while it waits on the controller: exit 128 + the signal, a sentence saying what is true of
+    # the controller, and the port as it was found: its line settings, no exclusive mark, no
+    # lock file.
+    device = os.path.realpath(PORT)
+    fd = open_line()
+    raw = termios.tcgetattr(fd)
+    left = termios.tcgetattr(fd)
+    left[0] |= termios.IXON | termios.ICRNL
+    left[2] = (left[2] & ~termios.CSIZE) | termios.CS7 | termios.PARENB
+    left[4] = left[5] = termios.B9600
+    termios.tcsetattr(fd, termios.TCSANOW, left)
+    left = termios.tcgetattr(fd)
+    os.close(fd)
+    # The interrupted write above may have left the file's settings in the controller, and a
+    # write of what it holds already sends nothing.
+    emu("set settings " + wire_image(factory()).hex())
+    rows = (
+        (["show", "device"], "read", signal.SIGINT, "nothing was changed"),
+        (["diff", "defaults", "device"], "read", signal.SIGTERM, "nothing was changed"),
+        (["convert", "device", "-o", "c.json"], "read", signal.SIGHUP, "nothing was changed"),
+        (["status"], "status", signal.SIGQUIT, "nothing was changed"),
+        (["status", "--watch"], "status", signal.SIGTERM, "nothing was changed"),
+        (["ports"], "identify", signal.SIGHUP, "given back as it was found"),
+        (["read", "-o", "r.lv24"], "identify", signal.SIGQUIT, "nothing was changed"),
+        (["set", "device", "off_timer_s=1"], "read", signal.SIGHUP, "nothing was changed"),
+        (["write", "site.lv24"], "write", signal.SIGTERM, "may already hold"),
+    )
+    try:
+        for args, request, signal_number, said in rows:
+            rc, _, err = interrupted(emu, request, [*args, "--port", PORT], signal_number)
+            check(rc == 128 + signal_number and said in err, f"{args}: {rc} {err}")
+            check(not os.path.exists(lock_of(device)), f"{args}: the lock file was left")
+            fd = open_line()
+            try:
+                check(termios.tcgetattr(fd) == left, f"{args}: the line's settings changed")
+                check(exclusive(fd) == 0, f"{args}: the exclusive mark was left")
+            finally:
+                os.close(fd)
+    finally:
+        fd = open_line()
+        termios.tcsetattr(fd, termios.TCSANOW, raw)
+        os.close(fd)
     check(sorted(os.listdir(WORK)) == ["emu.log", "port", "site.lv24"],
           f"left behind: {os.listdir(WORK)}")
 
 
-def case_paced(emu):
-    """On a line paced at 115200 baud the answers come in many small pieces and a write's
-    request crosses for 56 ms: the settings still arrive whole, and a write is stored."""
-    emu("set settings " + wire_image(site()).hex())
-    cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
-    check(read_file("site.lv24") == settings_file(site()), "the saved file differs")
-    write_file("factory.lv24", settings_file(factory()))
-    cli("write", "factory.lv24", "--port", PORT, check_rc=0)
-    device = factory()
-    device["channels"][23]["standby_enabled"] = True  # no file holds it: the controller's stays
-    check(emu.settings() == wire_image(device), "the controller holds other settings")
+def case_paced(emu, baud):
+    """On a line paced at `baud` the answers come in many small pieces, a 649-byte answer takes
+    676 ms at 9600 baud and a write's request as long to cross before the controller can answer;
+    read, write and set device still succeed, verified, and so they do when every answer comes
+    in two parts 100 ms apart."""
+    for split in ("1 0", "2 100"):
+        emu(f"split {split}")
+        emu("set settings " + wire_image(site()).hex())
+        cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
+        check(read_file("site.lv24") == settings_file(site()), f"{split}: the saved file differs")
+        write_file("factory.lv24", settings_file(factory()))
+        cli("write", "factory.lv24", "--port", PORT, "--no-backup", check_rc=0)
+        device = factory()
+        device["channels"][23]["standby_enabled"] = True  # no file holds it: the controller's stays
+        check(emu.settings() == wire_image(device), f"{split}: the controller holds other settings")
+        cli("set", "device", "--port", PORT, "ch1-15.on_delay_ms=0+150", "off_timer_s=240",
+            "--no-backup", check_rc=0)
+        device["off_timer_s"] = 240
+        for k in range(15):
+            device["channels"][k]["on_delay_ms"] = 150 * k
+        check(emu.settings() == wire_image(device), f"{split}: set device left other settings")
+    print(f"cli paced at {baud} baud: read, write and set device verified")
 
 
 def case_show_diff(emu):
@@ -847,12 +966,17 @@ def open_line():
     return os.open(PORT, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
 
 
+def lock_of(device):
+    """The UUCP lock file of a device: LCK..pts_3 for /dev/pts/3."""
+    return os.path.join("/var/lock" if os.path.isdir("/var/lock") else "/run/lock",
+                        "LCK.." + device[len("/dev/"):].replace("/", "_"))
+
+
 def case_line(emu):
     """The port shared as Linux serial programs share it: lock files, the line's settings put
     back, another program's exclusive mark, and a port this user may not open."""
     device = os.path.realpath(PORT)  # the tool is given the link, the lock names the device
-    lock = os.path.join("/var/lock" if os.path.isdir("/var/lock") else "/run/lock",
-                        "LCK.." + device[len("/dev/"):].replace("/", "_"))
+    lock = lock_of(device)
     gone = subprocess.Popen(["true"])
     gone.wait()
     for holder, rc in ((os.getpid(), 3), (gone.pid, 0)):
@@ -911,11 +1035,16 @@ def case_line(emu):
         return
     owner = os.stat(device)
     os.chmod(WORK, 0o755)
+    # That user runs a copy of the tool in a folder it can reach: the build tree may lie in a
+    # folder only its owner may enter (a clone in a private temporary folder).
+    reachable = tempfile.mkdtemp(prefix="cli-test-tool-")
+    os.chmod(reachable, 0o755)
+    tool = shutil.copy2(CLI, reachable)
     try:
         for group in ("dialout", "uucp"):
             os.chown(device, 0, grp.getgrnam(group).gr_gid)
             os.chmod(device, 0o660)
-            done = subprocess.run(["runuser", "-u", "nobody", "--", CLI, "status", "--port", PORT],
+            done = subprocess.run(["runuser", "-u", "nobody", "--", tool, "status", "--port", PORT],
                                   capture_output=True, timeout=60)
             err = done.stderr.decode()
             check(done.returncode == 3 and f"Cannot open {PORT}: permission denied; " in err and
@@ -923,6 +1052,7 @@ def case_line(emu):
     finally:
         os.chown(device, owner.st_uid, owner.st_gid)
         os.chmod(device, owner.st_mode & 0o7777)
+        shutil.rmtree(reachable, ignore_errors=True)
 
 
 CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_")}
@@ -930,7 +1060,10 @@ CASES = {name[5:]: f for name, f in globals().items() if name.startswith("case_"
 if __name__ == "__main__":
     emulator = Emulator()
     try:
-        CASES[CASE](emulator)
+        if CASE.startswith("paced_"):
+            case_paced(emulator, int(CASE[len("paced_"):]))
+        else:
+            CASES[CASE](emulator)
         print(f"cli {CASE}: passed")
     except AssertionError as e:
         print(f"cli {CASE}: FAILED: {e}", file=sys.stderr)

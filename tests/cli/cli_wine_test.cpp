@@ -164,9 +164,9 @@ bool window_reads_and_saves(const std::wstring& path) {
     return saved;
 }
 
-// Opens COM5 as another program would and, when `xon_xoff` is given, switches XON/XOFF flow
-// control on or off; *state receives the port's settings as they then are.
-bool com5_line(const bool* xon_xoff, DCB* state) {
+// Opens COM5 as another program would and, when `change` is given, changes its settings with
+// it; *state receives the port's settings as they then are.
+bool com5_line(void (*change)(DCB*), DCB* state) {
     HANDLE port = CreateFileW(L"\\\\.\\COM5", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE) {
@@ -175,9 +175,8 @@ bool com5_line(const bool* xon_xoff, DCB* state) {
     *state = DCB{};
     state->DCBlength = sizeof(DCB);
     bool done = GetCommState(port, state) != 0;
-    if (done && xon_xoff != nullptr) {
-        state->fOutX = *xon_xoff ? 1 : 0;
-        state->fInX = *xon_xoff ? 1 : 0;
+    if (done && change != nullptr) {
+        change(state);
         done = SetCommState(port, state) != 0 && GetCommState(port, state) != 0;
     }
     CloseHandle(port);
@@ -225,24 +224,55 @@ void remove_port_device(PortDevice* device) {
 
 } // namespace
 
-// Another program left XON/XOFF on: the settings answer's bytes 0x11 and 0x13 vanish unless the
-// tool turns it off (the window program leaves it as it is).
-TEST(CliUnderWine, TurnsSoftwareFlowControlOff) {
+// Another program left XON/XOFF on, at 9600 baud (and asked for 7 data bits and even parity,
+// which Wine's port on a pseudo-terminal does not keep): the settings answer's bytes 0x11 and
+// 0x13 vanish unless the tool turns XON/XOFF off while it uses the port (the window program
+// leaves it as it is), and the tool gives the port back as it found it.
+TEST(CliUnderWine, TurnsSoftwareFlowControlOffAndGivesThePortBackAsItWas) {
     std::vector<uint8_t> image = stored_settings();
     ASSERT_EQ(image.size(), 643u);
     put(&image, 13, 0x1311, 4); // channel 1 switches on after 4881 ms: bytes 11 13 00 00
     put(&image, 641, link_crc16(image.data(), 641), 2);
     ASSERT_TRUE(emu_ok(("set settings " + to_hex(image)).c_str()));
-    const bool on = true;
-    DCB line{};
-    ASSERT_TRUE(com5_line(&on, &line));
-    ASSERT_TRUE(line.fOutX && line.fInX) << "the port did not take XON/XOFF";
-
+    // The settings another program left, as the port reports them; the tool's, and again the
+    // port's after the tool; then the controller's line for the tests that follow.
+    DCB left{};
+    const bool set = com5_line(
+        [](DCB* d) {
+            d->fOutX = d->fInX = 1;
+            d->BaudRate = 9600;
+            d->ByteSize = 7;
+            d->Parity = EVENPARITY;
+        },
+        &left);
     ToolRun show = run_tool(L"show device --port COM5 --json");
+    DCB after{};
+    const bool read = com5_line(nullptr, &after);
+    DCB line{};
+    ASSERT_TRUE(com5_line(
+        [](DCB* d) {
+            d->fOutX = d->fInX = 0;
+            d->BaudRate = 115200;
+            d->ByteSize = 8;
+            d->Parity = NOPARITY;
+        },
+        &line));
+    ASSERT_TRUE(set && read);
+    ASSERT_TRUE(left.fOutX && left.fInX && left.BaudRate == 9600)
+        << "the port did not take the settings: " << left.BaudRate << " baud, XON/XOFF "
+        << left.fOutX << left.fInX;
     ASSERT_EQ(show.exit_code, 0u) << show.err;
     EXPECT_NE(show.out.find("\"on_delay_ms\": 4881,"), std::string::npos) << show.out;
-    ASSERT_TRUE(com5_line(nullptr, &line));
-    EXPECT_FALSE(line.fOutX || line.fInX || line.fOutxDsrFlow || line.fDsrSensitivity);
+    EXPECT_EQ(after.BaudRate, left.BaudRate);
+    EXPECT_EQ(after.ByteSize, left.ByteSize);
+    EXPECT_EQ(after.Parity, left.Parity);
+    EXPECT_EQ(after.StopBits, left.StopBits);
+    EXPECT_EQ(after.fOutX, left.fOutX);
+    EXPECT_EQ(after.fInX, left.fInX);
+    EXPECT_EQ(after.fOutxDsrFlow, left.fOutxDsrFlow);
+    EXPECT_EQ(after.fOutxCtsFlow, left.fOutxCtsFlow);
+    EXPECT_EQ(after.fRtsControl, left.fRtsControl);
+    EXPECT_EQ(after.fDtrControl, left.fDtrControl);
 
     // The port list carries the device manager's name, where the system has one.
     PortDevice device{};

@@ -1,9 +1,10 @@
 // The command-line tool's transactions against scripted ports on a virtual clock: each port
 // answers a request with chunks of bytes that arrive at given times after the request, so that
 // split, late, prefixed and damaged answers are played exactly, and the time a transaction ends
-// shows whether it waited out its window or ended with the answer.
+// shows which deadline it waited for, or that it ended with the answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct FakePort {
 
 struct FakeLine {
     int64_t now = 0;
+    int64_t wake_at = INT64_MAX; // a signal comes: a read that waits then returns with nothing
     std::vector<FakePort> ports;
 };
 
@@ -70,6 +72,10 @@ const PortOps FAKE_OPS = {
             first = std::min(first, chunk.at);
         }
         if (first > line->now) { // nothing there yet: wait for the first byte or the deadline
+            if (line->wake_at > line->now && line->wake_at < std::min(first, deadline)) {
+                line->now = line->wake_at;
+                return 0;
+            }
             if (first > deadline) {
                 line->now = std::max(line->now, deadline);
                 return 0;
@@ -148,20 +154,23 @@ TEST_F(Session, StatusSplitPrefixedWithZerosOrWithAWrongCrcIsTakenAsSoonAsItIsWh
             {5, {reply.begin() + 3, reply.begin() + 10}},
             {9, {reply.begin() + 10, reply.end()}}});
     StatusReadings readings{};
-    ASSERT_EQ(session_status(&link, &readings), SESSION_OK);
+    bool checksum_ok = false;
+    ASSERT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_OK);
     EXPECT_EQ(line.now, 9); // not the 100 ms window
     EXPECT_EQ(readings.raw_light, 1024);
     EXPECT_EQ(readings.distance1, 12.5f);
     EXPECT_EQ(readings.distance2, 300.0f);
     EXPECT_EQ(readings.fault_bits, 2);
+    EXPECT_TRUE(checksum_ok);
     EXPECT_EQ(line.ports[0].written, std::vector<uint8_t>({0x02, 0x00, 0x06, 0x00, 0x0E, 0xC3}));
 
-    reply[15] ^= 0xFF; // frame CRC and command are not examined
+    reply[15] ^= 0xFF; // read as the window reads it, the command not examined, the CRC told
     reply[0] = 0x77;
     answer({{4, bytes_of({{0, 0, 0, 0}, reply})}});
     readings = {};
-    ASSERT_EQ(session_status(&link, &readings), SESSION_OK);
+    ASSERT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_OK);
     EXPECT_EQ(readings.distance1, 12.5f);
+    EXPECT_FALSE(checksum_ok);
 }
 
 TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
@@ -186,54 +195,78 @@ TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
     for (const Row& row : rows) {
         answer({{3, row.answer}});
         StatusReadings readings{};
-        EXPECT_EQ(session_status(&link, &readings), row.result) << row.answer.size();
+        bool checksum_ok = false;
+        EXPECT_EQ(session_status(&link, &readings, &checksum_ok), row.result) << row.answer.size();
         if (row.result == SESSION_OK) {
             EXPECT_EQ(readings.raw_light, 1024);
             EXPECT_EQ(readings.distance2, 300.0f);
+            EXPECT_TRUE(checksum_ok);
         }
     }
 }
 
-TEST_F(Session, StatusWindowAndTheLateReadAfterIt) {
+// The first byte is waited for 300 ms once the request has crossed a 9600 baud line (6 bytes:
+// 7 ms); after it, the answer as long as no pause between its bytes lasts 250 ms.
+TEST_F(Session, FirstByteDeadlineAndPausesWithinTheAnswer) {
     const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
     StatusReadings readings{};
-    answer({{150, reply}}); // nothing in the window: the late read still takes it
-    EXPECT_EQ(session_status(&link, &readings), SESSION_OK);
+    bool checksum_ok = false;
+    answer({{300, reply}}); // past the window program's 100 ms and its late read
+    EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_OK);
 
-    answer({{250, reply}}); // after the late read too
-    EXPECT_EQ(session_status(&link, &readings), SESSION_SILENT);
-    EXPECT_EQ(line.now, 150 + 200); // written at 150, gave up at 100 + 100
+    answer({{310, reply}});
+    int64_t start = line.now;
+    EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_SILENT);
+    EXPECT_EQ(line.now - start, 307);
 
-    // A beginning in the window does not buy the rest more time.
-    line.ports[0].arriving.clear(); // the answer that came too late
-    answer({{50, {reply.begin(), reply.begin() + 8}}, {150, {reply.begin() + 8, reply.end()}}});
-    const int64_t start = line.now;
-    EXPECT_EQ(session_status(&link, &readings), SESSION_INVALID);
-    EXPECT_EQ(line.now - start, 100);
+    struct Row {
+        int64_t second_part_at; // ms after the request; the first part came at 50
+        SessionResult result;
+        int64_t ended_at;
+    };
+    const Row rows[] = {
+        {150, SESSION_OK, 150},      // a pause of 100 ms
+        {299, SESSION_OK, 299},      // of 249 ms
+        {310, SESSION_INVALID, 300}, // of 260 ms: the answer ended with its first part
+    };
+    for (const Row& row : rows) {
+        line.ports[0].arriving.clear(); // what came too late
+        answer({{50, {reply.begin(), reply.begin() + 8}},
+                {row.second_part_at, {reply.begin() + 8, reply.end()}}});
+        start = line.now;
+        EXPECT_EQ(session_status(&link, &readings, &checksum_ok), row.result) << row.ended_at;
+        EXPECT_EQ(line.now - start, row.ended_at);
+    }
 }
 
 TEST_F(Session, BytesLeftFromAnEarlierAnswerAreNotTakenForTheNextOne) {
     line.ports[0].arriving.push_back({0, frame(0x0002, STATUS_FIELDS)});
     StatusReadings readings{};
-    EXPECT_EQ(session_status(&link, &readings), SESSION_SILENT);
+    bool checksum_ok = false;
+    EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_SILENT);
 }
 
 TEST_F(Session, AWriteIsAnsweredByAnyByte) {
     const std::vector<uint8_t> image = settings_image();
     answer({{3, {0x5A}}});
     EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_OK);
-    EXPECT_EQ(line.now, 100); // one byte could be the start of more: the window is waited out
+    EXPECT_EQ(line.now, 3 + 250); // one byte could be the start of more: a pause is waited out
     const std::vector<uint8_t>& sent = line.ports[0].written;
     ASSERT_EQ(sent.size(), 649u);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), sent.begin() + 4));
 
     answer({{3, frame(0x0103, {0x00})}}); // a whole frame ends the wait
-    const int64_t start = line.now;
+    int64_t start = line.now;
     EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_OK);
     EXPECT_EQ(line.now - start, 3);
 
+    // The 649-byte request crosses a 9600 baud line in 677 ms before the answer can begin.
+    answer({{950, frame(0x0103, {0x00})}});
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_OK);
     answer({});
+    start = line.now;
     EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_SILENT);
+    EXPECT_EQ(line.now - start, 677 + 300);
 }
 
 TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
@@ -265,10 +298,50 @@ TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
         uint8_t untouched[WIRE_IMAGE_BYTES] = {};
         const int64_t start = line.now;
         EXPECT_EQ(session_read_settings(&link, untouched), SESSION_INVALID);
-        EXPECT_EQ(line.now - start, 500);
+        EXPECT_EQ(line.now - start, 10 + 250); // a pause after the last byte
         EXPECT_TRUE(
             std::all_of(untouched, untouched + WIRE_IMAGE_BYTES, [](uint8_t b) { return b == 0; }));
     }
+}
+
+// A line that keeps babbling is cut off when an answer of the longest kind would have crossed
+// it with time to spare (7 + 300 ms for the first byte, 677 ms for 649 bytes, 1000 ms of
+// pauses); what it still sends is drained before the next request, which then gets its answer.
+TEST_F(Session, ABabblingLineIsCutOffAndDrainedBeforeTheNextRequest) {
+    std::vector<Chunk> babble;
+    for (int64_t at = 5; at < 3000; at += 100) {
+        babble.push_back({at, {0x5A}});
+    }
+    answer(babble);
+    uint8_t got[WIRE_IMAGE_BYTES] = {};
+    EXPECT_EQ(session_read_settings(&link, got), SESSION_INVALID);
+    EXPECT_EQ(line.now, 307 + 677 + 1000);
+
+    answer({{4, frame(0x0002, STATUS_FIELDS)}});
+    StatusReadings readings{};
+    bool checksum_ok = false;
+    ASSERT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_OK);
+    EXPECT_EQ(readings.raw_light, 1024);
+    EXPECT_EQ(line.now, 2905 + 250 + 4); // sent once the last babble was 250 ms old
+}
+
+// Told to stop, a transaction gives up its wait at once, and a search closes every port.
+TEST_F(Session, AStopEndsTheWaitAtOnce) {
+    static FakeLine* clock = nullptr;
+    clock = &line;
+    line.wake_at = 40;
+    session_set_proceed([] { return clock->now < 40; });
+    answer({{200, frame(0x0002, STATUS_FIELDS)}});
+    StatusReadings readings{};
+    bool checksum_ok = false;
+    EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_STOPPED);
+    EXPECT_LT(line.now, 200);
+    ProbeSlot slot{};
+    slot.name = "0";
+    EXPECT_EQ(session_probe(&ops, &slot, 1), 0u);
+    EXPECT_EQ(slot.answer, SESSION_STOPPED);
+    EXPECT_FALSE(line.ports[0].open);
+    session_set_proceed(nullptr);
 }
 
 TEST(SessionProbe, AllPortsShareOneWindowAndOnlyControllersStayOpen) {
@@ -287,7 +360,8 @@ TEST(SessionProbe, AllPortsShareOneWindowAndOnlyControllersStayOpen) {
         slots[i].name = names[i];
     }
     EXPECT_EQ(session_probe(&ops, slots.data(), slots.size()), 1u);
-    EXPECT_LE(line.now, 300); // the window and the late read once, not once per port
+    // One first-byte deadline for all (7 + 300 ms), then port 3's pause after its three bytes.
+    EXPECT_EQ(line.now, 307 + 250);
     EXPECT_EQ(slots[0].answer, SESSION_SILENT);
     EXPECT_EQ(slots[1].answer, SESSION_OK);
     EXPECT_EQ(slots[1].ident.board_revision, 5000);
