@@ -247,7 +247,8 @@ std::string timeline_report_text(const Timeline& timeline, bool with_chart) {
     timeline_summary(&timeline, summary, sizeof summary);
     std::string text = wrapped(summary) + "\n" + timeline_table_text(timeline);
     if (with_chart) {
-        text += "\n" + timeline_chart_text(timeline);
+        text += '\n'; // appended apart: gcc 12 warns wrongly about "\n" + a temporary string
+        text += timeline_chart_text(timeline);
     }
     return text + TIMELINE_NOTE + "\n";
 }
