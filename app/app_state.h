@@ -17,6 +17,7 @@
 
 #include "app/command_line.h" // COMMAND_LINE_UNITS
 #include "link/link_flags.h"
+#include "link/link_timing.h"
 #include "settings/settings_file_format.h"
 #include "settings/settings_layout.h"
 
@@ -36,9 +37,9 @@ constexpr UINT_PTR TIMER_SCAN = 1001;       // 1000 ms: port-scan tick
 constexpr UINT_PTR TIMER_REPLY = 5001;      // reply window of one transaction
 constexpr UINT_PTR TIMER_PROBE_BASE = 1001; // probe timer id = port number + this
 
-constexpr UINT POLL_PERIOD_MS = 200;
+constexpr UINT POLL_PERIOD_MS = LINK_POLL_PERIOD_MS;
 constexpr UINT SCAN_PERIOD_MS = 1000;
-constexpr UINT PROBE_PERIOD_MS = 200;
+constexpr UINT PROBE_PERIOD_MS = LINK_IDENTIFY_REPLY_MS;
 
 // ---- Sizes ---------------------------------------------------------------------------------
 constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;  // each of RX, TX and RX_TEMP

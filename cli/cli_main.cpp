@@ -1,296 +1,52 @@
-// Parsing the command line and running the command it names. CLI11 reports a wrong command line
-// by throwing; that, and anything the JSON output throws, is caught here and goes no further.
-//
-// The command is looked for before CLI11 sees the line, so that a word that names no command is
-// called what it is, and `help [COMMAND]` works as it does in other tools. The options every
-// command shares (--port, -v, -q) are taken before the command as well as after it.
+// Running lumivo24-cli: the command line parsed, then the command it names, then the verdict on
+// standard output. Anything the JSON output or CLI11 throws is caught here and goes no further.
 #include "cli/cli_main.h"
 
-#include <CLI/CLI.hpp>
-
-#include <algorithm>
-#include <cstdlib>
 #include <exception>
-#include <sstream>
+#include <string>
 
+#include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/output.h"
-#include "cli/platform.h"
 
-#ifndef LUMIVO_VERSION
-#define LUMIVO_VERSION "unknown"
-#endif
+const CliCommand CliCommands[CLI_COMMAND_COUNT] = {
+    {"ports", cli_ports}, {"status", cli_status},   {"read", cli_read}, {"write", cli_write},
+    {"set", cli_set},     {"convert", cli_convert}, {"show", cli_show}, {"diff", cli_diff},
+};
 
 namespace {
 
 constexpr int EXIT_INTERNAL = 70; // a fault of the tool itself; no command ends this way
 
-constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
-
-constexpr char SYNOPSIS[] =
-    "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
-    "  lumivo24-cli ports   [-p P]... [--json]\n"
-    "  lumivo24-cli status  [-p P] [--watch | --count N] [--json]\n"
-    "  lumivo24-cli read    [-p P] -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli write   [-p P] SOURCE [--dry-run] [--force] [--no-backup]\n"
-    "  lumivo24-cli set     [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
-    "  lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli show    [-p P] SOURCE [--json]\n"
-    "  lumivo24-cli diff    [-p P] SOURCE SOURCE [--json]\n\n"
-    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n";
-
-constexpr const char* COMMANDS[] = {"ports", "status",  "read", "write",
-                                    "set",   "convert", "show", "diff"};
-
-constexpr char SOURCE_NOTE[] =
-    "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
-
-constexpr char SET_NOTE[] =
-    "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...\n"
-    "SEL is a channel (7), a range (1-15, or 15-1 counted down), a list (1,3,5) or *.\n"
-    "VALUE is a number, true or false for the two flags, or START+STEP: the k-th\n"
-    "channel of the selection, counted from 0, gets START + k*STEP. Examples:\n"
-    "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n"
-    "A TARGET file is changed in place, or saved to --output (its extension chooses\n"
-    "the format); 'defaults' needs --output. 'device' is read, changed, backed up,\n"
-    "written and read back, as write does.";
-
-constexpr char FOOTER[] =
-    "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
-    "or 'device'. Without --port (or LUMIVO24_PORT) every serial port is searched.\n"
-    "Exit: 0 done, 1 differences, 2 usage, 3 no controller, 4 file, 5 not verified,\n"
-    "6 board revision refused, 130 interrupted. More: lumivo24-cli help COMMAND.";
-
-void flush_stream(PlatformStream stream, const std::ostringstream& text) {
-    const std::string s = text.str();
-    platform_write(stream, s.data(), s.size());
-}
-
-bool is_command(const std::string& word) {
-    for (const char* command : COMMANDS) {
-        if (word == command) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::string command_list() {
-    std::string out;
-    for (const char* command : COMMANDS) {
-        out += (out.empty() ? "" : ", ") + std::string(command);
-    }
-    return out;
-}
-
-// The first word that is no option and no option's value: the command, if the line is right.
-// Only --port takes a value before the command. Returns argc when there is none.
-int command_index(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (word == "-p" || word == "--port") {
-            ++i;
-        } else if (word.empty() || word[0] != '-') {
-            return i;
-        }
-    }
-    return argc;
-}
-
-// Options that every command takes, before or after its name.
-struct SharedOptions {
-    std::vector<std::string> ports;
-    bool verbose = false;
-    bool quiet = false;
-};
-
-void add_shared(CLI::App* app, SharedOptions* options, const char* port_help) {
-    // One value each time it is given: a vector option would take every word after it.
-    app->add_option("-p,--port", options->ports, port_help)
-        ->type_name("P")
-        ->allow_extra_args(false);
-    app->add_flag("-v,--verbose", options->verbose, "Print every frame sent and received");
-    app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
-}
-
 // The verdict on standard output once the command is done: output that could not be written is
 // a failure even where the command itself succeeded, except that a watch whose reader went away
 // (a closed pipe, as `| head` leaves it) has simply ended.
 int output_verdict(int code, bool watching) {
-    char why[PLATFORM_WHY_BYTES];
-    const PlatformOutput state = platform_output_state(why);
-    if (state == PLATFORM_OUTPUT_OK || (state == PLATFORM_OUTPUT_CLOSED && watching)) {
+    char why[CONSOLE_WHY_BYTES];
+    const ConsoleOutput state = console_output_state(why);
+    if (state == CONSOLE_OUTPUT_OK || (state == CONSOLE_OUTPUT_CLOSED && watching)) {
         return code;
     }
     err_line(std::string("Cannot write the results to standard output: ") + why + ".");
     return code == EXIT_DONE || code == EXIT_DIFFERENT ? EXIT_FILE : code;
 }
 
-// Where the controller's settings go before they are changed.
-void add_backup(CLI::App* command, CliRequest* request) {
-    CLI::Option* backup =
-        command->add_option("--backup", request->backup, "Save the present settings to FILE")
-            ->type_name("FILE");
-    command->add_flag("--no-backup", request->no_backup, "Save no backup first")->excludes(backup);
-}
-
 int run(int argc, char** argv) {
     CliRequest request;
-    CLI::App app{SYNOPSIS, "lumivo24-cli"};
-    app.set_version_flag("-V,--version", std::string("lumivo24-cli ") + LUMIVO_VERSION,
-                         "Print the version and exit");
-    app.set_help_flag("-h,--help", "Print this help and exit");
-    app.require_subcommand(1);
-    // Options begin with '-' everywhere; a file name such as /backups/stairs.lv24 is no option.
-    app.allow_windows_style_options(false);
-    app.get_formatter()->column_width(24);
-    SharedOptions before;
-    add_shared(&app, &before, "The controller's port");
-
-    SharedOptions after;
-    CLI::App* ports = app.add_subcommand("ports", "List serial ports and the controllers on them");
-    add_shared(ports, &after, "Also probe port P (repeatable)");
-    ports->add_flag("--json", request.json, "Print JSON");
-
-    CLI::App* status = app.add_subcommand("status", "Show the distances and the illuminance");
-    add_shared(status, &after, "The controller's port");
-    status->add_flag("--watch", request.watch, "Repeat five times a second until Ctrl+C");
-    status->add_option("--count", request.count, "Stop watching after N readings")
-        ->type_name("N")
-        ->check(CLI::PositiveNumber);
-    status->add_flag("--json", request.json, "Print JSON");
-
-    CLI::App* read = app.add_subcommand("read", "Save the controller's settings to a file");
-    add_shared(read, &after, "The controller's port");
-    read->add_option("-o,--output", request.output, "The settings file to write")
-        ->type_name("FILE.lv24")
-        ->required();
-
-    CLI::App* write = app.add_subcommand("write", "Write settings to the controller, verified");
-    write->add_option("SOURCE", request.file, "A settings file (.lv24, .json) or 'defaults'")
-        ->required();
-    add_shared(write, &after, "The controller's port");
-    write->add_flag("--dry-run", request.dry_run, "Show what would change, write nothing");
-    write->add_flag("--force", request.force, "Write to a board revision other than 5000");
-    add_backup(write, &request);
-
-    CLI::App* set = app.add_subcommand("set", "Change values of a file or of the controller");
-    set->add_option("TARGET", request.target, "A settings file, 'device' or 'defaults'")
-        ->required();
-    set->add_option("ASSIGNMENT", request.assignments, "NAME=VALUE or chSEL.NAME=VALUE")
-        ->required();
-    add_shared(set, &after, "The controller's port");
-    set->add_option("-o,--output", request.output, "Save to FILE instead of in place")
-        ->type_name("FILE");
-    set->add_flag("--dry-run", request.dry_run, "Show what would change, change nothing");
-    set->add_flag("--force", request.force, "Write to a board revision other than 5000");
-    add_backup(set, &request);
-    set->footer(SET_NOTE);
-
-    CLI::App* convert = app.add_subcommand("convert", "Turn settings into a .lv24 or .json file");
-    convert->add_option("SOURCE", request.sources, "What to convert")->required()->expected(1);
-    add_shared(convert, &after, "The controller's port");
-    convert->add_option("-o,--output", request.output, "The file to write")
-        ->type_name("FILE.lv24|FILE.json")
-        ->required();
-
-    CLI::App* show = app.add_subcommand("show", "Show settings from a file, device or defaults");
-    show->add_option("SOURCE", request.sources, "What to show")->required()->expected(1);
-    add_shared(show, &after, "The controller's port");
-    show->add_flag("--json", request.json, "Print JSON");
-
-    CLI::App* diff = app.add_subcommand("diff", "Compare two sources; exit 1 when they differ");
-    diff->add_option("SOURCE", request.sources, "The two sources")->required()->expected(2);
-    add_shared(diff, &after, "The controller's port");
-    diff->add_flag("--json", request.json, "Print JSON");
-
-    // The synopsis above lists the commands; the footer is the main help's only.
-    for (CLI::App* command : {ports, status, read, write, set, convert, show, diff}) {
-        command->group("");
+    const int parsed = command_line_parse(argc, argv, &request);
+    if (parsed != EXIT_DONE || request.command.empty()) {
+        return output_verdict(parsed, false);
     }
-    show->footer(SOURCE_NOTE);
-    convert->footer(SOURCE_NOTE);
-    diff->footer(SOURCE_NOTE);
-    app.footer(FOOTER);
-
-    // "help" and "help COMMAND" are --help; a word that is no command is named as such.
-    std::vector<std::string> words(argv + 1, argv + argc);
-    const int at = command_index(argc, argv);
-    size_t command = static_cast<size_t>(at - 1);
-    if (command < words.size() && words[command] == "help") {
-        words.erase(words.begin() + static_cast<std::ptrdiff_t>(command));
-        words.push_back("--help");
-        while (command < words.size() && !words[command].empty() && words[command][0] == '-') {
-            ++command; // "help" may be followed by options before the command's name
-        }
-    }
-    const bool asks = std::find_if(words.begin(), words.end(), [](const std::string& w) {
-                          return w == "-h" || w == "--help" || w == "-V" || w == "--version";
-                      }) != words.end();
-    if (command >= words.size() && !asks) {
-        err_line("lumivo24-cli: a command is required: " + command_list() +
-                 ". 'lumivo24-cli --help' tells more.");
-        return EXIT_USAGE;
-    }
-    if (command < words.size() && !is_command(words[command])) {
-        err_line("lumivo24-cli: '" + words[command] + "' is not a command; the commands are " +
-                 command_list() + ". 'lumivo24-cli --help' tells more.");
-        return EXIT_USAGE;
-    }
-    try {
-        std::vector<std::string> reversed(words.rbegin(), words.rend());
-        app.parse(reversed); // CLI11 takes a vector of arguments last first
-    } catch (const CLI::ParseError& e) {
-        std::ostringstream out;
-        std::ostringstream err;
-        const int code = app.exit(e, out, err);
-        flush_stream(PLATFORM_OUT, out);
-        flush_stream(PLATFORM_ERR, err);
-        return output_verdict(code == 0 ? EXIT_DONE : EXIT_USAGE, false);
-    }
-
-    request.ports = before.ports;
-    request.ports.insert(request.ports.end(), after.ports.begin(), after.ports.end());
-    request.verbose = before.verbose || after.verbose;
-    request.quiet = before.quiet || after.quiet;
     out_set_quiet(request.quiet);
-    for (const std::string& port : request.ports) {
-        if (port.empty()) {
-            err_line("lumivo24-cli: --port needs the name of a port; an empty name is none.");
-            return EXIT_USAGE;
+    for (const CliCommand& command : CliCommands) {
+        if (request.command == command.name) {
+            const bool watching =
+                request.command == "status" && (request.watch || request.count > 0);
+            return output_verdict(command.run(request), watching);
         }
     }
-    if (!*ports && request.ports.size() > 1) {
-        err_line("lumivo24-cli: only 'ports' takes --port more than once.");
-        return EXIT_USAGE;
-    }
-    const char* named = getenv(PORT_VARIABLE);
-    if (request.ports.empty() && named != nullptr && named[0] != 0) {
-        request.ports.push_back(named);
-    }
-    int code = EXIT_DONE;
-    if (*ports) {
-        code = cli_ports(request);
-    } else if (*status) {
-        code = cli_status(request);
-    } else if (*read) {
-        code = cli_read(request);
-    } else if (*write) {
-        code = cli_write(request);
-    } else if (*set) {
-        code = cli_set(request);
-    } else if (*convert) {
-        code = cli_convert(request);
-    } else if (*show) {
-        code = cli_show(request);
-    } else {
-        code = cli_diff(request);
-    }
-    return output_verdict(code, *status && (request.watch || request.count > 0));
+    return EXIT_INTERNAL; // the parser took a command that the table does not have
 }
 
 } // namespace

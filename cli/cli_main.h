@@ -1,5 +1,5 @@
-// The command line of lumivo24-cli: arguments in UTF-8, parsed with CLI11, then one command.
+// lumivo24-cli as a whole, below each platform's entry.
 #pragma once
 
-// Returns the process's exit code.
+// Runs the command that the arguments (UTF-8) name. Returns the process's exit code.
 int cli_main(int argc, char** argv);

@@ -1,6 +1,10 @@
-// The commands of lumivo24-cli, each returning the process's exit code.
+// The commands of lumivo24-cli and what the command line gives them. Each command finds what it
+// needs (the controller, a file, the defaults), says on standard error what failed in one
+// sentence naming the port or file, and returns the process's exit code; one that talks to the
+// controller closes the port before it returns.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,6 +21,7 @@ enum CliExit : int {
 
 // Everything the command line can say; each command uses its own part.
 struct CliRequest {
+    std::string command;            // the command's name, as CliCommands lists it
     std::vector<std::string> ports; // --port (ports: any number; the others: at most one)
     bool json = false;
     bool watch = false;
@@ -42,3 +47,11 @@ int cli_set(const CliRequest& request);
 int cli_convert(const CliRequest& request);
 int cli_show(const CliRequest& request);
 int cli_diff(const CliRequest& request);
+
+// The commands by name, in the order the help lists them.
+struct CliCommand {
+    const char* name;
+    int (*run)(const CliRequest& request);
+};
+constexpr size_t CLI_COMMAND_COUNT = 8;
+extern const CliCommand CliCommands[CLI_COMMAND_COUNT];

@@ -1,4 +1,4 @@
-// Standard streams, the clock and Ctrl+C on Windows.
+// Standard streams and Ctrl+C on Windows.
 //
 // A console shows UTF-16 written with WriteConsoleW whatever its code page, so texts for a
 // console are converted; redirected output (a file, a pipe) gets the UTF-8 bytes as they are.
@@ -6,15 +6,16 @@
 
 #include <vector>
 
-#include "cli/platform.h"
-#include "cli/text_win32.h"
+#include "app/text_win32.h"
+#include "cli/console.h"
+#include "link/clock.h"
 
 namespace {
 
 volatile LONG interrupted = 0;
-HANDLE interrupt_event = nullptr;                 // set when Ctrl+C comes, to end a sleep at once
-PlatformOutput output_state = PLATFORM_OUTPUT_OK; // of standard output
-DWORD output_error = 0;                           // system error of its first failed write
+HANDLE interrupt_event = nullptr;               // set when Ctrl+C comes, to end a sleep at once
+ConsoleOutput output_state = CONSOLE_OUTPUT_OK; // of standard output
+DWORD output_error = 0;                         // system error of its first failed write
 
 BOOL WINAPI on_console_event(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
@@ -27,8 +28,8 @@ BOOL WINAPI on_console_event(DWORD event) {
     return FALSE;
 }
 
-HANDLE stream_handle(PlatformStream stream) {
-    return GetStdHandle(stream == PLATFORM_OUT ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+HANDLE stream_handle(ConsoleStream stream) {
+    return GetStdHandle(stream == CONSOLE_OUT ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
 // Writes the text to a console or a file or pipe; false with the system's error when it fails.
@@ -69,59 +70,47 @@ bool write_handle(HANDLE handle, const char* text, size_t n, DWORD* error) {
 
 } // namespace
 
-void platform_write(PlatformStream stream, const char* text, size_t n) {
-    const bool out = stream == PLATFORM_OUT;
-    if (n == 0 || (out && output_state != PLATFORM_OUTPUT_OK)) {
+void console_write(ConsoleStream stream, const char* text, size_t n) {
+    const bool out = stream == CONSOLE_OUT;
+    if (n == 0 || (out && output_state != CONSOLE_OUTPUT_OK)) {
         return;
     }
     DWORD error = 0;
     if (!write_handle(stream_handle(stream), text, n, &error) && out) {
         // A pipe whose reader has gone: being closed (ERROR_NO_DATA) or closed already.
         output_error = error;
-        output_state = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE
-                           ? PLATFORM_OUTPUT_CLOSED
-                           : PLATFORM_OUTPUT_FAILED;
+        output_state = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? CONSOLE_OUTPUT_CLOSED
+                                                                            : CONSOLE_OUTPUT_FAILED;
     }
 }
 
-PlatformOutput platform_output_state(char* why) {
-    if (why != nullptr && output_state != PLATFORM_OUTPUT_OK) {
-        text_system_error(output_error, why, PLATFORM_WHY_BYTES);
+ConsoleOutput console_output_state(char* why) {
+    if (why != nullptr && output_state != CONSOLE_OUTPUT_OK) {
+        text_system_error(output_error, why, CONSOLE_WHY_BYTES);
     }
     return output_state;
 }
 
-bool platform_is_terminal(PlatformStream stream) {
+bool console_is_terminal(ConsoleStream stream) {
     DWORD mode = 0;
     return GetConsoleMode(stream_handle(stream), &mode) != 0;
 }
 
-void platform_catch_interrupt() {
+void console_catch_interrupt() {
     if (interrupt_event == nullptr) {
         interrupt_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
-bool platform_interrupted() {
+bool console_interrupted() {
     return InterlockedCompareExchange(&interrupted, 0, 0) != 0;
 }
 
-int64_t platform_now_ms() {
-    static LARGE_INTEGER frequency{};
-    if (frequency.QuadPart == 0) {
-        QueryPerformanceFrequency(&frequency);
-    }
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<int64_t>(now.QuadPart / frequency.QuadPart * 1000 +
-                                now.QuadPart % frequency.QuadPart * 1000 / frequency.QuadPart);
-}
-
-void platform_sleep_until(int64_t deadline_ms) {
+void console_sleep_until(int64_t deadline_ms) {
     for (;;) {
-        const int64_t left = deadline_ms - platform_now_ms();
-        if (left <= 0 || platform_interrupted()) {
+        const int64_t left = deadline_ms - clock_now_ms();
+        if (left <= 0 || console_interrupted()) {
             return;
         }
         if (interrupt_event != nullptr) {

@@ -8,11 +8,13 @@
 // controller may hold and how to look.
 #include "cli/device_write.h"
 
-#include "cli/connection.h"
+#include "cli/find_controller.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
 #include "cli/sources.h"
 #include "link/wire_image.h"
+#include "cli/backups.h"
+#include "cli/settings_output.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ int verify(Connection* c, const DeviceWrite& change, const SettingsValues& befor
     uint8_t back[WIRE_IMAGE_BYTES];
     const SessionResult read_back = session_read_settings(&c->controller->link, back);
     close_all(c);
-    if (platform_interrupted()) {
+    if (console_interrupted()) {
         return interrupted_after_write(c->port, compare);
     }
     if (read_back != SESSION_OK) {
@@ -64,13 +66,65 @@ int verify(Connection* c, const DeviceWrite& change, const SettingsValues& befor
         err_line("The settings read back from " + c->port + " differ from " + change.what +
                  " (wanted -> read back):");
         const std::string lines = mismatches_text(mismatches, n);
-        platform_write(PLATFORM_ERR, lines.data(), lines.size());
+        console_write(CONSOLE_ERR, lines.data(), lines.size());
         return EXIT_VERIFY;
     }
     // Put together from whole words: a piece of a literal cut mid-word, as an optimised
     // concatenation leaves it in the binary, reads to a spelling checker as a misspelling.
     const std::string controller = "the controller on " + c->port;
     note_line("Wrote " + change.what + " to " + controller + " and read it back unchanged.");
+    return EXIT_DONE;
+}
+
+// Finds the controller and keeps to the board-revision rule: a revision other than the one
+// whose settings the tool knows is refused unless forced; a dry run goes on and *refusal says
+// why a real write would not. EXIT_DONE with the controller's port open, or the exit code.
+int connect_for_write(const CliRequest& request, Connection* c, std::string* refusal) {
+    const int code = connect(request, c);
+    if (code != EXIT_DONE) {
+        return code;
+    }
+    const int32_t revision = c->controller->ident.board_revision;
+    if (revision != IDENT_SUPPORTED_REVISION && !request.force) {
+        *refusal = "The controller on " + c->port + " reports board revision " +
+                   std::to_string(revision) + ", not " + std::to_string(IDENT_SUPPORTED_REVISION);
+    }
+    if (!refusal->empty() && !request.dry_run) {
+        close_all(c);
+        err_line(*refusal + "; nothing was written (--force writes all the same).");
+        return EXIT_REVISION;
+    }
+    return EXIT_DONE;
+}
+
+// Says what a backup cannot keep: channel 24's standby flag, when this write changes it.
+void note_last_standby_flag(const SettingsValues& now, const SettingsValues& sent) {
+    const int last_flag = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+    if (sent.table[last_flag] != now.table[last_flag]) {
+        note_line("Channel 24's standby flag, which a .lv24 file has no place for, was " +
+                  std::string(now.table[last_flag] == 1.0f ? "on" : "off") +
+                  " before this write; a write of the backup leaves it as it is then.");
+    }
+}
+
+// Sends the image, unless a Ctrl+C came first. EXIT_DONE, or the exit code after saying why;
+// the port is closed on every failure.
+int send_image(Connection* c, const uint8_t image[WIRE_IMAGE_BYTES], const std::string& compare) {
+    if (console_interrupted()) {
+        close_all(c);
+        err_line("Interrupted; nothing was written to the controller on " + c->port + ".");
+        return EXIT_INTERRUPTED;
+    }
+    const SessionResult written = session_write_settings(&c->controller->link, image);
+    if (console_interrupted()) {
+        close_all(c);
+        return interrupted_after_write(c->port, compare);
+    }
+    if (written != SESSION_OK) {
+        close_all(c);
+        report_failure(written, c->port, "settings write");
+        return EXIT_NO_CONTROLLER;
+    }
     return EXIT_DONE;
 }
 
@@ -81,22 +135,12 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
     if (code != EXIT_DONE) {
         return code; // before any port is opened
     }
-    platform_catch_interrupt();
+    console_catch_interrupt();
     Connection c;
-    code = connect(request, &c);
+    std::string refusal;
+    code = connect_for_write(request, &c, &refusal);
     if (code != EXIT_DONE) {
         return code;
-    }
-    const int32_t revision = c.controller->ident.board_revision;
-    std::string refusal;
-    if (revision != IDENT_SUPPORTED_REVISION && !request.force) {
-        refusal = "The controller on " + c.port + " reports board revision " +
-                  std::to_string(revision) + ", not " + std::to_string(IDENT_SUPPORTED_REVISION);
-    }
-    if (!refusal.empty() && !request.dry_run) {
-        close_all(&c);
-        err_line(refusal + "; nothing was written (--force writes all the same).");
-        return EXIT_REVISION;
     }
     // What the controller holds now stays wherever nothing is given (for a file: the last
     // channel's standby flag, which no .lv24 file holds).
@@ -122,27 +166,10 @@ int device_write(const CliRequest& request, const DeviceWrite& change) {
         close_all(&c);
         return code;
     }
-    const int last_flag = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-    if (!backup.empty() && sent.table[last_flag] != now.table[last_flag]) {
-        note_line("Channel 24's standby flag, which a .lv24 file has no place for, was " +
-                  std::string(now.table[last_flag] == 1.0f ? "on" : "off") +
-                  " before this write; a write of the backup leaves it as it is then.");
+    if (!backup.empty()) {
+        note_last_standby_flag(now, sent);
     }
     const std::string compare = change.compare.empty() ? backup : change.compare;
-    if (platform_interrupted()) {
-        close_all(&c);
-        err_line("Interrupted; nothing was written to the controller on " + c.port + ".");
-        return EXIT_INTERRUPTED;
-    }
-    const SessionResult written = session_write_settings(&c.controller->link, image);
-    if (platform_interrupted()) {
-        close_all(&c);
-        return interrupted_after_write(c.port, compare);
-    }
-    if (written != SESSION_OK) {
-        close_all(&c);
-        report_failure(written, c.port, "settings write");
-        return EXIT_NO_CONTROLLER;
-    }
-    return verify(&c, change, now, compare);
+    code = send_image(&c, image, compare);
+    return code == EXIT_DONE ? verify(&c, change, now, compare) : code;
 }

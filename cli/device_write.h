@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/settings_values.h"
+#include "settings/settings_values.h"
 
 // One change of the controller's settings.
 struct DeviceWrite {

@@ -4,11 +4,13 @@
 // them; only then is the target touched.
 #include "cli/commands.h"
 
-#include "cli/assign.h"
+#include "settings/assign.h"
 #include "cli/device_write.h"
 #include "cli/output.h"
-#include "cli/platform.h"
+#include "cli/console.h"
 #include "cli/sources.h"
+#include "cli/save.h"
+#include "cli/settings_output.h"
 
 namespace {
 
@@ -30,27 +32,32 @@ int parse_assignments(const std::vector<std::string>& texts, SettingsValues* giv
     return EXIT_DONE;
 }
 
-// A file target: read, change, check, and save in place or to --output.
-int set_file(const CliRequest& request, const SettingsValues& given) {
-    const std::string& target = request.target;
+// The values of a file target, or of the factory defaults (which need --output); *format is
+// the format the file was in. EXIT_DONE, or the exit code after saying why.
+int load_target(const CliRequest& request, SettingsValues* values, SettingsFormat* format) {
     if (!request.backup.empty()) {
         err_line("lumivo24-cli: --backup saves the controller's settings before set device; a "
                  "file is replaced only by its whole new content (copy it first to keep it).");
         return EXIT_USAGE;
     }
+    if (request.target != "defaults") {
+        return load_file(request.target, values, format);
+    }
+    if (request.output.empty()) {
+        err_line("lumivo24-cli: set defaults needs --output: the file to save the changed "
+                 "factory settings to.");
+        return EXIT_USAGE;
+    }
+    values_from_defaults(values);
+    return EXIT_DONE;
+}
+
+// A file target: read, change, check, and save in place or to --output.
+int set_file(const CliRequest& request, const SettingsValues& given) {
+    const std::string& target = request.target;
     SettingsValues values{};
     SettingsFormat format = FORMAT_LV24;
-    int code = EXIT_DONE;
-    if (target == "defaults") {
-        if (request.output.empty()) {
-            err_line("lumivo24-cli: set defaults needs --output: the file to save the changed "
-                     "factory settings to.");
-            return EXIT_USAGE;
-        }
-        values_from_defaults(&values);
-    } else {
-        code = load_file(target, &values, &format);
-    }
+    int code = load_target(request, &values, &format);
     if (code != EXIT_DONE) {
         return code;
     }
@@ -81,7 +88,7 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
                                   : "Dry run: the changes above were not saved to " + output + ".");
         return EXIT_DONE;
     }
-    platform_catch_interrupt();
+    console_catch_interrupt();
     code = save_file(output, format, values, target);
     if (code == EXIT_DONE) {
         note_line("Saved the changed settings to " + output + ".");

@@ -10,17 +10,8 @@ set(LUMIVO_FUZZ_CHECKS address,undefined)
 # A sanitizer finding must end the run, so that libFuzzer keeps the input that caused it.
 add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
 
-add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
+add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES} ${LUMIVO_POSIX_SOURCES})
 target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(lumivo_portable PRIVATE -fsanitize=fuzzer-no-link,${LUMIVO_FUZZ_CHECKS})
-
-# The command-line tool's readers of what a user types or edits: settings as JSON (with
-# nlohmann-json from /usr/include) and the assignments of `set`.
-add_library(lumivo_cli_core STATIC ${CMAKE_SOURCE_DIR}/cli/settings_values.cpp
-                                   ${CMAKE_SOURCE_DIR}/cli/settings_json.cpp
-                                   ${CMAKE_SOURCE_DIR}/cli/assign.cpp
-                                   ${CMAKE_SOURCE_DIR}/cli/quote_text.cpp)
-target_link_libraries(lumivo_cli_core PUBLIC lumivo_portable)
-target_compile_options(lumivo_cli_core PRIVATE -fsanitize=fuzzer-no-link,${LUMIVO_FUZZ_CHECKS})
 
 add_subdirectory(tests/fuzz)

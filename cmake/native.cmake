@@ -8,7 +8,7 @@ elseif(LUMIVO_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
-add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
+add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES} ${LUMIVO_POSIX_SOURCES})
 target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
 
 find_package(GTest REQUIRED)

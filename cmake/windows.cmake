@@ -2,8 +2,27 @@
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The JSON settings reader needs the header-only nlohmann-json, and lumivo24-cli CLI11 as well.
+# The cross compiler must not search the host's /usr/include (its C library headers would break
+# the build), so on a Linux host it gets a folder of its own holding only links to those two.
+# Elsewhere, point the cache variable at the folders that hold CLI/CLI.hpp and nlohmann/json.hpp.
+set(LUMIVO_CLI_INCLUDE_DIRS "" CACHE STRING
+    "Include folders holding CLI/CLI.hpp (CLI11) and nlohmann/json.hpp, for lumivo24-cli")
+if(NOT LUMIVO_CLI_INCLUDE_DIRS AND EXISTS /usr/include/CLI/CLI.hpp
+   AND EXISTS /usr/include/nlohmann/json.hpp)
+    set(LUMIVO_CLI_HEADERS ${CMAKE_BINARY_DIR}/cli-headers)
+    file(MAKE_DIRECTORY ${LUMIVO_CLI_HEADERS})
+    file(CREATE_LINK /usr/include/CLI ${LUMIVO_CLI_HEADERS}/CLI SYMBOLIC)
+    file(CREATE_LINK /usr/include/nlohmann ${LUMIVO_CLI_HEADERS}/nlohmann SYMBOLIC)
+    set(LUMIVO_CLI_INCLUDE_DIRS ${LUMIVO_CLI_HEADERS})
+endif()
+if(NOT LUMIVO_CLI_INCLUDE_DIRS)
+    message(FATAL_ERROR "No CLI11 and nlohmann-json headers: install libcli11-dev and "
+                        "nlohmann-json3-dev, or set LUMIVO_CLI_INCLUDE_DIRS")
+endif()
 add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
 target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(lumivo_portable SYSTEM PUBLIC ${LUMIVO_CLI_INCLUDE_DIRS})
 
 file(GLOB LUMIVO_WIN32_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/app/*_win32.cpp ${CMAKE_SOURCE_DIR}/link/*_win32.cpp
@@ -27,25 +46,7 @@ target_link_libraries(lumivo24 PRIVATE lumivo_win32)
 target_link_options(lumivo24 PRIVATE -municode)
 set_target_properties(lumivo24 PROPERTIES OUTPUT_NAME lumivo24 RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
-# lumivo24-cli needs the header-only CLI11 and nlohmann-json. The cross compiler must not search
-# the host's /usr/include (its C library headers would break the build), so on a Linux host it
-# gets a folder of its own holding only links to those two. Elsewhere, point the cache variable
-# at the folders that hold CLI/CLI.hpp and nlohmann/json.hpp.
-set(LUMIVO_CLI_INCLUDE_DIRS "" CACHE STRING
-    "Include folders holding CLI/CLI.hpp (CLI11) and nlohmann/json.hpp, for lumivo24-cli")
-if(NOT LUMIVO_CLI_INCLUDE_DIRS AND EXISTS /usr/include/CLI/CLI.hpp
-   AND EXISTS /usr/include/nlohmann/json.hpp)
-    set(LUMIVO_CLI_HEADERS ${CMAKE_BINARY_DIR}/cli-headers)
-    file(MAKE_DIRECTORY ${LUMIVO_CLI_HEADERS})
-    file(CREATE_LINK /usr/include/CLI ${LUMIVO_CLI_HEADERS}/CLI SYMBOLIC)
-    file(CREATE_LINK /usr/include/nlohmann ${LUMIVO_CLI_HEADERS}/nlohmann SYMBOLIC)
-    set(LUMIVO_CLI_INCLUDE_DIRS ${LUMIVO_CLI_HEADERS})
-endif()
-if(LUMIVO_CLI_INCLUDE_DIRS)
-    add_subdirectory(cli)
-else()
-    message(STATUS "No CLI11 and nlohmann-json headers: building without lumivo24-cli")
-endif()
+add_subdirectory(cli)
 
 # The tests need GoogleTest's sources (Debian's googletest package puts them in /usr/src).
 set(LUMIVO_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Win32 tests")

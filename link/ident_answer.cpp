@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "link/frame.h"
 #include "settings/number_text.h"
 
 namespace {
@@ -52,6 +53,19 @@ bool find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size_t n, 
         }
     }
     return false;
+}
+
+bool ident_answer_whole(const uint8_t* data, size_t n) {
+    size_t past = 0;
+    if (!find_text(IDENT_MARK, IDENT_MARK_BYTES, data, n, &past)) {
+        return false;
+    }
+    const size_t at = past - IDENT_MARK_BYTES;
+    if (at < LINK_FRAME_PAYLOAD_AT) {
+        return false;
+    }
+    const size_t length = static_cast<size_t>(data[at - 2] | (data[at - 1] << 8));
+    return length >= LINK_FRAME_OVERHEAD && n >= at - LINK_FRAME_PAYLOAD_AT + length;
 }
 
 bool ident_parse(uint8_t* buf, size_t buf_cap, size_t n, IdentAnswer* out) {

@@ -22,6 +22,11 @@ struct IdentAnswer {
 // just past the first match, which lies wholly inside the data. An empty needle matches at 0.
 bool find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size_t n, size_t* past);
 
+// True when the identification frame stands whole in the n bytes: the string, a whole frame
+// head before it, and every byte up to the end its length field gives. An answer without a
+// frame head before the string is never whole; it is taken when its window ends.
+bool ident_answer_whole(const uint8_t* data, size_t n);
+
 // Reads the n bytes received into buf (buf_cap bytes; n above buf_cap counts as buf_cap).
 // Returns false, leaving *out alone, when the identification string is not there. Otherwise
 // fills *out and returns true; buf is changed: the byte at n - 2, where the CRC of an answer

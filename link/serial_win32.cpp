@@ -8,7 +8,9 @@
 // empty queue waits for one byte (at most the time-out) and then takes whatever followed it.
 #include "link/serial.h"
 
-int serial_open(const wchar_t* device_name, HANDLE* handle) {
+#include "link/link_timing.h"
+
+int serial_open(const wchar_t* device_name, HANDLE* handle, SerialHandshakes handshakes) {
     HANDLE h = CreateFileW(device_name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -28,22 +30,32 @@ int serial_open(const wchar_t* device_name, HANDLE* handle) {
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
+    if (handshakes == SERIAL_HANDSHAKES_OFF) {
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fOutxDsrFlow = 0;
+        dcb.fDsrSensitivity = 0;
+    }
     if (!SetCommState(h, &dcb)) {
         CloseHandle(h);
         return -3;
     }
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = 0;
-    timeouts.ReadTotalTimeoutConstant = 100;
-    timeouts.WriteTotalTimeoutMultiplier = 0;
-    timeouts.WriteTotalTimeoutConstant = 1000;
-    if (!SetCommTimeouts(h, &timeouts)) {
+    if (!serial_set_read_wait(h, LINK_READ_TIMEOUT_MS)) {
         CloseHandle(h);
         return -4;
     }
     *handle = h;
     return 0;
+}
+
+bool serial_set_read_wait(HANDLE handle, DWORD wait_ms) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = wait_ms;
+    timeouts.WriteTotalTimeoutMultiplier = 0;
+    timeouts.WriteTotalTimeoutConstant = LINK_WRITE_TIMEOUT_MS;
+    return SetCommTimeouts(handle, &timeouts) != 0;
 }
 
 namespace {

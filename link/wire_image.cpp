@@ -1,11 +1,7 @@
-// Packing turns each float into an integer the way the controller expects: in double
-// precision, scaled, plus 0.4999 (so exact halves go down), cut toward zero, and the field takes
-// the low bits of that integer, a negative value thus in two's complement. A value whose integer
-// does not fit the signed width the field is cut from (32 bits for u8 and u16 fields, 64 bits for
-// u32 fields), and a NaN, becomes the most negative integer of that width: the field gets 0.
-//
-// The light threshold goes out as a raw sensor value, 4096 - (percent * 40.95 + 0.4999), and
-// comes back as (4096 - raw) * 100 / 4096; the two scales differ, so 30 % returns as 30.005 %.
+// A field takes the low bits of its packed integer, a negative value thus in two's complement. A
+// value whose integer does not fit the signed width the field is cut from (32 bits for u8 and u16
+// fields, 64 bits for u32 fields), and a NaN, becomes the most negative integer of that width:
+// the field gets 0.
 #include "link/wire_image.h"
 
 #include <cmath>
@@ -67,7 +63,7 @@ uint32_t get_le(const uint8_t* at, size_t width) {
     return value;
 }
 
-// Writes the low bits of a double already offset by 0.4999.
+// Writes the low bits of a double already offset by WIRE_ROUNDING.
 void put_rounded(uint8_t* at, double value, size_t width) {
     int64_t whole = cut_to_signed(value, width == 4 ? 64 : 32);
     put_le(at, static_cast<uint64_t>(whole), width);
@@ -75,7 +71,7 @@ void put_rounded(uint8_t* at, double value, size_t width) {
 
 void pack_field(uint8_t* at, float value, const WireField& field) {
     double scaled = static_cast<double>(value) * (field.tenths ? 10.0 : 1.0);
-    put_rounded(at, scaled + 0.4999, field.width);
+    put_rounded(at, scaled + WIRE_ROUNDING, field.width);
 }
 
 float unpack_field(const uint8_t* at, const WireField& field) {
@@ -93,7 +89,8 @@ void wire_image_pack(const float table[SETTINGS_COUNT], uint8_t payload[WIRE_IMA
         pack_field(payload + field.offset, table[field.column], field);
     }
     double threshold = static_cast<double>(table[POS_LIGHT_THRESHOLD]);
-    put_rounded(payload + LIGHT_THRESHOLD_AT, 4096.0 - (threshold * 40.95 + 0.4999), 2);
+    put_rounded(payload + LIGHT_THRESHOLD_AT,
+                WIRE_THRESHOLD_RAW - (threshold * WIRE_THRESHOLD_OUT_SCALE + WIRE_ROUNDING), 2);
 
     uint32_t mask = 0;
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
@@ -115,7 +112,8 @@ void wire_image_unpack(const uint8_t payload[WIRE_IMAGE_BYTES], float table[SETT
         table[field.column] = unpack_field(payload + field.offset, field);
     }
     double raw = get_le(payload + LIGHT_THRESHOLD_AT, 2);
-    table[POS_LIGHT_THRESHOLD] = static_cast<float>((4096.0 - raw) * 100.0 / 4096.0);
+    table[POS_LIGHT_THRESHOLD] =
+        static_cast<float>((WIRE_THRESHOLD_RAW - raw) * 100.0 / WIRE_THRESHOLD_RAW);
 
     uint32_t mask = get_le(payload + STANDBY_MASK_AT, 4);
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {

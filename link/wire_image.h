@@ -14,6 +14,15 @@
 
 constexpr size_t WIRE_IMAGE_CRC_AT = 641; // inner CRC, over every byte before it
 
+// Packing turns each value into an integer the way the controller expects: in double precision,
+// scaled (tenths for the levels), plus WIRE_ROUNDING, so that exact halves go down, and cut
+// toward zero. The light threshold goes out as a raw sensor value, WIRE_THRESHOLD_RAW -
+// (percent * WIRE_THRESHOLD_OUT_SCALE + WIRE_ROUNDING), and comes back as (WIRE_THRESHOLD_RAW -
+// raw) * 100 / WIRE_THRESHOLD_RAW; the two scales differ, so 30 % returns as 30.005 %.
+constexpr double WIRE_ROUNDING = 0.4999;
+constexpr double WIRE_THRESHOLD_RAW = 4096.0;      // the light sensor's full scale
+constexpr double WIRE_THRESHOLD_OUT_SCALE = 40.95; // raw units per percent, going out
+
 // Packs the table into the payload, inner CRC included. table[POS_REPEAT_TIMER] is not read.
 void wire_image_pack(const float table[SETTINGS_COUNT], uint8_t payload[WIRE_IMAGE_BYTES]);
 

@@ -2,12 +2,9 @@
 
 #include "link/frame.h"
 #include "link/link_flags.h"
+#include "link/link_timing.h"
 
 namespace {
-
-constexpr int32_t STATUS_TIMEOUT_MS = 100;
-constexpr int32_t WRITE_TIMEOUT_MS = 100;
-constexpr int32_t READ_TIMEOUT_MS = 500;
 
 enum Transfer {
     TRANSFER_DONE,         // the request was answered
@@ -28,7 +25,7 @@ Transfer write_settings(const WorkerOps* ops) {
         return TRANSFER_NOT_GATHERED;
     }
     if (ops->transact(ops->context, CMD_WRITE_SETTINGS, static_cast<int32_t>(WIRE_IMAGE_BYTES),
-                      WRITE_TIMEOUT_MS) != 0) {
+                      LINK_WRITE_REPLY_MS) != 0) {
         return TRANSFER_NO_REPLY;
     }
     ops->log(ops->context, u"Данные записаны в контроллер.\r\n");
@@ -36,7 +33,7 @@ Transfer write_settings(const WorkerOps* ops) {
 }
 
 Transfer read_settings(const WorkerOps* ops) {
-    if (ops->transact(ops->context, CMD_READ_SETTINGS, 0, READ_TIMEOUT_MS) != 0) {
+    if (ops->transact(ops->context, CMD_READ_SETTINGS, 0, LINK_READ_REPLY_MS) != 0) {
         return TRANSFER_NO_REPLY;
     }
     // Only a complete reply whose payload passes its own checksum reaches the table; anything
@@ -71,7 +68,7 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
     }
     if ((flags_load(link_flags) & LINK_POLL_DUE) != 0) {
         flags_clear(link_flags, LINK_POLL_DUE);
-        if (ops->transact(ops->context, CMD_GET_STATUS, 0, STATUS_TIMEOUT_MS) != 0) {
+        if (ops->transact(ops->context, CMD_GET_STATUS, 0, LINK_STATUS_REPLY_MS) != 0) {
             ops->log(ops->context, u"Контроллер отключен.\r\n");
             return PASS_DISCONNECTED;
         }

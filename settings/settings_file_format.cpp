@@ -101,6 +101,29 @@ int settings_file_check(const uint8_t* decoded, size_t n,
     return 0;
 }
 
+int settings_file_load(const uint8_t* disk, size_t n, uint8_t image[SETTINGS_FILE_IMAGE_BYTES]) {
+    const size_t looked_at = n < SETTINGS_FILE_READ_BYTES ? n : SETTINGS_FILE_READ_BYTES;
+    uint8_t content[SETTINGS_FILE_READ_BYTES];
+    const size_t decoded = settings_text_decode(disk, looked_at, content, sizeof content);
+    const int checked = settings_file_check(content, decoded, image);
+    if (checked == 0) {
+        return SETTINGS_LOAD_OK;
+    }
+    // What a dos2unix'd copy looks like: the bytes as they stand check out.
+    uint8_t unused[SETTINGS_FILE_IMAGE_BYTES];
+    return settings_file_check(disk, looked_at, unused) == 0 ? SETTINGS_LOAD_LINE_ENDS
+           : checked == -1                                   ? SETTINGS_LOAD_SHORT
+                                                             : SETTINGS_LOAD_CRC;
+}
+
+size_t settings_file_bytes(const float table[SETTINGS_COUNT], uint8_t out[SETTINGS_FILE_DISK_MAX]) {
+    uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
+    uint8_t content[SETTINGS_FILE_BYTES];
+    settings_image_pack(table, image);
+    settings_file_content(image, content);
+    return settings_text_encode(content, SETTINGS_FILE_BYTES, out, SETTINGS_FILE_DISK_MAX);
+}
+
 bool has_settings_extension(const char16_t* path) {
     static const char16_t extension[] = u".lv24";
     size_t length = 0;

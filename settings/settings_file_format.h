@@ -28,6 +28,10 @@ constexpr size_t SETTINGS_IMAGE_OFFSET = SETTINGS_BANNER_BYTES + 1; // after the
 constexpr size_t SETTINGS_CRC_OFFSET = SETTINGS_IMAGE_OFFSET + SETTINGS_FILE_IMAGE_BYTES;
 constexpr size_t SETTINGS_FILE_BYTES = SETTINGS_CRC_OFFSET + 2; // 1050
 constexpr size_t SETTINGS_TEXT_FAILED = SIZE_MAX; // result of an encoding that does not fit
+// The most disk bytes the content can take (every byte a 0x0A at worst), and what a load reads:
+// one byte more, so that a CR LF pair at the end of the content is never split.
+constexpr size_t SETTINGS_FILE_DISK_MAX = 2 * SETTINGS_FILE_BYTES;
+constexpr size_t SETTINGS_FILE_READ_BYTES = SETTINGS_FILE_DISK_MAX + 1;
 
 // Table position of each float of the image, in image order.
 constexpr std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> settings_image_order() {
@@ -76,6 +80,23 @@ size_t settings_text_decode(const uint8_t* in, size_t n, uint8_t* out, size_t ca
 // stored one (the banner's text is not compared, later bytes are ignored). On success copies the
 // image out and returns 0; returns -1 for a short file and -2 for a CRC mismatch.
 int settings_file_check(const uint8_t* decoded, size_t n, uint8_t image[SETTINGS_FILE_IMAGE_BYTES]);
+
+// Loads a settings file from its disk bytes (at most SETTINGS_FILE_READ_BYTES of them are
+// looked at): line ends decoded and the content checked, for the window and the command-line
+// tool alike. Returns SETTINGS_LOAD_OK and the image, or why the file is refused.
+enum SettingsLoadResult : int {
+    SETTINGS_LOAD_OK = 0,
+    SETTINGS_LOAD_SHORT = -1, // fewer than 1050 bytes once decoded
+    SETTINGS_LOAD_CRC = -2,   // the checksum does not match
+    // Refused as one of the above, but the bytes as they stand are a whole, matching content: a
+    // copy whose CR LF pairs were made LF (dos2unix), which the decoding shortens.
+    SETTINGS_LOAD_LINE_ENDS = -3,
+};
+int settings_file_load(const uint8_t* disk, size_t n, uint8_t image[SETTINGS_FILE_IMAGE_BYTES]);
+
+// The disk bytes of a file holding the table's values, as the window saves its form: image,
+// content and line ends. Returns the byte count.
+size_t settings_file_bytes(const float table[SETTINGS_COUNT], uint8_t out[SETTINGS_FILE_DISK_MAX]);
 
 // True when `path` ends in ".lv24" exactly (case counts).
 bool has_settings_extension(const char16_t* path);

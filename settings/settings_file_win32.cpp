@@ -26,9 +26,6 @@
 
 namespace {
 
-constexpr size_t CONTENT_BYTES = SETTINGS_FILE_BYTES;      // logical content of a file
-constexpr size_t DISK_BYTES_MAX = 2 * SETTINGS_FILE_BYTES; // every byte a 0x0A at worst
-
 // The name a load hands to the system: a path past the old length limit in its extended form.
 wchar_t load_path[LONG_PATH_UNITS];
 
@@ -87,10 +84,8 @@ void save_settings_file(const wchar_t* path) {
     }
     gather_form();
     settings_image_pack(app.settings_table, app.settings_image);
-    static uint8_t content[CONTENT_BYTES];
-    static uint8_t disk[DISK_BYTES_MAX];
-    settings_file_content(app.settings_image, content);
-    const size_t size = settings_text_encode(content, CONTENT_BYTES, disk, DISK_BYTES_MAX);
+    static uint8_t disk[SETTINGS_FILE_DISK_MAX];
+    const size_t size = settings_file_bytes(app.settings_table, disk);
     if (size == SETTINGS_TEXT_FAILED || file_replace_write(path, disk, size) != FILE_REPLACE_DONE) {
         ui_log_format(u"Ошибка записи в файл \"%s\".\r\n", reinterpret_cast<const char16_t*>(path));
         return;
@@ -102,19 +97,14 @@ void load_settings_file(const wchar_t* path) {
     if (path == nullptr || path[0] == 0) {
         return;
     }
-    // One byte more than the largest file that can carry the content, so that a CR LF pair at
-    // the end of the content is never split.
-    static uint8_t disk[DISK_BYTES_MAX + 1];
-    static uint8_t content[DISK_BYTES_MAX + 1];
+    static uint8_t disk[SETTINGS_FILE_READ_BYTES];
     const long got = read_disk_bytes(path, disk, sizeof(disk));
     if (got < 0) {
         ui_log_format(u"Ошибка открытия файла %s.\r\n", reinterpret_cast<const char16_t*>(path));
         return;
     }
-    const size_t decoded =
-        settings_text_decode(disk, static_cast<size_t>(got), content, sizeof(content));
     uint8_t image[SETTINGS_FILE_IMAGE_BYTES];
-    if (settings_file_check(content, decoded, image) != 0) {
+    if (settings_file_load(disk, static_cast<size_t>(got), image) != SETTINGS_LOAD_OK) {
         show_file_error(path);
         return;
     }

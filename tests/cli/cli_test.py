@@ -281,7 +281,10 @@ def case_status(emu):
     out, _ = watch.communicate(timeout=5)
     check(watch.returncode == 0, f"--watch ended with {watch.returncode}")
     lines = [json.loads(line) for line in out.decode().splitlines()]
-    check(5 <= len(lines) <= 9, f"{len(lines)} readings in 1.5 s")
+    # At most five a second (a slow answer moves the cadence, so a loaded machine sees fewer).
+    span = lines[-1]["time"]
+    check(len(lines) >= 5 and len(lines) - 1 <= span / 0.2 + 1,
+          f"{len(lines)} readings in {span} s")
     check(lines[0]["time"] == 0 and 0.15 < lines[1]["time"] < 0.5, f"times {lines[:2]}")
     invalid = [line for line in lines if not line["valid"]]
     check(len(invalid) == 1 and sorted(invalid[0]) == ["port", "time", "valid"],

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/assign.h"
+#include "settings/assign.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

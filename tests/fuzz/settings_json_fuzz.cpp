@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "cli/output.h"
-#include "cli/settings_json.h"
+#include "cli/settings_output.h"
+#include "settings/settings_json.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -1,0 +1,11 @@
+// Settings saved to a file, whole or not at all, in the format the file's name chooses.
+#pragma once
+
+#include <string>
+
+#include "cli/sources.h"
+
+// Writes the values to `path` in `format`, replacing the file in one step. `source` is what the
+// JSON names as its source. EXIT_DONE, EXIT_FILE after saying why, or EXIT_INTERRUPTED.
+int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
+              const std::string& source);

@@ -1,0 +1,316 @@
+// Settings files on POSIX systems.
+//
+// A file is never rewritten in place: the new content goes into a new file in the target's
+// folder (so that both lie on one file system), is flushed to the disk, and is renamed over the
+// old one, which is atomic; then the folder itself is flushed so that the rename survives a power
+// cut. Whatever fails, the old file stays as it was and the new one is removed. A new file that
+// must not replace anything (a backup) is linked to its name instead, which fails when the name
+// is taken.
+//
+// The target is the file a name leads to: symbolic links are followed, so a link stays a link
+// and the file it points to gets the content. Only a regular file is ever replaced: a folder, a
+// device (/dev/full), a pipe or a socket at the name is refused before anything is written, and
+// so is a file that nobody may write, also when root runs the tool and could replace it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "settings/file_replace.h"
+
+namespace {
+
+constexpr int LINKS_MAX = 40; // links followed from one name, as the system itself follows
+// The new file's name while it is written: short, so that it fits in every folder that takes the
+// target's name, however long that is.
+constexpr char TEMPORARY_NAME[] = ".lumivo24-XXXXXX";
+
+int failed(char why[FILE_WHY_BYTES], const char* text) {
+    snprintf(why, FILE_WHY_BYTES, "%s", text);
+    return FILE_PUT_FAILED;
+}
+
+int failed_errno(char why[FILE_WHY_BYTES], int error) {
+    return failed(why, strerror(error));
+}
+
+bool cancelled(FileProceed proceed) {
+    return proceed != nullptr && !proceed();
+}
+
+bool write_all(int fd, const uint8_t* bytes, size_t n) {
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t put = write(fd, bytes + done, n - done);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            if (put == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(put);
+    }
+    return true;
+}
+
+// The folder of a path: "." for a bare name, "/" for a name in the root.
+std::string folder_of(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void flush_folder(const std::string& folder) {
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir); // some file systems cannot flush a folder; the file is in place regardless
+        close(dir);
+    }
+}
+
+// Follows symbolic links from `path` to the name of the file they lead to. *found tells whether
+// that file exists (a dangling link leads to the file it names, to be created), with its status
+// in *info. Returns 0, or an errno value.
+int resolve(const char* path, std::string* target, struct stat* info, bool* found) {
+    *target = path;
+    for (int hops = 0;; ++hops) {
+        if (lstat(target->c_str(), info) != 0) {
+            *found = false;
+            return errno == ENOENT ? 0 : errno;
+        }
+        *found = true;
+        if (!S_ISLNK(info->st_mode)) {
+            return 0;
+        }
+        if (hops == LINKS_MAX) {
+            return ELOOP;
+        }
+        char link[PATH_MAX];
+        const ssize_t n = readlink(target->c_str(), link, sizeof link);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof link) {
+            return n < 0 ? errno : ENAMETOOLONG;
+        }
+        const std::string next(link, static_cast<size_t>(n));
+        *target = next[0] == '/' ? next : folder_of(*target) + "/" + next;
+        if (target->size() >= PATH_MAX) {
+            return ENAMETOOLONG;
+        }
+    }
+}
+
+// Why the existing `target` may not be replaced, or null when it may.
+const char* refusal(const std::string& target, const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
+        return "it is a folder";
+    }
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+        return "it is a device, not a regular file";
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        return "it is a pipe (FIFO), not a regular file";
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "it is not a regular file";
+    }
+    // access() lets root write anything; the mode bits say whether the file is meant to change.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return "it is read-only";
+    }
+    if (access(target.c_str(), W_OK) != 0) {
+        return strerror(errno);
+    }
+    return nullptr;
+}
+
+// Writes the bytes into a new file in `folder`, flushed to disk, with the permissions, owner and
+// group of `old` when there is one (owner and group as far as the system lets this process give
+// them) and the usual permissions of a new file otherwise. Returns 0 with the new file's name in
+// *temporary, or an errno value with nothing left behind.
+int write_temporary(const std::string& folder, const uint8_t* bytes, size_t n,
+                    const struct stat* old, std::string* temporary) {
+    *temporary = folder + "/" + TEMPORARY_NAME;
+    const int fd = mkstemp(temporary->data());
+    if (fd < 0) {
+        return errno;
+    }
+    mode_t mode = 0;
+    if (old != nullptr) {
+        // Owner and group first: changing them may clear the set-id bits that fchmod restores.
+        if (fchown(fd, old->st_uid, old->st_gid) != 0 &&
+            fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
+            // a group this user is not in: the new file keeps the user's own
+        }
+        mode = old->st_mode & 07777;
+    } else {
+        const mode_t mask = umask(022);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0 && write_all(fd, bytes, n) && fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(temporary->c_str());
+        return error;
+    }
+    return 0;
+}
+
+// A name that cannot be a file's: empty, or ending in '/' without naming a folder.
+const char* name_refusal(const char* path) {
+    const size_t n = strlen(path);
+    if (n == 0) {
+        return "the file name is empty";
+    }
+    return path[n - 1] == '/' ? "a name ending in '/' names a folder, not a file" : nullptr;
+}
+
+// Where a file system cannot link (FAT on a memory stick), a new file is written under its name
+// directly; created exclusively, it still replaces nothing, and it is removed when it fails.
+int create_directly(const char* path, const uint8_t* bytes, size_t n, char why[FILE_WHY_BYTES]) {
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno == EEXIST ? FILE_PUT_EXISTS : failed_errno(why, errno);
+    }
+    bool ok = write_all(fd, bytes, n) && fsync(fd) == 0;
+    int error = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        unlink(path);
+        return failed_errno(why, error);
+    }
+    flush_folder(folder_of(path));
+    return FILE_PUT_DONE;
+}
+
+} // namespace
+
+int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        failed_errno(why, errno);
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
+        failed_errno(why, EISDIR);
+        return -1;
+    }
+    size_t got = 0;
+    while (got < cap) {
+        const ssize_t r = read(fd, buffer + got, cap - got);
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0) {
+            failed_errno(why, errno);
+            close(fd);
+            return -1;
+        }
+        if (r == 0) {
+            break;
+        }
+        got += static_cast<size_t>(r);
+    }
+    close(fd);
+    *n = got;
+    return 0;
+}
+
+int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+             char why[FILE_WHY_BYTES]) {
+    if (strlen(path) == 0) {
+        return failed(why, name_refusal(path));
+    }
+    std::string target;
+    struct stat info {};
+    bool found = false;
+    const int error = resolve(path, &target, &info, &found);
+    if (error != 0) {
+        return failed_errno(why, error);
+    }
+    if (found) {
+        if (const char* refused = refusal(target, info)) {
+            return failed(why, refused);
+        }
+    }
+    if (const char* refused = name_refusal(target.c_str())) {
+        return failed(why, refused);
+    }
+    if (cancelled(proceed)) {
+        return FILE_PUT_CANCELLED;
+    }
+    const std::string folder = folder_of(target);
+    std::string temporary;
+    const int written = write_temporary(folder, bytes, n, found ? &info : nullptr, &temporary);
+    if (written != 0) {
+        return failed_errno(why, written);
+    }
+    if (cancelled(proceed)) {
+        unlink(temporary.c_str());
+        return FILE_PUT_CANCELLED;
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int moved = errno;
+        unlink(temporary.c_str());
+        return failed_errno(why, moved);
+    }
+    flush_folder(folder);
+    return FILE_PUT_DONE;
+}
+
+int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                 char why[FILE_WHY_BYTES]) {
+    if (const char* refused = name_refusal(path)) {
+        return failed(why, refused);
+    }
+    struct stat info {};
+    if (lstat(path, &info) == 0) {
+        return FILE_PUT_EXISTS;
+    }
+    if (cancelled(proceed)) {
+        return FILE_PUT_CANCELLED;
+    }
+    const std::string folder = folder_of(path);
+    std::string temporary;
+    const int written = write_temporary(folder, bytes, n, nullptr, &temporary);
+    if (written != 0) {
+        return failed_errno(why, written);
+    }
+    if (cancelled(proceed)) {
+        unlink(temporary.c_str());
+        return FILE_PUT_CANCELLED;
+    }
+    // link() puts the complete file under its name only if the name is free, in one step.
+    const int linked = link(temporary.c_str(), path) == 0 ? 0 : errno;
+    unlink(temporary.c_str());
+    if (linked == EEXIST) {
+        return FILE_PUT_EXISTS;
+    }
+    if (linked == EPERM || linked == ENOTSUP || linked == EOPNOTSUPP || linked == ENOSYS) {
+        return create_directly(path, bytes, n, why);
+    }
+    if (linked != 0) {
+        return failed_errno(why, linked);
+    }
+    flush_folder(folder);
+    return FILE_PUT_DONE;
+}

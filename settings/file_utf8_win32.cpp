@@ -1,0 +1,202 @@
+// Settings files on Windows: names arrive in UTF-8 and are opened through the wide API, long
+// ones in their extended form, so any name the system can hold works. A new file content is put
+// in place by file_replace_write, which never rewrites the old file, or file_replace_create,
+// which never replaces one.
+//
+// Before a file is replaced, its name is looked at: a symbolic link (a reparse point) is followed
+// to the file it leads to, which is then replaced, so the link stays; a folder, a device (NUL,
+// COM1, CON, with or without an extension where the system still takes those) and a read-only
+// file are refused before anything is written.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "app/text_win32.h"
+#include "settings/file_replace.h"
+#include "settings/long_path.h"
+
+namespace {
+
+constexpr size_t PATH_UNITS = 32768; // the longest path the system takes, with the terminator
+
+void say_system_error(char why[FILE_WHY_BYTES], DWORD error) {
+    text_system_error(error, why, FILE_WHY_BYTES);
+}
+
+int failed(char why[FILE_WHY_BYTES], const char* text) {
+    snprintf(why, FILE_WHY_BYTES, "%s", text);
+    return FILE_PUT_FAILED;
+}
+
+bool starts_with(const wchar_t* text, const wchar_t* head) {
+    return wcsncmp(text, head, wcslen(head)) == 0;
+}
+
+// An empty name, or one that ends in a separator, names no file.
+const char* name_refusal(const wchar_t* path) {
+    const size_t n = wcslen(path);
+    if (n == 0) {
+        return "the file name is empty";
+    }
+    if (path[n - 1] == L'\\' || path[n - 1] == L'/') {
+        const DWORD attributes = GetFileAttributesW(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? "it is a folder"
+                   : "a name ending in '\\' names a folder, not a file";
+    }
+    return nullptr;
+}
+
+// The system maps the reserved names (NUL, CON, COM1, ...) to devices, and its full path of such
+// a name is a device path.
+bool names_device(const wchar_t* path) {
+    static wchar_t full[PATH_UNITS];
+    const DWORD n = GetFullPathNameW(path, PATH_UNITS, full, nullptr);
+    return starts_with(path, L"\\\\.\\") ||
+           (n > 0 && n < PATH_UNITS && starts_with(full, L"\\\\.\\"));
+}
+
+// Looks at what stands at `path` before it is replaced: gives in *target the name to write (the
+// file a link leads to, or the path itself) and returns null, or returns why it is refused.
+const char* replace_refusal(const wchar_t* path, std::vector<wchar_t>* target) {
+    if (const char* refused = name_refusal(path)) {
+        return refused;
+    }
+    if (names_device(path)) {
+        return "it is a device, not a file";
+    }
+    std::vector<wchar_t> reach(PATH_UNITS, 0);
+    if (!long_path_reach(path, 0, reach.data(), reach.size())) {
+        return "the name is too long";
+    }
+    target->assign(reach.begin(), reach.end());
+    DWORD attributes = GetFileAttributesW(reach.data());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return nullptr; // a new file; a missing folder is reported when it is created
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        // Opened without FILE_FLAG_OPEN_REPARSE_POINT, the handle is the file the link leads to.
+        HANDLE file =
+            CreateFileW(reach.data(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return "it is a link to a file that does not exist or cannot be reached";
+        }
+        const DWORD n = GetFinalPathNameByHandleW(file, target->data(), PATH_UNITS,
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        CloseHandle(file);
+        if (n == 0 || n >= PATH_UNITS) {
+            return "the file its link leads to cannot be named";
+        }
+        attributes = GetFileAttributesW(target->data());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            return "the file its link leads to cannot be found";
+        }
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return "it is a folder";
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return "it is read-only";
+    }
+    return nullptr;
+}
+
+int put_result(FileReplaceResult result, char why[FILE_WHY_BYTES]) {
+    switch (result) {
+    case FILE_REPLACE_DONE:
+        return FILE_PUT_DONE;
+    case FILE_REPLACE_EXISTS:
+        return FILE_PUT_EXISTS;
+    case FILE_REPLACE_CANCELLED:
+        return FILE_PUT_CANCELLED;
+    case FILE_REPLACE_CREATE_FAILED:
+        return failed(why, "no new file can be created in its folder");
+    case FILE_REPLACE_WRITE_FAILED:
+        return failed(why, "the new file could not be written whole");
+    default:
+        return failed(why, "the new file could not take the old one's place");
+    }
+}
+
+bool wide_path(const char* path, std::vector<wchar_t>* wide, char why[FILE_WHY_BYTES]) {
+    wide->assign(PATH_UNITS, 0);
+    if (!text_to_wide(path, wide->data(), wide->size())) {
+        snprintf(why, FILE_WHY_BYTES, "the name is too long or not valid text");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]) {
+    std::vector<wchar_t> wide;
+    std::vector<wchar_t> reach(PATH_UNITS, 0);
+    if (!wide_path(path, &wide, why)) {
+        return -1;
+    }
+    if (!long_path_reach(wide.data(), 0, reach.data(), reach.size())) {
+        snprintf(why, FILE_WHY_BYTES, "the name is too long");
+        return -1;
+    }
+    HANDLE file = CreateFileW(reach.data(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        say_system_error(why, GetLastError());
+        return -1;
+    }
+    size_t got = 0;
+    while (got < cap) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer + got, static_cast<DWORD>(cap - got), &read, nullptr)) {
+            say_system_error(why, GetLastError());
+            CloseHandle(file);
+            return -1;
+        }
+        if (read == 0) {
+            break;
+        }
+        got += read;
+    }
+    CloseHandle(file);
+    *n = got;
+    return 0;
+}
+
+int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+             char why[FILE_WHY_BYTES]) {
+    std::vector<wchar_t> wide;
+    std::vector<wchar_t> target;
+    if (!wide_path(path, &wide, why)) {
+        return FILE_PUT_FAILED;
+    }
+    if (const char* refused = replace_refusal(wide.data(), &target)) {
+        return failed(why, refused);
+    }
+    if (proceed != nullptr && !proceed()) {
+        return FILE_PUT_CANCELLED;
+    }
+    return put_result(file_replace_write(target.data(), bytes, n, proceed), why);
+}
+
+int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                 char why[FILE_WHY_BYTES]) {
+    std::vector<wchar_t> wide;
+    if (!wide_path(path, &wide, why)) {
+        return FILE_PUT_FAILED;
+    }
+    if (const char* refused = name_refusal(wide.data())) {
+        return failed(why, refused);
+    }
+    if (names_device(wide.data())) {
+        return FILE_PUT_EXISTS; // a device is always there
+    }
+    if (proceed != nullptr && !proceed()) {
+        return FILE_PUT_CANCELLED;
+    }
+    return put_result(file_replace_create(wide.data(), bytes, n, proceed), why);
+}

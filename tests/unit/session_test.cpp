@@ -1,0 +1,306 @@
+// The command-line tool's transactions against scripted ports on a virtual clock: each port
+// answers a request with chunks of bytes that arrive at given times after the request, so that
+// split, late, prefixed and damaged answers are played exactly, and the time a transaction ends
+// shows whether it waited out its window or ended with the answer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "link/session.h"
+#include "link/crc16.h"
+
+namespace {
+
+struct Chunk {
+    int64_t at; // ms after the request (scripted) or on the clock (arriving)
+    std::vector<uint8_t> bytes;
+};
+
+struct FakePort {
+    int open_result = PORT_OPENED;
+    std::vector<Chunk> answer;   // sent back for every request
+    std::vector<Chunk> arriving; // on their way, at clock times
+    std::vector<uint8_t> written;
+    bool open = false;
+};
+
+struct FakeLine {
+    int64_t now = 0;
+    std::vector<FakePort> ports;
+};
+
+FakeLine* line_of(void* context) {
+    return static_cast<FakeLine*>(context);
+}
+
+FakePort& port_of(void* context, PortHandle port) {
+    return line_of(context)->ports[static_cast<size_t>(port)];
+}
+
+// Ports are named by their index: "0", "1", ...
+const PortOps FAKE_OPS = {
+    nullptr,
+    [](void* c, const char* name, PortHandle* port) {
+        const size_t index = static_cast<size_t>(atoi(name));
+        FakePort& p = line_of(c)->ports[index];
+        p.open = p.open_result == PORT_OPENED;
+        *port = static_cast<PortHandle>(index);
+        return p.open_result;
+    },
+    [](void* c, PortHandle port) { port_of(c, port).open = false; },
+    [](void* c, PortHandle port) {
+        std::vector<Chunk>& arriving = port_of(c, port).arriving;
+        const int64_t now = line_of(c)->now;
+        std::erase_if(arriving, [now](const Chunk& chunk) { return chunk.at <= now; });
+    },
+    [](void* c, PortHandle port, const uint8_t* bytes, size_t n) {
+        FakePort& p = port_of(c, port);
+        p.written.assign(bytes, bytes + n);
+        for (const Chunk& chunk : p.answer) {
+            p.arriving.push_back({line_of(c)->now + chunk.at, chunk.bytes});
+        }
+        return true;
+    },
+    [](void* c, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline) -> long {
+        FakeLine* line = line_of(c);
+        std::vector<Chunk>& arriving = port_of(c, port).arriving;
+        int64_t first = INT64_MAX;
+        for (const Chunk& chunk : arriving) {
+            first = std::min(first, chunk.at);
+        }
+        if (first > line->now) { // nothing there yet: wait for the first byte or the deadline
+            if (first > deadline) {
+                line->now = std::max(line->now, deadline);
+                return 0;
+            }
+            line->now = first;
+        }
+        size_t n = 0;
+        for (auto chunk = arriving.begin(); chunk != arriving.end();) {
+            if (chunk->at <= line->now && n + chunk->bytes.size() <= cap) {
+                memcpy(buffer + n, chunk->bytes.data(), chunk->bytes.size());
+                n += chunk->bytes.size();
+                chunk = arriving.erase(chunk);
+            } else {
+                ++chunk;
+            }
+        }
+        return static_cast<long>(n);
+    },
+    [](void* c) { return line_of(c)->now; },
+};
+
+std::vector<uint8_t> frame(uint16_t command, const std::vector<uint8_t>& payload) {
+    const size_t total = payload.size() + 6;
+    std::vector<uint8_t> out{static_cast<uint8_t>(command), static_cast<uint8_t>(command >> 8),
+                             static_cast<uint8_t>(total), static_cast<uint8_t>(total >> 8)};
+    out.insert(out.end(), payload.begin(), payload.end());
+    const uint16_t crc = link_crc16(out.data(), static_cast<uint16_t>(out.size()));
+    out.push_back(static_cast<uint8_t>(crc));
+    out.push_back(static_cast<uint8_t>(crc >> 8));
+    return out;
+}
+
+// light 1024, distances 12.5 and 300 (floats 41 48 00 00 and 43 96 00 00), fault bits 2
+const std::vector<uint8_t> STATUS_FIELDS = {0x00, 0x04, 0x00, 0x00, 0x48, 0x41,
+                                            0x00, 0x00, 0x96, 0x43, 0x02};
+
+// A settings image of recognisable bytes with a valid inner CRC.
+std::vector<uint8_t> settings_image() {
+    std::vector<uint8_t> image(WIRE_IMAGE_BYTES);
+    for (size_t i = 0; i < 641; ++i) {
+        image[i] = static_cast<uint8_t>(i * 7 + 3);
+    }
+    const uint16_t crc = link_crc16(image.data(), 641);
+    image[641] = static_cast<uint8_t>(crc);
+    image[642] = static_cast<uint8_t>(crc >> 8);
+    return image;
+}
+
+std::vector<uint8_t> bytes_of(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+struct Session : testing::Test {
+    FakeLine line;
+    PortOps ops = FAKE_OPS;
+    SessionLink link{};
+
+    void SetUp() override {
+        ops.context = &line;
+        line.ports.resize(1);
+        link.ops = &ops;
+        link.port = 0;
+    }
+    void answer(std::vector<Chunk> chunks) { line.ports[0].answer = std::move(chunks); }
+};
+
+} // namespace
+
+TEST_F(Session, StatusSplitPrefixedWithZerosOrWithAWrongCrcIsTakenAsSoonAsItIsWhole) {
+    std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
+    answer({{2, {reply.begin(), reply.begin() + 3}},
+            {5, {reply.begin() + 3, reply.begin() + 10}},
+            {9, {reply.begin() + 10, reply.end()}}});
+    StatusReadings readings{};
+    ASSERT_EQ(session_status(&link, &readings), SESSION_OK);
+    EXPECT_EQ(line.now, 9); // not the 100 ms window
+    EXPECT_EQ(readings.raw_light, 1024);
+    EXPECT_EQ(readings.distance1, 12.5f);
+    EXPECT_EQ(readings.distance2, 300.0f);
+    EXPECT_EQ(readings.fault_bits, 2);
+    EXPECT_EQ(line.ports[0].written, std::vector<uint8_t>({0x02, 0x00, 0x06, 0x00, 0x0E, 0xC3}));
+
+    reply[15] ^= 0xFF; // frame CRC and command are not examined
+    reply[0] = 0x77;
+    answer({{4, bytes_of({{0, 0, 0, 0}, reply})}});
+    readings = {};
+    ASSERT_EQ(session_status(&link, &readings), SESSION_OK);
+    EXPECT_EQ(readings.distance1, 12.5f);
+}
+
+TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
+    const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
+    std::vector<uint8_t> bad_crc = reply;
+    bad_crc[16] ^= 0x5A;
+    const std::vector<uint8_t> noise = {0xAA, 0xBB, 0x11, 0x00, 0x01, 0x02, 0x03, 0x04};
+    struct Row {
+        std::vector<uint8_t> answer;
+        SessionResult result;
+    };
+    const Row rows[] = {
+        {bytes_of({{0x55}, reply}), SESSION_OK},
+        {bytes_of({{0xFF, 0xEE}, reply}), SESSION_OK},
+        {bytes_of({{0x00, 0x00, 0x55}, reply}), SESSION_OK},
+        {bytes_of({noise, reply}), SESSION_OK},         // a false length field before it
+        {bytes_of({{0x55}, bad_crc}), SESSION_INVALID}, // behind other bytes only with its CRC
+        {bytes_of({{0xAA, 0xBB, 0xCC}, std::vector<uint8_t>(20, 0x33)}), SESSION_INVALID},
+        {{reply.begin(), reply.begin() + 16}, SESSION_INVALID},
+        {std::vector<uint8_t>(40, 0x5A), SESSION_INVALID},
+    };
+    for (const Row& row : rows) {
+        answer({{3, row.answer}});
+        StatusReadings readings{};
+        EXPECT_EQ(session_status(&link, &readings), row.result) << row.answer.size();
+        if (row.result == SESSION_OK) {
+            EXPECT_EQ(readings.raw_light, 1024);
+            EXPECT_EQ(readings.distance2, 300.0f);
+        }
+    }
+}
+
+TEST_F(Session, StatusWindowAndTheLateReadAfterIt) {
+    const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
+    StatusReadings readings{};
+    answer({{150, reply}}); // nothing in the window: the late read still takes it
+    EXPECT_EQ(session_status(&link, &readings), SESSION_OK);
+
+    answer({{250, reply}}); // after the late read too
+    EXPECT_EQ(session_status(&link, &readings), SESSION_SILENT);
+    EXPECT_EQ(line.now, 150 + 200); // written at 150, gave up at 100 + 100
+
+    // A beginning in the window does not buy the rest more time.
+    line.ports[0].arriving.clear(); // the answer that came too late
+    answer({{50, {reply.begin(), reply.begin() + 8}}, {150, {reply.begin() + 8, reply.end()}}});
+    const int64_t start = line.now;
+    EXPECT_EQ(session_status(&link, &readings), SESSION_INVALID);
+    EXPECT_EQ(line.now - start, 100);
+}
+
+TEST_F(Session, BytesLeftFromAnEarlierAnswerAreNotTakenForTheNextOne) {
+    line.ports[0].arriving.push_back({0, frame(0x0002, STATUS_FIELDS)});
+    StatusReadings readings{};
+    EXPECT_EQ(session_status(&link, &readings), SESSION_SILENT);
+}
+
+TEST_F(Session, AWriteIsAnsweredByAnyByte) {
+    const std::vector<uint8_t> image = settings_image();
+    answer({{3, {0x5A}}});
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_OK);
+    EXPECT_EQ(line.now, 100); // one byte could be the start of more: the window is waited out
+    const std::vector<uint8_t>& sent = line.ports[0].written;
+    ASSERT_EQ(sent.size(), 649u);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), sent.begin() + 4));
+
+    answer({{3, frame(0x0103, {0x00})}}); // a whole frame ends the wait
+    const int64_t start = line.now;
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_OK);
+    EXPECT_EQ(line.now - start, 3);
+
+    answer({});
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_SILENT);
+}
+
+TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
+    const std::vector<uint8_t> image = settings_image();
+    std::vector<uint8_t> reply = frame(0x0003, image);
+    reply[647] ^= 0x55; // a wrong frame CRC is not examined
+    answer({{10, {reply.begin(), reply.begin() + 300}}, {40, {reply.begin() + 300, reply.end()}}});
+    uint8_t got[WIRE_IMAGE_BYTES] = {};
+    ASSERT_EQ(session_read_settings(&link, got), SESSION_OK);
+    EXPECT_EQ(line.now, 40);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), got));
+
+    // One stray byte before it is stepped over, as the link realigns.
+    answer({{5, {0x00, 0x03, 0x00}}, {20, {reply.begin() + 2, reply.end()}}});
+    memset(got, 0, sizeof got);
+    ASSERT_EQ(session_read_settings(&link, got), SESSION_OK);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), got));
+
+    // Never handed out: a damaged image, an image cut short, two stray bytes.
+    std::vector<uint8_t> damaged = reply;
+    damaged[4 + 100] ^= 0x01;
+    const std::vector<std::vector<Chunk>> refused = {
+        {{10, damaged}},
+        {{10, {reply.begin(), reply.begin() + 600}}},
+        {{10, bytes_of({{0x00, 0x00}, reply})}},
+    };
+    for (const auto& chunks : refused) {
+        answer(chunks);
+        uint8_t untouched[WIRE_IMAGE_BYTES] = {};
+        const int64_t start = line.now;
+        EXPECT_EQ(session_read_settings(&link, untouched), SESSION_INVALID);
+        EXPECT_EQ(line.now - start, 500);
+        EXPECT_TRUE(
+            std::all_of(untouched, untouched + WIRE_IMAGE_BYTES, [](uint8_t b) { return b == 0; }));
+    }
+}
+
+TEST(SessionProbe, AllPortsShareOneWindowAndOnlyControllersStayOpen) {
+    FakeLine line;
+    PortOps ops = FAKE_OPS;
+    ops.context = &line;
+    const char text[] = "VORK, kavren board v5";
+    const std::vector<uint8_t> ident = frame(1, std::vector<uint8_t>(text, text + sizeof text - 1));
+    line.ports.resize(4);
+    line.ports[1].answer = {{150, ident}}; // answers late, while port 0 is being waited on
+    line.ports[2].open_result = PORT_BUSY;
+    line.ports[3].answer = {{20, {0x01, 0x02, 0x03}}};
+    std::vector<ProbeSlot> slots(4);
+    const char* names[] = {"0", "1", "2", "3"};
+    for (size_t i = 0; i < 4; ++i) {
+        slots[i].name = names[i];
+    }
+    EXPECT_EQ(session_probe(&ops, slots.data(), slots.size()), 1u);
+    EXPECT_LE(line.now, 300); // the window and the late read once, not once per port
+    EXPECT_EQ(slots[0].answer, SESSION_SILENT);
+    EXPECT_EQ(slots[1].answer, SESSION_OK);
+    EXPECT_EQ(slots[1].ident.board_revision, 5000);
+    EXPECT_EQ(slots[2].open_result, PORT_BUSY);
+    EXPECT_EQ(slots[3].answer, SESSION_INVALID);
+    EXPECT_FALSE(line.ports[0].open);
+    EXPECT_TRUE(line.ports[1].open);
+    EXPECT_FALSE(line.ports[3].open);
+    session_probe_close(&slots[1]);
+    EXPECT_FALSE(line.ports[1].open);
+
+    line.ports[0].answer = {{5, ident}}; // two controllers are both reported
+    EXPECT_EQ(session_probe(&ops, slots.data(), slots.size()), 2u);
+    session_probe_close(&slots[0]);
+    session_probe_close(&slots[1]);
+}

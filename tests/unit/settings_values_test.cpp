@@ -1,0 +1,147 @@
+// Settings values as the command-line tool takes them from each source, prints and compares
+// them, and the image it writes. Images are laid out byte by byte here, expected values are
+// literal.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "settings/settings_values.h"
+#include "link/crc16.h"
+
+namespace {
+
+void put(uint8_t* image, size_t at, uint32_t value, size_t width) {
+    for (size_t i = 0; i < width; ++i) {
+        image[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+constexpr size_t record(int channel) {
+    return 13 + 26 * static_cast<size_t>(channel - 1);
+}
+
+void seal(uint8_t* image) {
+    put(image, 641, link_crc16(image, 641), 2);
+}
+
+std::string text(int position, float value) {
+    char out[VALUES_TEXT_BYTES];
+    values_text(position, value, out);
+    return out;
+}
+
+} // namespace
+
+TEST(CliValues, TextsAreTheShortestThatReadBackAndFlagsAreExactlyOne) {
+    const int level = channel_position(COL_ON_START_LEVEL, 1);
+    const int flag = channel_position(COL_STANDBY_ENABLED, 1);
+    EXPECT_EQ(text(level, 0.1f), "0.1");
+    EXPECT_EQ(text(level, 100.0f), "100");
+    EXPECT_EQ(text(POS_LIGHT_THRESHOLD, 30.0048828125f), "30.004883");
+    EXPECT_EQ(text(level, 1e10f), "1e+10");
+    EXPECT_EQ(text(level, -0.0f), "-0");
+    EXPECT_EQ(text(level, std::numeric_limits<float>::quiet_NaN()), "nan");
+    EXPECT_EQ(text(flag, 1.0f), "true");
+    EXPECT_EQ(text(flag, 2.0f), "false");
+}
+
+TEST(CliValues, ControllerValuesComeAsTheWindowShowsAndGathersThem) {
+    uint8_t image[WIRE_IMAGE_BYTES] = {};
+    put(image, 2, 120, 2);                      // Sensor1Max
+    put(image, 8, 2867, 2);                     // light threshold 30 %, returns as 30.0048828125
+    put(image, 12, 2, 1);                       // UseLightSensor 2: not a checked box
+    put(image, record(3), 2208, 4);             // OnDelay
+    put(image, record(3) + 4, 125, 2);          // OnStartLevel 12.5
+    put(image, record(24) + 20, 0x01000001, 4); // FallTime 16777217, nearest float 16777216
+    put(image, 637, 0x00800001, 4);             // standby on channels 1 and 24
+    seal(image);
+
+    SettingsValues raw{};
+    values_from_image(image, &raw);
+    EXPECT_EQ(raw.table[POS_LIGHT_THRESHOLD], 30.0048828125f);
+    EXPECT_EQ(raw.table[POS_USE_LIGHT_SENSOR], 2.0f);
+
+    SettingsValues v{};
+    values_from_controller(image, &v);
+    EXPECT_EQ(v.table[POS_SENSOR1_MAX], 120.0f);
+    EXPECT_EQ(v.table[POS_LIGHT_THRESHOLD], 30.0f);
+    EXPECT_EQ(v.table[POS_USE_LIGHT_SENSOR], 0.0f);
+    EXPECT_EQ(v.table[channel_position(COL_ON_DELAY, 3)], 2208.0f);
+    EXPECT_EQ(v.table[channel_position(COL_ON_START_LEVEL, 3)], 12.5f);
+    EXPECT_EQ(v.table[channel_position(COL_FALL_TIME, 24)], 16777216.0f);
+    EXPECT_EQ(v.table[channel_position(COL_STANDBY_ENABLED, 1)], 1.0f);
+    EXPECT_EQ(v.table[channel_position(COL_STANDBY_ENABLED, 2)], 0.0f);
+    EXPECT_EQ(v.table[channel_position(COL_STANDBY_ENABLED, 24)], 1.0f);
+    EXPECT_TRUE(v.held[channel_position(COL_STANDBY_ENABLED, 24)]);
+    EXPECT_FALSE(v.held[POS_REPEAT_TIMER]);
+}
+
+TEST(CliValues, DifferencesAreByWhatIsShownAndOnlyWhereBothHoldAValue) {
+    SettingsValues a{};
+    SettingsValues b{};
+    values_from_defaults(&a);
+    values_from_defaults(&b);
+    const int level = channel_position(COL_STANDBY_LEVEL, 2);
+    const int flag = channel_position(COL_STANDBY_ENABLED, 3);
+    const int last_flag = channel_position(COL_STANDBY_ENABLED, 24);
+    b.table[level] = -0.0f;
+    EXPECT_TRUE(values_differ(&a, &b, level));
+    a.table[level] = b.table[level] = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_FALSE(values_differ(&a, &b, level));
+    a.table[flag] = 0.0f;
+    b.table[flag] = 2.0f; // both unchecked
+    EXPECT_FALSE(values_differ(&a, &b, flag));
+    b.table[last_flag] = 1.0f;
+    EXPECT_TRUE(values_differ(&a, &b, last_flag));
+    b.held[last_flag] = false; // as from a file
+    EXPECT_FALSE(values_differ(&a, &b, last_flag));
+}
+
+TEST(CliValues, AValueIsHeldWhenItComesBackWithinItsFieldsRounding) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const int delay = channel_position(COL_ON_DELAY, 5);
+    const int level = channel_position(COL_ON_START_LEVEL, 2);
+    const int flag = channel_position(COL_STANDBY_ENABLED, 9);
+    struct Row {
+        int position;
+        float given;
+        float held; // what the controller keeps after packing and unpacking
+        bool holds;
+    };
+    const Row rows[] = {
+        {POS_SENSOR1_MAX, 120.0f, 120.0f, true},
+        {POS_SENSOR1_MAX, 70000.0f, 4464.0f, false}, // beyond the u16 field
+        {POS_OFF_TIMER, -2.0f, 65535.0f, false},
+        {POS_OFF_TIMER, -0.4f, 0.0f, true},
+        {delay, 2.5f, 2.0f, true}, // exact halves go down
+        {delay, 4294967296.0f, 0.0f, false},
+        {delay, 4294967040.0f, 4294967040.0f, true},
+        {delay, nan, 0.0f, false},
+        {level, 12.55f, 12.5f, true},
+        {level, -2.0f, 6551.7f, false},
+        {POS_LIGHT_THRESHOLD, 30.0f, 30.0048828125f, true},
+        {POS_LIGHT_THRESHOLD, 0.0f, 0.0244140625f, true},
+        {POS_LIGHT_THRESHOLD, 0.02f, 0.048828125f, true},
+        {POS_LIGHT_THRESHOLD, 100.0f, 100.0f, true},
+        {POS_LIGHT_THRESHOLD, 101.0f, -1499.0234375f, false},
+        {flag, 1.0f, 1.0f, true},
+        {flag, 0.5f, 0.0f, false},
+        {POS_USE_LIGHT_SENSOR, 2.0f, 2.0f, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(values_field_holds(row.position, row.given, row.held), row.holds)
+            << row.position << " " << row.given;
+        SettingsValues one{};
+        one.held[row.position] = true;
+        one.table[row.position] = row.given;
+        ValueMismatch found[2] = {};
+        const size_t n = values_unholdable(&one, found, 2);
+        EXPECT_EQ(n, row.holds ? 0u : 1u) << row.position << " " << row.given;
+        if (n == 1) {
+            EXPECT_EQ(found[0].held, row.held) << row.position << " " << row.given;
+        }
+    }
+}
