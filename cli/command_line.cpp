@@ -25,17 +25,19 @@ constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --po
 
 constexpr char SYNOPSIS[] =
     "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
-    "  lumivo24-cli ports   [-p P]... [--json]\n"
-    "  lumivo24-cli status  [-p P] [--watch | --count N] [--json]\n"
-    "  lumivo24-cli read    [-p P] -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli write   [-p P] SOURCE [--dry-run] [--force] [--no-backup]\n"
-    "  lumivo24-cli set     [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
-    "  lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
-    "  lumivo24-cli show    [-p P] SOURCE [--json]\n"
-    "  lumivo24-cli diff    [-p P] SOURCE SOURCE [--json]\n\n"
+    "  lumivo24-cli ports    [-p P]... [--json]\n"
+    "  lumivo24-cli status   [-p P] [--watch | --count N] [--json]\n"
+    "  lumivo24-cli read     [-p P] -o FILE.lv24|FILE.json\n"
+    "  lumivo24-cli write    [-p P] SOURCE [--dry-run] [--force] [--no-backup]\n"
+    "  lumivo24-cli set      [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
+    "  lumivo24-cli convert  [-p P] SOURCE -o FILE.lv24|FILE.json\n"
+    "  lumivo24-cli show     [-p P] SOURCE [--json]\n"
+    "  lumivo24-cli diff     [-p P] SOURCE SOURCE [--json]\n"
+    "  lumivo24-cli timeline [-p P] SOURCE [-o FILE.svg] [--json] [--chart]\n\n"
     "  # 15 steps light up 150 ms apart and go out from the top; 16-24 stay dark:\n"
     "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150\n"
-    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n";
+    "  lumivo24-cli set stairs.lv24 ch16-24.on_end_level_percent=0\n"
+    "  lumivo24-cli timeline device   # see the wave before walking the stairs\n";
 
 constexpr char SOURCE_NOTE[] =
     "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
@@ -51,6 +53,18 @@ constexpr char SET_NOTE[] =
     "A TARGET file is changed in place, or saved to --output (its extension chooses\n"
     "the format); 'defaults' needs --output. 'device' is read, changed, backed up,\n"
     "written and read back, as write does.";
+
+constexpr char TIMELINE_HELP[] =
+    "Draws the light wave the settings describe; nothing is measured. One person is\n"
+    "detected at 0 ms and nobody after; night is assumed (the light sensor is left\n"
+    "out). A step rests at its standby level (standby on) or dark; at its on-delay\n"
+    "it goes to its on-start level and rises to its on-end level over its rise\n"
+    "time; at the off timer plus its off-delay it goes to its off-start level and\n"
+    "falls to its off-end level over its fall time, then rests again.\n"
+    "Prints a summary, a table and, on a terminal or with --chart, a chart; --json\n"
+    "prints JSON. --output saves the SVG picture (any browser opens it) and then\n"
+    "prints only what --json or --chart asks for.\n"
+    "SOURCE is a settings file (.lv24 or .json), 'device' or 'defaults'.";
 
 constexpr char FOOTER[] =
     "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
@@ -183,6 +197,25 @@ void add_file_commands(CLI::App* app, CliRequest* request, SharedOptions* after)
     diff->footer(SOURCE_NOTE);
 }
 
+void add_timeline_command(CLI::App* app, CliRequest* request, SharedOptions* after) {
+    CLI::App* timeline =
+        app->add_subcommand("timeline", "Draw when each step lights up and goes dark");
+    timeline->add_option("SOURCE", request->sources, "What to draw")->required()->expected(1);
+    add_shared(timeline, after, "The controller's port");
+    // An empty name would read as no --output at all; the extension is checked by the command.
+    const CLI::Validator named(
+        [](std::string& name) {
+            return name.empty() ? std::string("the picture needs a file name ending in .svg") : "";
+        },
+        "");
+    timeline->add_option("-o,--output", request->output, "Save the picture to FILE.svg")
+        ->type_name("FILE.svg")
+        ->check(named);
+    CLI::Option* json = timeline->add_flag("--json", request->json, "Print JSON");
+    timeline->add_flag("--chart", request->chart, "Print the chart also on a pipe")->excludes(json);
+    timeline->footer(TIMELINE_HELP);
+}
+
 // "help" and "help COMMAND" become --help. Returns the index in `words` of the command's name
 // (words.size() when there is none).
 size_t take_help_word(int argc, char** argv, std::vector<std::string>* words) {
@@ -257,6 +290,7 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
     add_shared(&app, &before, "The controller's port");
     add_device_commands(&app, request, &after);
     add_file_commands(&app, request, &after);
+    add_timeline_command(&app, request, &after);
     // The synopsis lists the commands; the footer is the main help's only.
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->group("");

@@ -18,6 +18,10 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
     } else {
         n = values_file_bytes(&values, disk);
     }
+    return save_bytes(path, bytes, n);
+}
+
+int save_bytes(const std::string& path, const uint8_t* bytes, size_t n) {
     char why[FILE_WHY_BYTES];
     const int saved = file_put(path.c_str(), bytes, n, console_not_interrupted, why);
     if (saved == FILE_PUT_CANCELLED) { // the new file was removed, the old one kept

@@ -1,6 +1,8 @@
 // Settings saved to a file, whole or not at all, in the format the file's name chooses.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "cli/sources.h"
@@ -9,3 +11,6 @@
 // JSON names as its source. EXIT_DONE, EXIT_FILE after saying why, or EXIT_INTERRUPTED.
 int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
               const std::string& source);
+
+// Writes any content to `path` the same way (a picture, for timeline), with the same results.
+int save_bytes(const std::string& path, const uint8_t* bytes, size_t n);
