@@ -15,6 +15,7 @@
 #include "link/wire_image.h"
 #include "cli/backups.h"
 #include "cli/settings_output.h"
+#include "cli/timeline_chart.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ int dry_run(const Connection& c, const SettingsValues& now, const SettingsValues
             const std::string& refusal) {
     const std::string changes = differences_text(now, sent);
     out_text(changes);
+    out_text(timeline_change_text(now.table, sent.table));
     note_line(changes.empty()
                   ? "The controller on " + c.port +
                         " already holds these settings; nothing was "

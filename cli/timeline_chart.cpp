@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,33 +98,66 @@ void put_axis(Cells* rule, Cells* labels, int at, int limit, const TimelineAxis&
     }
 }
 
-// The summary cut into lines of at most 78 columns at its "; ", later lines indented.
-std::string wrapped(const std::string& summary) {
+size_t columns_of(const std::string& utf8) {
+    size_t columns = 0;
+    for (unsigned char ch : utf8) {
+        columns += (ch & 0xC0) != 0x80; // UTF-8 continuation bytes take no column
+    }
+    return columns;
+}
+
+// `text` cut after each `separator` (which stays with the piece before it, less its blank).
+std::vector<std::string> cut_after(const std::string& text, const char* separator) {
+    std::vector<std::string> pieces;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(separator, at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        pieces.push_back(text.substr(at, end - at));
+        at = end < text.size() ? end + 1 : end;
+    }
+    return pieces;
+}
+
+// The summary in lines of at most LINE_COLUMNS columns, later lines indented by `indent`
+// blanks: cut at its "; ", and a clause too long for a line of its own also at its ", " (such
+// as an order listed step by step).
+std::string wrapped(const std::string& summary, size_t indent = 3) {
+    std::vector<std::string> pieces;
+    for (const std::string& clause : cut_after(summary, "; ")) {
+        if (columns_of(clause) + indent <= LINE_COLUMNS) {
+            pieces.push_back(clause);
+            continue;
+        }
+        for (const std::string& part : cut_after(clause, ", ")) {
+            pieces.push_back(part);
+        }
+    }
     std::string text;
     std::string line;
     size_t line_columns = 0;
-    size_t at = 0;
-    while (at < summary.size()) {
-        size_t end = summary.find("; ", at);
-        end = end == std::string::npos ? summary.size() : end + 1;
-        const std::string clause = summary.substr(at, end - at);
-        size_t columns = 0;
-        for (unsigned char ch : clause) {
-            columns += (ch & 0xC0) != 0x80; // UTF-8 continuation bytes take no column
-        }
+    for (const std::string& piece : pieces) {
+        const size_t columns = columns_of(piece);
         if (!line.empty() && line_columns + 1 + columns > LINE_COLUMNS) {
             text += line + "\n";
-            line = "   ";
-            line_columns = 3;
+            line = std::string(indent, ' ');
+            line_columns = indent;
         } else if (!line.empty()) {
             line += " ";
             line_columns += 1;
         }
-        line += clause;
+        line += piece;
         line_columns += columns;
-        at = end < summary.size() ? end + 1 : end;
     }
     return text + line + "\n";
+}
+
+std::string summary_of(const float table[SETTINGS_COUNT]) {
+    Timeline timeline;
+    timeline_from_table(table, &timeline);
+    char summary[TIMELINE_SUMMARY_BYTES];
+    timeline_summary(&timeline, summary, sizeof summary);
+    return summary;
 }
 
 std::string number(double value) {
@@ -251,4 +285,17 @@ std::string timeline_report_text(const Timeline& timeline, bool with_chart) {
         text += timeline_chart_text(timeline);
     }
     return text + TIMELINE_NOTE + "\n";
+}
+
+std::string timeline_change_text(const float before[SETTINGS_COUNT],
+                                 const float after[SETTINGS_COUNT]) {
+    if (memcmp(before, after, sizeof(float) * SETTINGS_COUNT) == 0) {
+        return "";
+    }
+    const std::string was = summary_of(before);
+    const std::string is = summary_of(after);
+    if (was == is) {
+        return wrapped("unchanged: " + was, 11);
+    }
+    return wrapped("before: " + was, 8) + wrapped("after:  " + is, 8);
 }

@@ -24,3 +24,9 @@ std::string timeline_chart_text(const Timeline& timeline);
 // What `timeline` prints on a terminal: the summary, the table, the chart if asked for, and
 // TIMELINE_NOTE.
 std::string timeline_report_text(const Timeline& timeline, bool with_chart);
+
+// What a dry run of `set` or `write` says of the wave: its summary before and after the change
+// ("before: ...", "after:  ..."), or one line when the change leaves the summary as it was
+// ("unchanged: ..."); nothing when the two tables hold the same values. Within 80 columns.
+std::string timeline_change_text(const float before[SETTINGS_COUNT],
+                                 const float after[SETTINGS_COUNT]);

@@ -47,6 +47,12 @@ void steps(float* table, int column, int first, int last, float first_value, flo
     }
 }
 
+// Odd steps first, then the even ones: an order listed step by step.
+void odd_steps_first(float* t) {
+    steps(t, COL_ON_DELAY, 1, 15, 0, 75);
+    steps(t, COL_ON_DELAY, 2, 14, 1275, 150, 2);
+}
+
 struct Times {
     int channel;
     double on_begin, on_end, off_begin, off_end;
@@ -180,11 +186,7 @@ TEST(Timeline, SummaryWords) {
         {timeline_staircase_table, [](float* t) { steps(t, COL_ON_DELAY, 1, 15, 0, 0); },
          "lights 1-15 at once; goes dark 15→1, 150 ms apart; 16-24 dark"},
         // Odd steps first, then the even ones: no order to speak of.
-        {timeline_staircase_table,
-         [](float* t) {
-             steps(t, COL_ON_DELAY, 1, 15, 0, 75);
-             steps(t, COL_ON_DELAY, 2, 14, 1275, 150, 2);
-         },
+        {timeline_staircase_table, odd_steps_first,
          "lights 150-225 ms apart in the order 1, 3, 5, 7, 9, 11, 13, 15, 2, 4, 6, 8, 10, 12, 14; "
          "goes dark 15→1, 150 ms apart; 16-24 dark"},
         {timeline_staircase_table,
@@ -295,6 +297,37 @@ TEST(Timeline, TerminalTextFitsEightyColumns) {
     EXPECT_NE(stairs.find("\n 15 ···························░▒▒▓███  ┊  ██▓▒▒░······"),
               std::string::npos);
     EXPECT_NE(stairs.find("\n  16-24: dark, never give light\n"), std::string::npos);
+}
+
+TEST(Timeline, LongSummariesAreCutAtTheirCommasWithinEightyColumns) {
+    const std::string text =
+        timeline_report_text(wave(timeline_staircase_table, odd_steps_first), false);
+    EXPECT_EQ(text.substr(0, text.find("\n\n")),
+              "lights 150-225 ms apart in the order 1, 3, 5, 7, 9, 11, 13, 15, 2, 4, 6, 8, 10,\n"
+              "   12, 14; goes dark 15→1, 150 ms apart; 16-24 dark");
+}
+
+TEST(Timeline, DryRunSaysTheWaveBeforeAndAfter) {
+    float defaults[SETTINGS_COUNT];
+    float stairs[SETTINGS_COUNT];
+    float changed[SETTINGS_COUNT];
+    timeline_defaults_table(defaults);
+    timeline_staircase_table(stairs);
+    EXPECT_EQ(timeline_change_text(defaults, stairs),
+              "before: lights 1→24, 49-50 ms apart; goes dark 1→24, 298-300 ms apart\n"
+              "after:  lights 1→15, 150 ms apart; goes dark 15→1, 150 ms apart; 16-24 dark\n");
+    EXPECT_EQ(timeline_change_text(stairs, stairs), "");
+    // A later off timer moves the whole switching off: the order stays, and that is said.
+    timeline_staircase_table(changed);
+    changed[POS_OFF_TIMER] = 240;
+    EXPECT_EQ(timeline_change_text(stairs, changed),
+              "unchanged: lights 1→15, 150 ms apart; goes dark 15→1, 150 ms apart; 16-24 dark\n");
+    timeline_staircase_table(changed);
+    odd_steps_first(changed);
+    EXPECT_EQ(timeline_change_text(stairs, changed),
+              "before: lights 1→15, 150 ms apart; goes dark 15→1, 150 ms apart; 16-24 dark\n"
+              "after:  lights 150-225 ms apart in the order 1, 3, 5, 7, 9, 11, 13, 15, 2, 4,\n"
+              "        6, 8, 10, 12, 14; goes dark 15→1, 150 ms apart; 16-24 dark\n");
 }
 
 TEST(Timeline, JsonHasEveryChannelWithNullTimesWhenDark) {
