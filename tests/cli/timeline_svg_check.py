@@ -33,16 +33,12 @@ PICTURES = {
 def overlap_settings():
     """Off timer 1 s, standby off; 1 lights at once and goes dark over 500 ms; 2 starts to go dark
     at 1100 ms, before its rise ends at 1700 ms; 3 would light at 2000 ms, after it went dark."""
-    channels = []
-    for n, (on_delay, rise, off_delay, fall) in enumerate(
-            [(0, 0, 0, 500), (200, 1500, 100, 500), (2000, 500, 200, 0)] + [(0, 0, 0, 0)] * 21, 1):
-        lit = n <= 3
-        channels.append({"channel": n, "on_delay_ms": on_delay,
-                         "on_start_level_percent": 10 if lit else 0,
-                         "on_end_level_percent": 100 if lit else 0, "rise_time_ms": rise,
-                         "off_delay_ms": off_delay, "off_start_level_percent": 100 if lit else 0,
-                         "off_end_level_percent": 0, "fall_time_ms": fall,
-                         "standby_enabled": False, "standby_level_percent": 0})
+    times = [(0, 0, 0, 500), (200, 1500, 100, 500), (2000, 500, 200, 0)] + [(0, 0, 0, 0)] * 21
+    channels = [{"channel": n, "on_delay_ms": on, "rise_time_ms": rise, "off_delay_ms": off,
+                 "fall_time_ms": fall, "on_start_level_percent": 10 * (n <= 3),
+                 "on_end_level_percent": 100 * (n <= 3), "off_start_level_percent": 100 * (n <= 3),
+                 "off_end_level_percent": 0, "standby_enabled": False, "standby_level_percent": 0}
+                for n, (on, rise, off, fall) in enumerate(times, 1)]
     return {"sensor1_min_cm": 0, "sensor1_max_cm": 100, "sensor2_min_cm": 0,
             "sensor2_max_cm": 100, "light_threshold_percent": 50, "use_light_sensor": False,
             "off_timer_s": 1, "channels": channels}
