@@ -11,8 +11,9 @@
 #include "cli/output.h"
 
 const CliCommand CliCommands[CLI_COMMAND_COUNT] = {
-    {"ports", cli_ports}, {"status", cli_status},   {"read", cli_read}, {"write", cli_write},
-    {"set", cli_set},     {"convert", cli_convert}, {"show", cli_show}, {"diff", cli_diff},
+    {"ports", cli_ports}, {"status", cli_status}, {"read", cli_read},
+    {"write", cli_write}, {"set", cli_set},       {"convert", cli_convert},
+    {"show", cli_show},   {"diff", cli_diff},     {"timeline", cli_timeline},
 };
 
 namespace {

@@ -27,26 +27,32 @@ namespace {
 constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
 
 // The staircase example, as the manual page prints it: the README's, with its last list of names
-// split in two so that every line fits 80 columns. 15 steps light up one after another from the
-// bottom and go dark from the top, each dark before the one below it; 16 to 24 stay dark.
+// split in two so that every line fits 80 columns.
 #define STAIRCASE_EXAMPLE                                                                          \
-    "  # Steps 1-15 light up from the bottom, go dark from the top, 150 ms apart:\n"               \
+    "  # Steps 1-15 light up from the bottom and go dark from the top, 150 ms\n"                   \
+    "  # apart, each dark before the one below it; 16-24 stay dark:\n"                             \
     "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150 \\\n"            \
     "  ch1-15.rise_time_ms,fall_time_ms=500 \\\n"                                                  \
     "  ch16-24.on_start_level_percent,on_end_level_percent=0 \\\n"                                 \
     "  ch16-24.off_start_level_percent,off_end_level_percent,standby_level_percent=0\n"
 
+// The main help: the commands with their own options, after the options every command takes.
+// It is the whole main help (help_text leaves out CLI11's usage line and option list, which the
+// first line and the footer say in fewer lines), and fits a screen of 80 by 30.
 constexpr char SYNOPSIS[] =
     "The settings and sensors of a LUMIVO24 stair-lighting controller.\n\n"
-    "lumivo24-cli ports [-p P]... [--json]\n"
-    "lumivo24-cli status [-p P] [--watch | --count N] [--json]\n"
-    "lumivo24-cli read [-p P] -o FILE.lv24|FILE.json\n"
-    "lumivo24-cli write [-p P] SOURCE [--dry-run] [--force] [--backup F|--no-backup]\n"
-    "lumivo24-cli set [-p P] TARGET ASSIGNMENT... [-o FILE] [--dry-run] [--force]\n"
-    "    [--backup F|--no-backup]            (--force and the backups: TARGET device)\n"
-    "lumivo24-cli convert [-p P] SOURCE -o FILE.lv24|FILE.json\n"
-    "lumivo24-cli show [-p P] SOURCE [--json]\n"
-    "lumivo24-cli diff [-p P] SOURCE SOURCE [--json]\n\n" STAIRCASE_EXAMPLE;
+    "Usage: lumivo24-cli [-p P] [-v | -q] COMMAND ...\n"
+    "  ports    [-p P]... [--json]\n"
+    "  status   [--watch | --count N] [--json]\n"
+    "  read     -o FILE.lv24|FILE.json\n"
+    "  write    SOURCE [--dry-run] [--force] [--backup FILE | --no-backup]\n"
+    "  set      TARGET ASSIGNMENT... [-o FILE] [--dry-run]\n"
+    "           [--force] [--backup FILE | --no-backup]          (TARGET device only)\n"
+    "  convert  SOURCE -o FILE.lv24|FILE.json\n"
+    "  show     SOURCE [--json]\n"
+    "  diff     SOURCE SOURCE [--json]\n"
+    "  timeline SOURCE [-o FILE.svg] [--json | --chart]\n\n" STAIRCASE_EXAMPLE
+    "  lumivo24-cli timeline device   # the wave they give, before walking the stairs\n";
 
 constexpr char SOURCE_NOTE[] =
     "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
@@ -62,12 +68,25 @@ constexpr char SET_NOTE[] =
     "written and read back, as write does; nothing is written when it already holds\n"
     "the values. --force, --backup and --no-backup are for 'device' only.";
 
+constexpr char TIMELINE_HELP[] =
+    "Draws the light wave the settings describe; nothing is measured. One person is\n"
+    "detected at 0 ms and nobody after; night is assumed (the light sensor is left\n"
+    "out). A step rests at its standby level (standby on) or dark; at its on-delay\n"
+    "it goes to its on-start level and rises to its on-end level over its rise\n"
+    "time; at the off timer plus its off-delay it goes to its off-start level and\n"
+    "falls to its off-end level over its fall time, then rests again.\n"
+    "Prints a summary, a table and, on a terminal or with --chart, a chart; --json\n"
+    "prints JSON. --output saves the SVG picture (any browser opens it) and then\n"
+    "prints only what --json or --chart asks for.\n"
+    "SOURCE is a settings file (.lv24 or .json), 'device' or 'defaults'.";
+
 constexpr char FOOTER[] =
-    "SOURCE is a settings file (.lv24, .json), 'device' or 'defaults'; TARGET a file\n"
-    "or 'device'. Without --port (or LUMIVO24_PORT) every serial port is searched.\n"
-    "Exit: 0 done, 1 differences, 2 usage, 3 no controller, 4 file, 5 not verified,\n"
-    "6 board revision refused, 128+N stopped by signal N (130 Ctrl+C, 129 hang-up).\n"
-    "More: lumivo24-cli help COMMAND.";
+    "-p P: the controller's port (or LUMIVO24_PORT; without one every serial port is\n"
+    "searched); -v: every frame on the line; -q: errors only; -V: the version.\n"
+    "SOURCE: a settings file (.lv24, .json), 'device' or 'defaults'; TARGET: a file,\n"
+    "'device' or 'defaults' (with -o). Exit: 0 done, 1 differences, 2 usage, 3 no\n"
+    "controller, 4 file, 5 not verified, 6 board revision refused, 128+N stopped by\n"
+    "signal N (130: Ctrl+C). More: lumivo24-cli help COMMAND.";
 
 void flush_stream(ConsoleStream stream, const std::ostringstream& text) {
     const std::string s = text.str();
@@ -220,6 +239,25 @@ void add_file_commands(CLI::App* app, CliRequest* request, SharedOptions* after)
     diff->footer(SOURCE_NOTE);
 }
 
+void add_timeline_command(CLI::App* app, CliRequest* request, SharedOptions* after) {
+    CLI::App* timeline =
+        app->add_subcommand("timeline", "Draw when each step lights up and goes dark");
+    timeline->add_option("SOURCE", request->sources, "What to draw")->required()->expected(1);
+    add_shared(timeline, after, "The controller's port");
+    // An empty name would read as no --output at all; the extension is checked by the command.
+    const CLI::Validator named(
+        [](std::string& name) {
+            return name.empty() ? std::string("the picture needs a file name ending in .svg") : "";
+        },
+        "");
+    timeline->add_option("-o,--output", request->output, "Save the picture to FILE.svg")
+        ->type_name("FILE.svg")
+        ->check(named);
+    CLI::Option* json = timeline->add_flag("--json", request->json, "Print JSON");
+    timeline->add_flag("--chart", request->chart, "Print the chart also on a pipe")->excludes(json);
+    timeline->footer(TIMELINE_HELP);
+}
+
 // "help" and "help COMMAND" become --help. Returns the index in `words` of the command's name
 // (words.size() when there is none).
 size_t take_help_word(int argc, char** argv, std::vector<std::string>* words) {
@@ -318,22 +356,19 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
     add_shared(&app, &before, "The controller's port");
     add_device_commands(&app, request, &after);
     add_file_commands(&app, request, &after);
+    add_timeline_command(&app, request, &after);
     // The synopsis lists the commands; the footer is the main help's only.
     for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
         command->group("");
     }
     app.footer(FOOTER);
-    // The main help's synopsis is its usage, so CLI11's "Usage:" line and the blank line after it
-    // are left out there; each command's help keeps its own.
+    // The main help is the synopsis and the footer; each command's help is CLI11's own.
     const std::shared_ptr<CLI::FormatterBase> standard = app.get_formatter();
     app.formatter_fn([standard](const CLI::App* of, std::string name, CLI::AppFormatMode mode) {
-        std::string text = standard->make_help(of, std::move(name), mode);
-        const size_t usage = text.find("Usage: ");
-        const size_t end = text.find("\n\n", usage);
-        if (of->get_parent() == nullptr && usage != std::string::npos && end != std::string::npos) {
-            text.erase(usage, end + 2 - usage);
+        if (of->get_parent() == nullptr && mode == CLI::AppFormatMode::Normal) {
+            return std::string(SYNOPSIS) + "\n" + FOOTER + "\n";
         }
-        return text;
+        return standard->make_help(of, std::move(name), mode);
     });
 
     std::vector<std::string> words(argv + 1, argv + argc);

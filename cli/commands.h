@@ -25,19 +25,20 @@ struct CliRequest {
     std::string command;            // the command's name, as CliCommands lists it
     std::vector<std::string> ports; // --port (ports: any number; the others: at most one)
     bool json = false;
+    bool chart = false; // timeline --chart: the chart also where standard output is no terminal
     bool watch = false;
     long long count = 0; // status --count: readings before the watch ends (0: no end)
     bool dry_run = false;
     bool force = false;
     bool verbose = false;                 // -v: every frame on standard error
     bool quiet = false;                   // -q: nothing but errors
-    std::string output;                   // read, set, convert: --output
+    std::string output;                   // read, set, convert, timeline: --output
     bool output_named = false;            // read: --output was given (possibly empty)
     std::string backup;                   // write, set device: --backup
     bool backup_named = false;            // --backup was given (else: the backup folder)
     bool no_backup = false;               // write, set device: --no-backup
     std::string file;                     // write FILE
-    std::vector<std::string> sources;     // show SOURCE, diff SOURCE SOURCE, convert SOURCE
+    std::vector<std::string> sources;     // show, convert, timeline SOURCE; diff SOURCE SOURCE
     std::string target;                   // set TARGET: a settings file, 'defaults' or 'device'
     std::vector<std::string> assignments; // set: NAME=VALUE, chSEL.NAME=VALUE
 };
@@ -50,11 +51,12 @@ int cli_set(const CliRequest& request);
 int cli_convert(const CliRequest& request);
 int cli_show(const CliRequest& request);
 int cli_diff(const CliRequest& request);
+int cli_timeline(const CliRequest& request);
 
 // The commands by name, in the order the help lists them.
 struct CliCommand {
     const char* name;
     int (*run)(const CliRequest& request);
 };
-constexpr size_t CLI_COMMAND_COUNT = 8;
+constexpr size_t CLI_COMMAND_COUNT = 9;
 extern const CliCommand CliCommands[CLI_COMMAND_COUNT];

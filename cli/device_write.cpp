@@ -19,6 +19,7 @@
 #include "cli/backups.h"
 #include "cli/settings_output.h"
 #include "cli/shell_quote.h"
+#include "cli/timeline_chart.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ int dry_run(const Connection& c, const SettingsValues& now, const SettingsValues
             const std::string& refusal) {
     const std::string changes = differences_text(now, sent);
     out_text(changes);
+    out_text(timeline_change_text(now.table, sent.table));
     note_line(changes.empty()
                   ? "The controller on " + c.port +
                         " already holds these settings; nothing was "

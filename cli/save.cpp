@@ -7,20 +7,8 @@
 
 namespace {
 
-// Puts the file's content in place with `put` (file_put or file_put_new).
-int save(const std::string& path, SettingsFormat format, const SettingsValues& values,
-         const std::string& source, decltype(&file_put) put) {
-    static uint8_t disk[VALUES_FILE_DISK_MAX];
-    std::string json;
-    const uint8_t* bytes = disk;
-    size_t n = 0;
-    if (format == FORMAT_JSON) {
-        json = settings_json_text(source, values);
-        bytes = reinterpret_cast<const uint8_t*>(json.data());
-        n = json.size();
-    } else {
-        n = values_file_bytes(&values, disk);
-    }
+// Puts the bytes in place with `put` (file_put or file_put_new).
+int put_bytes(const std::string& path, const uint8_t* bytes, size_t n, decltype(&file_put) put) {
     char why[FILE_WHY_BYTES];
     const int saved = put(path.c_str(), bytes, n, console_not_interrupted, why);
     if (saved == FILE_PUT_CANCELLED) { // the new file was removed, the old one kept
@@ -40,6 +28,23 @@ int save(const std::string& path, SettingsFormat format, const SettingsValues& v
     return EXIT_DONE;
 }
 
+// Puts the file's content in place with `put`.
+int save(const std::string& path, SettingsFormat format, const SettingsValues& values,
+         const std::string& source, decltype(&file_put) put) {
+    static uint8_t disk[VALUES_FILE_DISK_MAX];
+    std::string json;
+    const uint8_t* bytes = disk;
+    size_t n = 0;
+    if (format == FORMAT_JSON) {
+        json = settings_json_text(source, values);
+        bytes = reinterpret_cast<const uint8_t*>(json.data());
+        n = json.size();
+    } else {
+        n = values_file_bytes(&values, disk);
+    }
+    return put_bytes(path, bytes, n, put);
+}
+
 } // namespace
 
 int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
@@ -50,4 +55,8 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
 int save_new_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
                   const std::string& source) {
     return save(path, format, values, source, file_put_new);
+}
+
+int save_bytes(const std::string& path, const uint8_t* bytes, size_t n) {
+    return put_bytes(path, bytes, n, file_put);
 }

@@ -1,6 +1,8 @@
 // Settings saved to a file, whole or not at all, in the format the file's name chooses.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "cli/sources.h"
@@ -14,3 +16,6 @@ int save_file(const std::string& path, SettingsFormat format, const SettingsValu
 // file, a folder or a link, dangling or not) gives EXIT_FILE after saying so.
 int save_new_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
                   const std::string& source);
+
+// Writes any content to `path` the same way (a picture, for timeline), with the same results.
+int save_bytes(const std::string& path, const uint8_t* bytes, size_t n);

@@ -11,6 +11,7 @@
 #include "cli/sources.h"
 #include "cli/save.h"
 #include "cli/settings_output.h"
+#include "cli/timeline_chart.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
     if (request.dry_run) {
         const std::string changes = differences_text(before, values);
         out_text(changes);
+        out_text(timeline_change_text(before.table, values.table));
         note_line(changes.empty() ? target + " already holds these values; nothing was changed."
                                   : "Dry run: the changes above were not saved to " + output + ".");
         return EXIT_DONE;

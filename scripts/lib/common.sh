@@ -50,9 +50,11 @@ install_packages() {
 }
 
 # Tools of the host tree (portable code, emulator, command-line tool, unit tests). lumivo24-cli
-# needs CLI11 and nlohmann-json (header-only, for both trees); python3 runs its tests.
+# needs CLI11 and nlohmann-json (header-only, for both trees); python3 runs its tests, and
+# rsvg-convert renders the SVG pictures of the lighting wave that they check.
 need_host_tools() {
-    need_commands cmake cmake ninja ninja-build g++ g++ python3 python3 || return 1
+    need_commands cmake cmake ninja ninja-build g++ g++ python3 python3 \
+        rsvg-convert librsvg2-bin || return 1
     need_packages googletest libgtest-dev libcli11-dev nlohmann-json3-dev
 }
 

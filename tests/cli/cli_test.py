@@ -955,6 +955,98 @@ def case_staircase(emu):
               f"the staircase of text {i} gives other values")
 
 
+def staircase():
+    """The documented staircase: the defaults with steps 1-15 lighting from the bottom 150 ms
+    apart and going dark from the top 150 ms apart, each in 500 ms; 16-24 give no light."""
+    v = factory()
+    for k in range(15):
+        v["channels"][k].update(on_delay_ms=150 * k, rise_time_ms=500, fall_time_ms=500)
+        v["channels"][14 - k]["off_delay_ms"] = 150 * k
+    for c in v["channels"][15:]:
+        c.update(on_start_level_percent=0, on_end_level_percent=0, off_start_level_percent=0,
+                 off_end_level_percent=0, standby_level_percent=0)
+    return v
+
+
+def on_terminal(*args):
+    """Runs the tool with its standard output on a pseudo-terminal; returns its exit code and
+    what it printed there (line ends as the terminal turns them, back to LF)."""
+    master, slave = os.openpty()
+    tool = subprocess.Popen([CLI, *args], cwd=WORK, stdout=slave, stderr=subprocess.DEVNULL)
+    os.close(slave)
+    out = b""
+    while True:
+        try:
+            chunk = os.read(master, 65536)
+        except OSError:  # EIO: the tool has closed the terminal
+            break
+        if not chunk:
+            break
+        out += chunk
+    os.close(master)
+    return tool.wait(60), out.decode().replace("\r\n", "\n")
+
+
+NOTE = "Drawn from the settings, not measured: one person at 0 ms only, night assumed."
+STAIRS_SUMMARY = "lights 1→15, 150 ms apart; goes dark 15→1, 150 ms apart; 16-24 dark"
+STAIRS_ROW_15 = " 15      2100      2600    180000    180500   0.1      0.1→100         100→0.1"
+STAIRS_CHART_15 = " 15 " + "·" * 27 + "░▒▒▓███  ┊  ██▓▒▒░" + "·" * 28  # glow, rise, hold, fall
+
+
+def case_timeline(emu):
+    """The wave of a file, of the controller and of the defaults: text without the chart on a
+    pipe and with it on a terminal, JSON, the picture saved whole or refused before anything is
+    read; and what a dry run of set says of the wave."""
+    write_file("stairs.lv24", settings_file(staircase()))
+    _, out, _, _ = cli("timeline", "stairs.lv24", check_rc=0)
+    lines = out.splitlines()
+    check(lines[0] == STAIRS_SUMMARY and STAIRS_ROW_15 in lines and lines[-1] == NOTE, out)
+    check("  16-24: dark, never give light" in lines, out)
+    check("┊" not in out and "█" not in out, f"a chart on a pipe: {out}")
+    _, out, _, _ = cli("timeline", "stairs.lv24", "--chart", check_rc=0)
+    check(STAIRS_CHART_15 in out.splitlines(), out)
+    rc, out = on_terminal("timeline", "stairs.lv24")
+    lines = out.splitlines()
+    check(rc == 0 and lines[0] == STAIRS_SUMMARY and STAIRS_CHART_15 in lines, out)
+    check(lines[-1] == NOTE and max(len(line) for line in lines) <= 80, out)
+
+    # The controller's settings, read as the window reads them; JSON with every channel.
+    emu("set settings " + wire_image(staircase()).hex())
+    _, out, _, _ = cli("timeline", "device", "--port", PORT, "--json", check_rc=0)
+    wave = json.loads(out)
+    check(wave["summary"] == STAIRS_SUMMARY and len(wave["channels"]) == 24, out[:300])
+    check(wave["channels"][0] == {"channel": 1, "dark": False, "on_begin_ms": 0,
+                                  "on_end_ms": 500, "off_begin_ms": 182100,
+                                  "off_end_ms": 182600}, wave["channels"][0])
+    check(wave["channels"][15] == {"channel": 16, "dark": True, "on_begin_ms": None,
+                                   "on_end_ms": None, "off_begin_ms": None,
+                                   "off_end_ms": None}, wave["channels"][15])
+
+    # The picture: only the file, whole; a name that is no .svg is refused before the
+    # controller is asked, a folder that does not exist leaves nothing behind.
+    emu("clear-requests")
+    _, out, err, _ = cli("timeline", "defaults", "--output", "wave.svg", check_rc=0)
+    svg = read_file("wave.svg")
+    check(out == "" and "wave.svg" in err, f"{out!r} {err!r}")
+    check(svg.startswith(b"<?xml") and svg.endswith(b"</svg>\n") and NOTE.encode() in svg,
+          svg[-200:])
+    for output, code, said in (("wave.png", 2, "ending in .svg, not 'wave.png'"), ("", 2, ".svg"),
+                               ("no/such/folder/x.svg", 4, "nothing was saved")):
+        rc, out, err, _ = cli("timeline", "device", "--port", PORT, "--output", output)
+        check(rc == code and out == "" and said in err, f"{output!r}: {rc} {out!r} {err!r}")
+    check(emu.requests()["read"] == "1", f"requests {emu.requests()}")
+    check(sorted(os.listdir(WORK)) == ["emu.log", "port", "stairs.lv24", "wave.svg"],
+          f"left behind: {os.listdir(WORK)}")
+
+    # A dry run says what the change does to the wave, and says it when it does nothing to it.
+    _, out, _, _ = cli("set", "stairs.lv24", "ch7.fall_time_ms=0", "--dry-run", check_rc=0)
+    check(f"before: {STAIRS_SUMMARY}\nafter:  lights 1→15, 150 ms apart;\n" in out, out)
+    _, out, _, _ = cli("set", "device", "--port", PORT, "off_timer_s=240", "--dry-run",
+                       check_rc=0)
+    check(out == "off_timer_s: 180 -> 240\nunchanged: " + STAIRS_SUMMARY + "\n", out)
+    check(emu.requests()["write"] == "0", "a dry run wrote")
+
+
 TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)
 
 

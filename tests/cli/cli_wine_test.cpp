@@ -427,6 +427,29 @@ TEST(CliUnderWine, SetsValuesBacksUpAndTakesJson) {
     EXPECT_NE(watch.err.find(" COM5 >> 02 00 06 00 0E C3"), std::string::npos) << watch.err;
 }
 
+// The wave of the controller's settings from lumivo24-cli.exe: the chart asked for on a file, its
+// block characters as UTF-8 (a console gets them as UTF-16 through WriteConsoleW), and the
+// picture saved under a Cyrillic name.
+TEST(CliUnderWine, DrawsTheWave) {
+    ASSERT_TRUE(emu_ok("defaults"));
+    const ToolRun chart = run_tool(L"timeline device --port COM5 --chart");
+    ASSERT_EQ(chart.exit_code, 0u) << chart.err;
+    EXPECT_EQ(chart.out.rfind("lights 1→24, 49-50 ms apart; goes dark 1→24, 298-300 ms apart\n", 0),
+              0u)
+        << chart.out;
+    EXPECT_NE(chart.out.find("\n 24      ··░░░░░▒▒▒▒▒▒▒▓▓▓▓▓▓▓████████  ┊  ████"),
+              std::string::npos)
+        << chart.out;
+    EXPECT_NE(chart.out.find("\n  █ 75-100 %  ▓ 50-75 %  ▒ 25-50 %  ░ 5-25 %  · under 5 %"),
+              std::string::npos);
+    const std::wstring picture = test_folder() + L"\\Лестница.svg";
+    const ToolRun saved = run_tool(L"timeline defaults -o \"" + picture + L"\"");
+    ASSERT_EQ(saved.exit_code, 0u) << saved.err;
+    EXPECT_EQ(saved.out, "");
+    const std::vector<uint8_t> svg = file_bytes(picture);
+    EXPECT_EQ(std::string(svg.begin(), svg.end()).rfind("<?xml", 0), 0u);
+}
+
 // What the tool says is true under Windows too: values the controller cannot hold go nowhere,
 // a dry run on another board revision lists the changes, a wrong word is named.
 TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
