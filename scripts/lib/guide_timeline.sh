@@ -5,14 +5,11 @@
 # by scripts/release for the guide it packs and by scripts/screenshots for the copy in docs/.
 # Source it after common.sh.
 
-# The documented staircase: steps 1-15 light up from the bottom 150 ms apart and go dark from the
-# top 150 ms apart, each in 500 ms; 16-24 give no light. One name per assignment, as `set` takes
-# them.
+# The documented staircase, as the README gives it: steps 1-15 light up from the bottom 150 ms
+# apart and go dark from the top 150 ms apart, each in 500 ms; 16-24 give no light.
 GUIDE_STAIRCASE=(ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150
-    ch1-15.rise_time_ms=500 ch1-15.fall_time_ms=500
-    ch16-24.on_start_level_percent=0 ch16-24.on_end_level_percent=0
-    ch16-24.off_start_level_percent=0 ch16-24.off_end_level_percent=0
-    ch16-24.standby_level_percent=0)
+    ch1-15.rise_time_ms,fall_time_ms=500
+    ch16-24.on_start_level_percent,on_end_level_percent,off_start_level_percent,off_end_level_percent,standby_level_percent=0)
 
 need_guide_timeline_tools() {
     need_commands rsvg-convert librsvg2-bin || return 1

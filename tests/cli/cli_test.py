@@ -210,10 +210,13 @@ def case_usage(emu):
           "--help does not fit a screen")
     check("ch1-15.on_delay_ms=0+150" in out and "ch15-1.off_delay_ms=0+150" in out and
           "ch1-15.rise_time_ms,fall_time_ms=500" in out, "--help lacks the examples")
-    check("lumivo24-cli diff" in out, "--help lacks the commands")
+    check(all(f"\n  {command} " in out for command in
+              ("ports", "status", "read", "write", "set", "convert", "show", "diff", "timeline")),
+          "--help lacks the commands")
     # The synopsis lists every option of write and set.
-    check("write [-p P] SOURCE [--dry-run] [--force] [--backup F|--no-backup]\n" in out and
-          "[-o FILE] [--dry-run] [--force]\n    [--backup F|--no-backup] " in out, out)
+    check("write    SOURCE [--dry-run] [--force] [--backup FILE | --no-backup]\n" in out and
+          "[-o FILE] [--dry-run]\n           [--force] [--backup FILE | --no-backup] " in out,
+          out)
     for version in ("--version", "-V"):
         _, out, _, _ = cli(version, check_rc=0)
         check(out.strip() == "lumivo24-cli 1.0.0", f"version {out!r}")
@@ -955,19 +958,6 @@ def case_staircase(emu):
               f"the staircase of text {i} gives other values")
 
 
-def staircase():
-    """The documented staircase: the defaults with steps 1-15 lighting from the bottom 150 ms
-    apart and going dark from the top 150 ms apart, each in 500 ms; 16-24 give no light."""
-    v = factory()
-    for k in range(15):
-        v["channels"][k].update(on_delay_ms=150 * k, rise_time_ms=500, fall_time_ms=500)
-        v["channels"][14 - k]["off_delay_ms"] = 150 * k
-    for c in v["channels"][15:]:
-        c.update(on_start_level_percent=0, on_end_level_percent=0, off_start_level_percent=0,
-                 off_end_level_percent=0, standby_level_percent=0)
-    return v
-
-
 def on_terminal(*args):
     """Runs the tool with its standard output on a pseudo-terminal; returns its exit code and
     what it printed there (line ends as the terminal turns them, back to LF)."""
@@ -997,7 +987,7 @@ def case_timeline(emu):
     """The wave of a file, of the controller and of the defaults: text without the chart on a
     pipe and with it on a terminal, JSON, the picture saved whole or refused before anything is
     read; and what a dry run of set says of the wave."""
-    write_file("stairs.lv24", settings_file(staircase()))
+    write_file("stairs.lv24", settings_file(staircase(factory())))
     _, out, _, _ = cli("timeline", "stairs.lv24", check_rc=0)
     lines = out.splitlines()
     check(lines[0] == STAIRS_SUMMARY and STAIRS_ROW_15 in lines and lines[-1] == NOTE, out)
@@ -1011,7 +1001,7 @@ def case_timeline(emu):
     check(lines[-1] == NOTE and max(len(line) for line in lines) <= 80, out)
 
     # The controller's settings, read as the window reads them; JSON with every channel.
-    emu("set settings " + wire_image(staircase()).hex())
+    emu("set settings " + wire_image(staircase(factory())).hex())
     _, out, _, _ = cli("timeline", "device", "--port", PORT, "--json", check_rc=0)
     wave = json.loads(out)
     check(wave["summary"] == STAIRS_SUMMARY and len(wave["channels"]) == 24, out[:300])
