@@ -271,7 +271,6 @@ std::string timeline_chart_text(const Timeline& timeline) {
     put_axis(&bottom, &labels, ON_AT, OFF_AT - 1, on, "┴");
     put_axis(&bottom, &labels, OFF_AT, LINE_COLUMNS, off, "┴");
     text += join(bottom) + join(labels);
-    text += dark_line(timeline);
     text += "  █ 75-100 %  ▓ 50-75 %  ▒ 25-50 %  ░ 5-25 %  · under 5 %  blank: off\n";
     return text;
 }

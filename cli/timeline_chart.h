@@ -18,7 +18,7 @@
 // wave took in place of the one given is marked with '*' and explained under the table.
 std::string timeline_table_text(const Timeline& timeline);
 
-// The chart with its axes, its legend and the dark channels.
+// The chart with its axes and its legend; the table above it names the dark channels.
 std::string timeline_chart_text(const Timeline& timeline);
 
 // What `timeline` prints on a terminal: the summary, the table, the chart if asked for, and

@@ -239,7 +239,10 @@ def case_usage(emu):
                         (["status", "--watch", "--count", "2"], "excludes"),
                         (["read", "x.lv24"], "lumivo24-cli read -o x.lv24\n"),
                         (["read", "my stairs.lv24"], "lumivo24-cli read -o 'my stairs.lv24'\n"),
-                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many")):
+                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many"),
+                        (["read", "-o", ""], "an empty name names no file"),
+                        (["set", "x.lv24", "off_timer_s=5", "-o", ""], "names no file"),
+                        (["convert", "defaults", "-o", ""], "names no file")):
         rc, out, err, _ = cli(*wrong)
         check(rc == 2 and out == "" and said in err, f"{wrong}: {rc} {out!r} {err!r}")
         check(len(err) < 300, f"{wrong}: {err!r}")  # no range of a double's 309 digits
