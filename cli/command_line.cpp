@@ -146,11 +146,6 @@ void add_shared(CLI::App* app, SharedOptions* options, const char* port_help,
     app->add_flag("-q,--quiet", options->quiet, "Print nothing but errors");
 }
 
-// An empty --output would read as no --output at all: set would then save in place.
-std::string empty_name_refusal(std::string& name) {
-    return name.empty() ? std::string("an empty name names no file") : "";
-}
-
 // The check of status --count: a whole number of readings, 1 or more, said in a sentence of its
 // own rather than as CLI11's range of a double. Returns "" when the text is one.
 std::string reading_count_refusal(std::string& text) {
@@ -196,7 +191,6 @@ void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* afte
     add_shared(read, after, "The controller's port");
     read->add_option("-o,--output", request->output, "The settings file to write")
         ->type_name("FILE.lv24")
-        ->check(CLI::Validator(empty_name_refusal, ""))
         ->each([request](const std::string&) { request->output_named = true; });
     // A file named without -o is taken here only to be pointed to -o (check_read).
     read->add_option("FILE", request->sources)->group("");
@@ -217,7 +211,7 @@ void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* afte
     add_shared(set, after, "The controller's port");
     set->add_option("-o,--output", request->output, "Save to FILE instead of in place")
         ->type_name("FILE")
-        ->check(CLI::Validator(empty_name_refusal, ""));
+        ->each([request](const std::string&) { request->output_named = true; });
     set->add_flag("--dry-run", request->dry_run, "Show what would change, change nothing");
     set->add_flag("--force", request->force, "Write to a board revision other than 5000");
     add_backup(set, request);
@@ -230,7 +224,6 @@ void add_file_commands(CLI::App* app, CliRequest* request, SharedOptions* after)
     add_shared(convert, after, "The controller's port");
     convert->add_option("-o,--output", request->output, "The file to write")
         ->type_name("FILE.lv24|FILE.json")
-        ->check(CLI::Validator(empty_name_refusal, ""))
         ->required();
     convert->footer(SOURCE_NOTE);
 

@@ -33,7 +33,7 @@ struct CliRequest {
     bool verbose = false;                 // -v: every frame on standard error
     bool quiet = false;                   // -q: nothing but errors
     std::string output;                   // read, set, convert, timeline: --output
-    bool output_named = false;            // read: --output was given
+    bool output_named = false;            // read, set: --output was given (possibly empty)
     std::string backup;                   // write, set device: --backup
     bool backup_named = false;            // --backup was given (else: the backup folder)
     bool no_backup = false;               // write, set device: --no-backup

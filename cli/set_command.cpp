@@ -50,7 +50,7 @@ int load_target(const CliRequest& request, SettingsValues* values, SettingsForma
     if (request.target != "defaults") {
         return load_file(request.target, values, format);
     }
-    if (request.output.empty()) {
+    if (!request.output_named) {
         err_line("lumivo24-cli: set defaults needs --output: the file to save the changed "
                  "factory settings to.");
         return EXIT_USAGE;
@@ -68,8 +68,9 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
     if (code != EXIT_DONE) {
         return code;
     }
-    const std::string output = request.output.empty() ? target : request.output;
-    if (!request.output.empty()) {
+    // An empty name given with --output is refused by the save, never taken as "in place".
+    const std::string output = request.output_named ? request.output : target;
+    if (request.output_named) {
         format = format_of_name(output);
     }
     if (format == FORMAT_LV24 && given.held[LAST_STANDBY_FLAG]) {
@@ -115,7 +116,7 @@ int cli_set(const CliRequest& request) {
     if (request.target != "device") {
         return set_file(request, given);
     }
-    if (!request.output.empty()) {
+    if (request.output_named) {
         err_line("lumivo24-cli: set device writes into the controller; --output is for files "
                  "(lumivo24-cli convert device --output FILE saves what the controller holds).");
         return EXIT_USAGE;
