@@ -1,35 +1,17 @@
-// Settings tables the timeline tests draw, written out value by value.
+// Settings tables the timeline tests draw: the emulator's factory defaults and tables written out
+// value by value.
 #pragma once
 
 #include <cstring>
 
+#include "emulator/emu_settings.h"
 #include "settings/settings_layout.h"
 
-// The factory defaults: channel k has on-delay and off-delay 50(k-1), rise and fall time
-// 250(k-1), channel 1's four times 1; levels 0.1 / 100 / 100 / 0.1; standby on with 0.1 on the
-// odd channels; off timer 180 s.
+// The factory defaults, as the emulator holds them: channel k has on-delay and off-delay 50(k-1),
+// rise and fall time 250(k-1), channel 1's four times 1; levels 0.1 / 100 / 100 / 0.1; standby on
+// with 0.1 on the odd channels; off timer 180 s.
 inline void timeline_defaults_table(float table[SETTINGS_COUNT]) {
-    memset(table, 0, sizeof(float) * SETTINGS_COUNT);
-    table[POS_SENSOR1_MAX] = 100.0f;
-    table[POS_SENSOR2_MAX] = 100.0f;
-    table[POS_LIGHT_THRESHOLD] = 50.0f;
-    table[POS_USE_LIGHT_SENSOR] = 1.0f;
-    table[POS_OFF_TIMER] = 180.0f;
-    table[POS_REPEAT_TIMER] = 5.0f;
-    for (int n = 1; n <= CHANNEL_COUNT; ++n) {
-        const float k = static_cast<float>(n - 1);
-        const bool odd = n % 2 == 1;
-        table[channel_position(COL_ON_DELAY, n)] = n == 1 ? 1.0f : 50.0f * k;
-        table[channel_position(COL_ON_START_LEVEL, n)] = 0.1f;
-        table[channel_position(COL_ON_END_LEVEL, n)] = 100.0f;
-        table[channel_position(COL_RISE_TIME, n)] = n == 1 ? 1.0f : 250.0f * k;
-        table[channel_position(COL_OFF_DELAY, n)] = n == 1 ? 1.0f : 50.0f * k;
-        table[channel_position(COL_OFF_START_LEVEL, n)] = 100.0f;
-        table[channel_position(COL_OFF_END_LEVEL, n)] = 0.1f;
-        table[channel_position(COL_FALL_TIME, n)] = n == 1 ? 1.0f : 250.0f * k;
-        table[channel_position(COL_STANDBY_ENABLED, n)] = odd ? 1.0f : 0.0f;
-        table[channel_position(COL_STANDBY_LEVEL, n)] = odd ? 0.1f : 0.0f;
-    }
+    emu_settings_factory_table(table);
 }
 
 // The documented staircase: the defaults with steps 1-15 lighting from the bottom 150 ms apart
