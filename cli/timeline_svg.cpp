@@ -154,25 +154,10 @@ std::string axis_svg(const TimelineAxis& axis, double panel_x, double lanes_top,
     return svg;
 }
 
-} // namespace
-
-std::string timeline_svg(const Timeline& timeline) {
-    TimelinePhases phases;
-    timeline_phases(&timeline, &phases);
-    TimelineAxis on;
-    TimelineAxis off;
-    timeline_axes(phases, PANEL_W / LABEL_CHAR_PX, &on, &off);
-
-    const std::vector<std::string> heading = summary_lines(timeline);
-    int lanes = 0;
-    for (const TimelineChannel& c : timeline.channels) {
-        lanes += !c.dark;
-    }
-    const double titles_y = 34.0 + 20.0 * static_cast<double>(heading.size()) + 12.0;
-    const double lanes_top = titles_y + 14.0;
-    const double lanes_bottom = lanes_top + lanes * (LANE_H + LANE_GAP);
-    const double page_h = lanes_bottom + 140.0;
-
+// The page's head: the XML prolog, the title, the summary as the heading and the titles of the
+// two phases.
+std::string head_svg(const Timeline& timeline, const std::vector<std::string>& heading,
+                     double page_h, double titles_y) {
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
                       num(PAGE_W) + "\" height=\"" + num(page_h) + "\" viewBox=\"0 0 " +
@@ -193,11 +178,17 @@ std::string timeline_svg(const Timeline& timeline) {
         text_at(OFF_X, titles_y, "font-size=\"13\" font-weight=\"bold\"",
                 "Switching off, after the " + num(timeline.off_timer_ms / 1000.0) + " s off timer");
     svg += text_at(LEFT - 10.0, titles_y, "font-size=\"12\" text-anchor=\"end\"", "ch");
+    return svg;
+}
 
+// The lanes of the channels that give light, top step on top: their frames and numbers, the two
+// axes drawn over the frames, then the waves over the axes' grid.
+std::string lanes_svg(const Timeline& timeline, const TimelineAxis& on, const TimelineAxis& off,
+                      double lanes_top, double lanes_bottom) {
+    std::string svg;
     double top = lanes_top;
     for (int n = CHANNEL_COUNT; n >= 1; --n) {
-        const TimelineChannel& c = timeline.channels[n - 1];
-        if (c.dark) {
+        if (timeline.channels[n - 1].dark) {
             continue;
         }
         for (double x : {ON_X, OFF_X}) {
@@ -224,8 +215,12 @@ std::string timeline_svg(const Timeline& timeline) {
         svg += lane_wave(c, off, OFF_X, top, false);
         top += LANE_H + LANE_GAP;
     }
+    return svg;
+}
 
-    double y = lanes_bottom + 52.0;
+// Under the lanes from `y`: the dark channels, how to read a lane, and the note.
+std::string legend_svg(const Timeline& timeline, double y) {
+    std::string svg;
     bool dark[CHANNEL_COUNT] = {};
     int dark_count = 0;
     for (const TimelineChannel& c : timeline.channels) {
@@ -247,6 +242,28 @@ std::string timeline_svg(const Timeline& timeline) {
                    "Numbers in the lanes, in ms: when the step starts to light (from the "
                    "detection) and when it is dark (from the off timer).");
     svg += text_at(LEFT, y + 18.0, "font-size=\"12\" font-style=\"italic\"", TIMELINE_NOTE);
-    svg += "</svg>\n";
     return svg;
+}
+
+} // namespace
+
+std::string timeline_svg(const Timeline& timeline) {
+    TimelinePhases phases;
+    timeline_phases(&timeline, &phases);
+    TimelineAxis on;
+    TimelineAxis off;
+    timeline_axes(phases, PANEL_W / LABEL_CHAR_PX, &on, &off);
+
+    const std::vector<std::string> heading = summary_lines(timeline);
+    int lanes = 0;
+    for (const TimelineChannel& c : timeline.channels) {
+        lanes += !c.dark;
+    }
+    const double titles_y = 34.0 + 20.0 * static_cast<double>(heading.size()) + 12.0;
+    const double lanes_top = titles_y + 14.0;
+    const double lanes_bottom = lanes_top + lanes * (LANE_H + LANE_GAP);
+    const double page_h = lanes_bottom + 140.0;
+    return head_svg(timeline, heading, page_h, titles_y) +
+           lanes_svg(timeline, on, off, lanes_top, lanes_bottom) +
+           legend_svg(timeline, lanes_bottom + 52.0) + "</svg>\n";
 }
