@@ -95,16 +95,20 @@ def set_available():
 def paced_figures(baud, runs):
     """Median and slowest of `runs`, and the requests of one run, per command on a line paced at
     `baud`."""
+    # The write alternates between two files that differ in one value: a write of what the
+    # controller holds already sends nothing.
     commands = [("read", lambda i: ("read", "--port", PACED_PORT, "--output", "paced.lv24")),
-                ("write + verify", lambda i: ("write", "paced.lv24", "--port", PACED_PORT))]
+                ("write + verify", lambda i: ("write", ("other.lv24", "paced.lv24")[i % 2],
+                                              "--port", PACED_PORT))]
     if set_available():
-        # A value that changes on every run, so that every run writes.
-        commands.append(("set device", lambda i: ("set", "device", f"off_timer_s={180 + i % 2}",
+        # A value that changes on every run and that neither file holds, so that every run writes.
+        commands.append(("set device", lambda i: ("set", "device", f"off_timer_s={200 + i}",
                                                   "--port", PACED_PORT)))
     emulator, control = start_emulator(PACED_PORT, "--baud", str(baud))
     rows = {}
     try:
         run("read", "--port", PACED_PORT, "--output", "paced.lv24")
+        run("set", "paced.lv24", "off_timer_s=181", "--output", "other.lv24")
         for name, args in commands:
             before = requests(control)
             times = [run(*args(i)) for i in range(runs)]
@@ -142,11 +146,13 @@ def main():
     emulator, control = start_emulator(PORT)
     try:
         run("read", "--port", PORT, "--output", "backup.lv24")  # warm the caches
+        run("set", "backup.lv24", "off_timer_s=181", "--output", "other.lv24")
         rows = []
-        for name, args in (("status", ("status", "--port", PORT)),
-                           ("read", ("read", "--port", PORT, "--output", "backup.lv24")),
-                           ("write + verify", ("write", "backup.lv24", "--port", PORT))):
-            times = [run(*args) for _ in range(RUNS)]
+        files = ("other.lv24", "backup.lv24")  # as in paced_figures: every run writes
+        for name, args in (("status", lambda i: ("status", "--port", PORT)),
+                           ("read", lambda i: ("read", "--port", PORT, "--output", "backup.lv24")),
+                           ("write + verify", lambda i: ("write", files[i % 2], "--port", PORT))):
+            times = [run(*args(i)) for i in range(RUNS)]
             rows.append((name, statistics.median(times), max(times)))
 
         watch = subprocess.Popen([CLI, "status", "--port", PORT, "--watch"], cwd=WORK,
