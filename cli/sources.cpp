@@ -40,17 +40,6 @@ bool looks_like_utf16(const uint8_t* bytes, size_t n) {
     return false;
 }
 
-bool ends_with_json(const std::string& path) {
-    if (path.size() < 5) {
-        return false;
-    }
-    std::string tail = path.substr(path.size() - 5);
-    for (char& c : tail) {
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    }
-    return tail == ".json";
-}
-
 int load_lv24(const std::string& path, const uint8_t* disk, size_t n, SettingsValues* values) {
     const int checked = values_file_load(disk, n, values);
     if (checked == VALUES_FILE_SHORT) {
@@ -71,8 +60,21 @@ int load_lv24(const std::string& path, const uint8_t* disk, size_t n, SettingsVa
 
 } // namespace
 
+bool name_ends_with(const std::string& path, const std::string& suffix) {
+    if (path.size() < suffix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[path.size() - suffix.size() + i]);
+        if (tolower(c) != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 SettingsFormat format_of_name(const std::string& path) {
-    return ends_with_json(path) ? FORMAT_JSON : FORMAT_LV24;
+    return name_ends_with(path, ".json") ? FORMAT_JSON : FORMAT_LV24;
 }
 
 int load_file(const std::string& path, SettingsValues* values, SettingsFormat* format) {

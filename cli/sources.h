@@ -15,6 +15,9 @@ enum SettingsFormat : int {
     FORMAT_JSON = 1, // what show --json prints
 };
 
+// Whether a file name ends with `suffix` (given in lower case), in any case of ASCII letters.
+bool name_ends_with(const std::string& path, const std::string& suffix);
+
 // The format a file of this name is written in: .json gives JSON, any other name .lv24.
 SettingsFormat format_of_name(const std::string& path);
 

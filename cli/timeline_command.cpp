@@ -7,8 +7,6 @@
 // mistake never costs a trip to the controller; the picture is saved whole or not at all.
 #include "cli/commands.h"
 
-#include <cctype>
-
 #include "cli/console.h"
 #include "cli/output.h"
 #include "cli/save.h"
@@ -19,17 +17,6 @@
 #include "settings/timeline.h"
 
 namespace {
-
-bool names_svg(const std::string& path) {
-    if (path.size() < 4) {
-        return false;
-    }
-    std::string tail = path.substr(path.size() - 4);
-    for (char& c : tail) {
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    }
-    return tail == ".svg";
-}
 
 // A .lv24 file has no place for channel 24's standby flag: the wave takes it as off, while a
 // controller that is written from the file keeps its own. Said where it could make a difference.
@@ -56,7 +43,7 @@ int save_picture(const std::string& path, const std::string& source, const Timel
 int cli_timeline(const CliRequest& request) {
     const std::string& source = request.sources.front();
     const bool picture = !request.output.empty();
-    if (picture && !names_svg(request.output)) {
+    if (picture && !name_ends_with(request.output, ".svg")) {
         err_line("lumivo24-cli: timeline --output saves an SVG picture; give a file name ending in "
                  ".svg, not '" +
                  request.output + "'.");
