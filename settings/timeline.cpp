@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/number_text.h"
+
 namespace {
 
 // ---- Values as the wave takes them ---------------------------------------------------------
@@ -340,20 +342,19 @@ void timeline_phases(const Timeline* timeline, TimelinePhases* out) {
 }
 
 size_t timeline_number_text(double value, char out[TIMELINE_NUMBER_BYTES]) {
-    int n = 0;
-    if (std::isnan(value)) {
-        n = snprintf(out, TIMELINE_NUMBER_BYTES, "nan");
-    } else if (!(std::fabs(value) < 1e15)) {
-        n = snprintf(out, TIMELINE_NUMBER_BYTES, "%.0f", value); // "inf", or a whole number
-    } else {
-        const long long t = std::llround(value * 10.0);
-        const long long whole = (t < 0 ? -t : t) / 10;
-        const long long tenth = (t < 0 ? -t : t) % 10;
-        const char* sign = t < 0 ? "-" : "";
-        n = tenth == 0 ? snprintf(out, TIMELINE_NUMBER_BYTES, "%s%lld", sign, whole)
-                       : snprintf(out, TIMELINE_NUMBER_BYTES, "%s%lld.%lld", sign, whole, tenth);
+    // The form's own "%.1f", so that a tenth is rounded as everywhere else; its ".0" and the
+    // sign of a value that rounds to zero are left out.
+    char16_t wide[TIMELINE_NUMBER_BYTES];
+    size_t n = num_format_fixed(wide, TIMELINE_NUMBER_BYTES, value, 1);
+    if (n >= 2 && wide[n - 2] == u'.' && wide[n - 1] == u'0') {
+        n -= 2;
     }
-    return n < 0 ? 0 : strnlen(out, TIMELINE_NUMBER_BYTES - 1);
+    size_t from = n == 2 && wide[0] == u'-' && wide[1] == u'0' ? 1 : 0;
+    for (size_t i = from; i < n; ++i) {
+        out[i - from] = static_cast<char>(wide[i]); // digits, sign, point, or NaN / Inf
+    }
+    out[n - from] = '\0';
+    return n - from;
 }
 
 size_t timeline_channel_list(const bool pick[CHANNEL_COUNT], char* out, size_t cap) {
