@@ -70,8 +70,7 @@ int backup_to_folder(const std::string& port, const uint8_t* bytes, size_t n, st
         }
     }
     err_line("Cannot save the backup: every name like " + base +
-             ".lv24 is taken; nothing was "
-             "written.");
+             ".lv24 is taken; nothing was written.");
     return EXIT_FILE;
 }
 

@@ -11,15 +11,15 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/backups.h"
+#include "cli/console.h"
 #include "cli/find_controller.h"
 #include "cli/output.h"
-#include "cli/console.h"
-#include "cli/sources.h"
-#include "link/wire_image.h"
-#include "cli/backups.h"
 #include "cli/settings_output.h"
 #include "cli/shell_quote.h"
+#include "cli/sources.h"
 #include "cli/timeline_chart.h"
+#include "link/wire_image.h"
 
 namespace {
 
@@ -40,12 +40,10 @@ int dry_run(const Connection& c, const SettingsValues& now, const SettingsValues
     const std::string changes = differences_text(now, sent);
     out_text(changes);
     out_text(timeline_change_text(now.table, sent.table));
-    note_line(changes.empty()
-                  ? "The controller on " + c.port +
-                        " already holds these settings; nothing was "
-                        "written."
-                  : "Dry run: the changes above were not written to the controller on " + c.port +
-                        ".");
+    note_line(
+        changes.empty()
+            ? "The controller on " + c.port + " already holds these settings; nothing was written."
+            : "Dry run: the changes above were not written to the controller on " + c.port + ".");
     if (!refusal.empty()) {
         err_line(refusal + ": a real write would need --force.");
     }
