@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# The emulator as a whole: started on a pseudo-terminal with a --link and a Wine prefix (its
-# registry values written by a stand-in for wine that records what it is asked), it answers an
-# identification request written to its port, keeps answering across an unplug and plug on the
-# same link, takes the link and the COM port away while unplugged, and quits by its control
-# channel, removing its links. A second run takes its commands on standard input and ends with
-# it.
+# The emulator as a whole: started on a pseudo-terminal with a --link and a Wine prefix (whose
+# registry a stand-in for wine records), it answers an identification request written to its
+# port, keeps answering across an unplug and plug on the same link, takes the links away while
+# unplugged, and quits by its control channel, removing its links. A second run takes its
+# commands on standard input and ends with it.
 # Usage: smoke.sh path/to/lumivo24-emulator
 set -uo pipefail
 EMU=$1
@@ -107,11 +106,9 @@ PID=
 [ -L "$WORK/port" ] && fail "--link left behind"
 [ -L "$WORK/prefix/dosdevices/com9" ] && fail "com9 link left behind"
 grep -q 'request cmd=0x0001 len=6 crc=ok' "$WORK/log" || fail "requests not logged"
-# The port's registry value: made at start, taken away at the unplug, made again at the plug
-# and taken away at the end.
-value='\Device\LumivoEmu9'
-printf 'reg add %s\nreg delete %s\nreg add %s\nreg delete %s\n' "$value" "$value" "$value" \
-    "$value" | cmp -s - "$WORK/wine-runs" || fail "registry runs: $(cat "$WORK/wine-runs")"
+# The port's registry value: made at start and at the plug, taken away at the unplug and the end.
+printf 'reg %s \\Device\\LumivoEmu9\n' add delete add delete | cmp -s - "$WORK/wine-runs" ||
+    fail "registry runs: $(cat "$WORK/wine-runs")"
 # Commands on standard input; its end quits.
 printf 'set faults 3\nrequests\n' | "$EMU" --static --stdin --lifetime 20 >"$WORK/out2" 2>"$WORK/log" ||
     fail "--stdin run failed"

@@ -65,10 +65,9 @@ bool other_stop(); // closes the second start's window, like app_stop
 int program_windows();
 
 // ---- many starts of the program at the same moment, as a selection of files opened in Explorer
-// Starts the program once per argument text, all at once; false when one did not start.
-bool starts_launch(const std::vector<std::wstring>& arguments);
-// Waits until no more than `left` of those starts still run.
-bool starts_wait(size_t left, DWORD timeout_ms);
+// Starts the program once per argument text, all at once, and waits until no more than `left`
+// of those starts still run; false when one did not start or more kept running.
+bool starts_run(const std::vector<std::wstring>& arguments, size_t left, DWORD timeout_ms);
 // Closes the windows of those starts still running and waits for them to end.
 void starts_stop();
 

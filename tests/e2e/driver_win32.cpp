@@ -115,20 +115,14 @@ namespace {
 std::vector<PROCESS_INFORMATION> starts; // many starts at once
 } // namespace
 
-bool starts_launch(const std::vector<std::wstring>& arguments) {
-    bool all = true;
+bool starts_run(const std::vector<std::wstring>& arguments, size_t left, DWORD timeout_ms) {
     for (const std::wstring& text : arguments) {
-        PROCESS_INFORMATION started{};
-        if (launch(text.c_str(), &started)) {
-            starts.push_back(started);
-        } else {
-            all = false;
+        starts.emplace_back();
+        if (!launch(text.c_str(), &starts.back())) {
+            starts.pop_back();
+            return false;
         }
     }
-    return all;
-}
-
-bool starts_wait(size_t left, DWORD timeout_ms) {
     return wait_until(
         [left] {
             size_t running = 0;

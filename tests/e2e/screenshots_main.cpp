@@ -61,27 +61,12 @@ bool picture(const wchar_t* name, const std::string& crop = "") {
     return true;
 }
 
-struct GroupSearch {
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK find_group(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<GroupSearch*>(param);
-    if (window_text(window) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The part of the window that group box `caption` takes, with a margin, for picture().
 std::string group_crop(const wchar_t* caption) {
-    GroupSearch search{caption, nullptr};
-    EnumChildWindows(app_window(), find_group, reinterpret_cast<LPARAM>(&search));
+    HWND found = FindWindowExW(app_window(), nullptr, L"Button", caption);
     RECT window{}, group{};
-    if (search.found == nullptr || !GetWindowRect(app_window(), &window) ||
-        !GetWindowRect(search.found, &group)) {
+    if (found == nullptr || !GetWindowRect(app_window(), &window) ||
+        !GetWindowRect(found, &group)) {
         return "";
     }
     const int margin = 6;

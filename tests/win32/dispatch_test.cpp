@@ -1,5 +1,6 @@
 // The main dialog's dispatch: button commands, the four kinds of timer, the status log and
 // closing, driven through the real window procedure.
+#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -152,8 +153,10 @@ TEST_F(DispatchTest, UiFormattedLinesAreCutTo99UnitsAndKeepTheirLineBreak) {
     EXPECT_EQ(log_text(dialog).substr(99), u"Количество COM-портов: 3\r\n");
 }
 
-// The rows of text the status window shows at once.
-int visible_log_lines(HWND log) {
+// After every append, from this thread and through the log message alike, the status window is
+// scrolled so that the newest line is in sight, and no further.
+TEST_F(DispatchTest, TheNewestLogLineIsInSightAfterEveryAppend) {
+    HWND log = GetDlgItem(dialog, IDC_STATUS_LOG);
     RECT client{};
     GetClientRect(log, &client);
     HDC dc = GetDC(log);
@@ -162,30 +165,20 @@ int visible_log_lines(HWND log) {
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(log, dc);
-    return metrics.tmHeight > 0 ? (client.bottom - client.top) / metrics.tmHeight : 0;
-}
-
-// After many appends, from this thread and through the log message alike, the window is
-// scrolled so that the newest message is in sight.
-TEST_F(DispatchTest, TheNewestLogLineIsInSightAfterEveryAppend) {
-    HWND log = GetDlgItem(dialog, IDC_STATUS_LOG);
-    const int visible = visible_log_lines(log);
+    const int visible = (client.bottom - client.top) / std::max(1, int(metrics.tmHeight));
     ASSERT_GT(visible, 1);
-    for (int n = 0; n < 30; ++n) {
-        log_line(dialog,
-                 u"Строка " + std::u16string(1, static_cast<char16_t>(u'A' + n % 26)) + u"\r\n");
+    for (int n = 0; n <= 30; ++n) {
+        if (n < 30)
+            log_line(dialog, u"Строка " + std::u16string(1, char16_t(u'A' + n % 26)) + u"\r\n");
+        else
+            ui_log_format(u"Ошибка чтения данных из контроллера.%s\r\n", u"");
         const int first = static_cast<int>(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0));
         EXPECT_LE(first, n) << n;
         EXPECT_GE(first + visible - 1, n) << "line " << n << " is below the visible part";
     }
-    ASSERT_GT(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0), 30 - visible);
-    ui_log_format(u"Ошибка чтения данных из контроллера.%s\r\n", u"");
-    const int first = static_cast<int>(SendMessageW(log, EM_GETFIRSTVISIBLELINE, 0, 0));
-    wchar_t newest[64] = {};
-    *reinterpret_cast<WORD*>(newest) = 63;
+    wchar_t newest[64] = {63}; // EM_GETLINE takes the room from the first unit
     SendMessageW(log, EM_GETLINE, 30, reinterpret_cast<LPARAM>(newest));
     EXPECT_EQ(std::wstring(newest), L"Ошибка чтения данных из контроллера.");
-    EXPECT_GE(first + visible - 1, 30);
 }
 
 // Lines sent from another thread are appended on this one while it dispatches messages.
@@ -250,11 +243,9 @@ TEST_F(DispatchTest, CloseWaitsForTheWorkerThenStopsIt) {
     EXPECT_FALSE(job.late.filled);
 }
 
-// A line whose handshake holds every write: the settings read under way when the window closes
-// waits out the write time-out, its answer window and a read time-out; then, after the read
-// between requests, the settings write clicked before the close does the same with its own
-// answer window. The close waits for all of it, so the worker ends, and the port is closed, by
-// itself and not in the middle of a write.
+// A line whose handshake holds every write: the read under way at the close waits out the write
+// time-out, its answer window and a read time-out; the write clicked before the close, after the
+// read between requests, does the same. The close waits for it all: the worker ends by itself.
 TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
     link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
     static std::atomic<bool> ended;
@@ -264,9 +255,9 @@ TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
         [](LPVOID) -> DWORD {
             for (int i = 0; i < 500 && !link_flags_test(LINK_CLOSING); ++i)
                 Sleep(10);
-            Sleep(LINK_WRITE_TIMEOUT_MS + LINK_READ_REPLY_MS + LINK_READ_TIMEOUT_MS);
-            Sleep(LINK_READ_TIMEOUT_MS);
-            Sleep(LINK_WRITE_TIMEOUT_MS + LINK_WRITE_REPLY_MS + LINK_READ_TIMEOUT_MS);
+            Sleep(LINK_WRITE_TIMEOUT_MS + LINK_READ_REPLY_MS + LINK_READ_TIMEOUT_MS +
+                  LINK_READ_TIMEOUT_MS + LINK_WRITE_TIMEOUT_MS + LINK_WRITE_REPLY_MS +
+                  LINK_READ_TIMEOUT_MS);
             ended = true;
             link_flags_clear(LINK_WORKER_RUNS);
             return 0;
@@ -305,51 +296,14 @@ TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedOrClosing) {
     EXPECT_EQ(log_text(dialog), reported);
 }
 
-// A visible dialog of thread `thread` other than `main`: an open file dialog or message box.
-struct ModalSearch {
-    HWND main;
-    HWND found;
-};
-
-BOOL CALLBACK find_modal(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<ModalSearch*>(param);
-    wchar_t window_class[16] = {};
-    GetClassNameW(window, window_class, 16);
-    if (window != search->main && IsWindowVisible(window) &&
-        std::wstring(window_class) == L"#32770") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// What another start of the program does while the window shows a modal window: it waits for
-// the modal window, hands a file over (the modal window's own loop dispatches the message),
-// keeps the answer, and then closes the modal window as its button would.
-struct ModalHandOver {
-    HWND dialog;
-    DWORD thread;
-    int button;
-    LRESULT answer;
-};
-
-DWORD WINAPI hand_over_under_modal(LPVOID param) {
-    auto* job = static_cast<ModalHandOver*>(param);
-    ModalSearch search{job->dialog, nullptr};
-    for (int i = 0; i < 1000 && search.found == nullptr; ++i) {
-        Sleep(10);
-        EnumThreadWindows(job->thread, find_modal, reinterpret_cast<LPARAM>(&search));
-    }
-    if (search.found == nullptr)
-        return 1;
+// Hands a file over as a later start does; 99 when the message fails.
+DWORD_PTR hand_over_file(HWND dialog) {
     const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
     COPYDATASTRUCT copy{HANDOVER_TAG, sizeof path, const_cast<wchar_t*>(path)};
     DWORD_PTR answer = 99;
-    SendMessageTimeoutW(job->dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
-                        SMTO_ABORTIFHUNG, 5000, &answer);
-    job->answer = static_cast<LRESULT>(answer);
-    PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(job->button, BN_CLICKED), 0);
-    return 0;
+    SendMessageTimeoutW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG,
+                        5000, &answer);
+    return answer;
 }
 
 // While the open dialog or a file's message box is up, a hand-over is refused: the file would
@@ -360,34 +314,47 @@ TEST_F(DispatchTest, HandOversAreRefusedWhileAModalWindowIsUp) {
     GetTempPathW(MAX_PATH, folder);
     const std::wstring damaged = std::wstring(folder) + L"lumivo_modal_damaged.lv24";
     ASSERT_TRUE(write_file(damaged, std::vector<uint8_t>(2000, 'x')));
-    const struct {
-        const char* what;
-        void (*open_modal)(const std::wstring& damaged);
+    // Another start meanwhile: it waits for the modal window (a visible dialog of this thread other
+    // than the main one), hands a file over (the modal window's own loop dispatches the message),
+    // and closes the modal window as button `button` would.
+    struct Job {
+        HWND dialog, modal;
         int button;
-    } rows[] = {
-        {"the open dialog", [](const std::wstring&) { settings_file_open_command(); }, IDCANCEL},
-        {"a file's message box", [](const std::wstring& path) { load_settings_file(path.c_str()); },
-         IDOK},
+        DWORD_PTR answer;
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        ModalHandOver job{dialog, GetCurrentThreadId(), row.button, 99};
-        HANDLE other = CreateThread(nullptr, 0, hand_over_under_modal, &job, 0, nullptr);
+    auto other_start = [](LPVOID param) -> DWORD {
+        auto* job = static_cast<Job*>(param);
+        for (int i = 0; i < 1000 && job->modal == nullptr; ++i) {
+            Sleep(10);
+            for (HWND w = nullptr;
+                 (w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr;) {
+                if (w != job->dialog && IsWindowVisible(w) &&
+                    GetWindowThreadProcessId(w, nullptr) ==
+                        GetWindowThreadProcessId(job->dialog, nullptr))
+                    job->modal = w;
+            }
+        }
+        if (job->modal != nullptr) {
+            job->answer = hand_over_file(job->dialog);
+            PostMessageW(job->modal, WM_COMMAND, MAKEWPARAM(job->button, BN_CLICKED), 0);
+        }
+        return 0;
+    };
+    for (int box = 0; box < 2; ++box) { // the open dialog, then a file's message box
+        Job job{dialog, nullptr, box ? IDOK : IDCANCEL, 99};
+        HANDLE other = CreateThread(nullptr, 0, other_start, &job, 0, nullptr);
         ASSERT_NE(other, nullptr);
-        row.open_modal(damaged);
+        if (box)
+            load_settings_file(damaged.c_str());
+        else
+            settings_file_open_command();
         EXPECT_EQ(WaitForSingleObject(other, 10000), WAIT_OBJECT_0);
-        DWORD code = 1;
-        GetExitCodeThread(other, &code);
         CloseHandle(other);
-        EXPECT_EQ(code, 0u) << "no modal window came up";
-        EXPECT_EQ(job.answer, 0);
+        EXPECT_EQ(job.answer, 0u) << box; // 99: no modal window came up
         EXPECT_EQ(log_text(dialog).find(u"handed.lv24"), std::u16string::npos);
     }
     DeleteFileW(damaged.c_str());
-    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
-    COPYDATASTRUCT copy{HANDOVER_TAG, sizeof path, const_cast<wchar_t*>(path)};
-    EXPECT_EQ(SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy)),
-              HANDOVER_TAKEN);
+    EXPECT_EQ(hand_over_file(dialog), DWORD_PTR(HANDOVER_TAKEN));
     EXPECT_NE(log_text(dialog).find(u"Ошибка открытия файла C:\\nowhere\\handed.lv24.\r\n"),
               std::u16string::npos);
 }

@@ -190,58 +190,28 @@ TEST_F(SettingsSaveTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
     EXPECT_EQ(read_file(in_folder(L"new.lv24")), Bytes(bytes, bytes + 3));
 }
 
-// ---- a replacement's steps failing one by one ------------------------------------------------
+// ---- a replacement's steps failing one by one ----
 
-// How the steps of one replacement fail: the new file cannot take the name after the old one
-// has moved to its backup name (ReplaceFileW's ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and how many
-// times moving the old file back, moving the new one in and removing the backup are refused.
+// How the steps of one replacement fail: the new file cannot take the name after the old one has
+// moved to its backup name (ReplaceFileW's ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and how many
+// times moving the old file back, moving the new one in and removing the backup are refused (as
+// when another program holds the file open without sharing).
 struct StepFaults {
     bool name_left_empty;
-    int old_moves_refused;
-    int new_moves_refused;
-    int removals_refused;
+    int old_moves_refused, new_moves_refused, removals_refused;
 };
 
 StepFaults faults;
 FileReplaceSteps system_steps;
-HANDLE backup_holder = INVALID_HANDLE_VALUE; // another program holding the backup open
 
-bool is_backup(LPCWSTR path) {
-    const std::wstring name(path);
-    return name.size() > 4 && name.compare(name.size() - 4, 4, L"-old") == 0;
-}
-
-BOOL refused(int* count) {
+// True, as a step refused for sharing, while `count` is above zero; counts it down. (The backup's
+// name ends in "-old".)
+bool refused(int* count) {
     if (*count <= 0)
-        return TRUE;
+        return false;
     --*count;
     SetLastError(ERROR_SHARING_VIOLATION);
-    return FALSE;
-}
-
-BOOL WINAPI faulty_replace(LPCWSTR target, LPCWSTR replacement, LPCWSTR backup, DWORD flags,
-                           LPVOID exclude, LPVOID reserved) {
-    if (faults.name_left_empty) {
-        system_steps.move(target, backup, 0);
-        SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-        return FALSE;
-    }
-    const BOOL done = system_steps.replace(target, replacement, backup, flags, exclude, reserved);
-    if (done && faults.removals_refused < 0) // held for good: opened without any sharing
-        backup_holder = CreateFileW(backup, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    return done;
-}
-
-BOOL WINAPI faulty_move(LPCWSTR from, LPCWSTR to, DWORD flags) {
-    if (!refused(is_backup(from) ? &faults.old_moves_refused : &faults.new_moves_refused))
-        return FALSE;
-    return system_steps.move(from, to, flags);
-}
-
-BOOL WINAPI faulty_remove(LPCWSTR path) {
-    if (is_backup(path) && !refused(&faults.removals_refused))
-        return FALSE;
-    return system_steps.remove(path);
+    return true;
 }
 
 class ReplaceStepsTest : public SettingsSaveTest {
@@ -249,13 +219,27 @@ class ReplaceStepsTest : public SettingsSaveTest {
     void SetUp() override {
         SettingsSaveTest::SetUp();
         system_steps = file_replace_steps;
-        file_replace_steps = {faulty_replace, faulty_move, faulty_remove};
+        file_replace_steps.replace = [](LPCWSTR target, LPCWSTR replacement, LPCWSTR backup,
+                                        DWORD flags, LPVOID exclude, LPVOID reserved) -> BOOL {
+            if (faults.name_left_empty) {
+                system_steps.move(target, backup, 0);
+                SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+                return FALSE;
+            }
+            return system_steps.replace(target, replacement, backup, flags, exclude, reserved);
+        };
+        file_replace_steps.move = [](LPCWSTR from, LPCWSTR to, DWORD flags) -> BOOL {
+            return !refused(wcsstr(from, L"-old") ? &faults.old_moves_refused
+                                                  : &faults.new_moves_refused) &&
+                   system_steps.move(from, to, flags);
+        };
+        file_replace_steps.remove = [](LPCWSTR path) -> BOOL {
+            return !(wcsstr(path, L"-old") && refused(&faults.removals_refused)) &&
+                   system_steps.remove(path);
+        };
     }
     void TearDown() override {
         file_replace_steps = system_steps;
-        if (backup_holder != INVALID_HANDLE_VALUE)
-            CloseHandle(backup_holder);
-        backup_holder = INVALID_HANDLE_VALUE;
         SettingsSaveTest::TearDown();
     }
 };
@@ -264,7 +248,8 @@ const Bytes NEW_BYTES = {'n', 'e', 'w', 0x0D, 0x0A};
 
 // Whatever step fails, the name holds the old content or the new one and no other file is
 // left; only when neither can be put back under the name does the old content wait under its
-// backup name, the user's last copy of it.
+// backup name, the user's last copy of it. A backup refused for good is removed by the next
+// replacement or the close once it is let go.
 TEST_F(ReplaceStepsTest, EveryFailedStepLeavesTheOldOrTheNewContentUnderTheName) {
     const struct {
         const char* what;
@@ -278,7 +263,7 @@ TEST_F(ReplaceStepsTest, EveryFailedStepLeavesTheOldOrTheNewContentUnderTheName)
         {"the new one takes the name", {true, 99, 0, 0}, FILE_REPLACE_DONE, &NEW_BYTES, 1},
         {"neither can move", {true, 99, 99, 0}, FILE_REPLACE_REPLACE_FAILED, nullptr, 1},
         {"the backup removed on a later try", {false, 0, 0, 3}, FILE_REPLACE_DONE, &NEW_BYTES, 1},
-        {"the backup held open", {false, 0, 0, -1}, FILE_REPLACE_DONE, &NEW_BYTES, 2},
+        {"the backup held open", {false, 0, 0, 99}, FILE_REPLACE_DONE, &NEW_BYTES, 2},
     };
     const std::wstring target = in_folder(L"stairs.lv24");
     for (const auto& row : rows) {
@@ -287,41 +272,31 @@ TEST_F(ReplaceStepsTest, EveryFailedStepLeavesTheOldOrTheNewContentUnderTheName)
         faults = row.faults;
         EXPECT_EQ(file_replace_write(target.c_str(), NEW_BYTES.data(), NEW_BYTES.size()),
                   row.result);
-        if (row.under_name != nullptr) {
-            EXPECT_EQ(read_file(target), *row.under_name);
-        } else {
-            EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
-        }
+        EXPECT_EQ(read_file(target), row.under_name ? *row.under_name : Bytes{});
         std::vector<std::wstring> names = listing();
         ASSERT_EQ(names.size(), row.files) << testing::PrintToString(names);
         if (row.under_name == nullptr) {
-            EXPECT_TRUE(is_backup(names[0].c_str()));
+            EXPECT_NE(wcsstr(names[0].c_str(), L"-old"), nullptr);
             EXPECT_EQ(read_file(in_folder(names[0].c_str())), OLD_BYTES);
             DeleteFileW(in_folder(names[0].c_str()).c_str());
         }
-        if (backup_holder != INVALID_HANDLE_VALUE) {
-            // Once the other program lets it go, the next replacement or the close removes it.
-            CloseHandle(backup_holder);
-            backup_holder = INVALID_HANDLE_VALUE;
+        if (row.files == 2) {
+            faults.removals_refused = 0;
             file_replace_tidy();
             EXPECT_EQ(listing(), std::vector<std::wstring>{L"stairs.lv24"});
         }
     }
 }
 
-// New content carries the archive mark whatever the old file had, and not the offline mark;
-// what it keeps of the old file's marks is hidden, system and the indexing one. (Wine marks every
-// file for archiving and keeps no offline mark, so there the old file has the one and lacks the
-// other whatever was set; on Windows each row starts from exactly the marks it names.)
+// New content carries the archive mark and not the offline one; of the old file's marks it keeps
+// hidden, system and the indexing one. (Under Wine every file has the archive mark, none the
+// offline one.)
 TEST_F(SettingsSaveTest, ANewContentIsMarkedForArchivingAndKeepsTheOldFilesMarks) {
-    const DWORD rows[][2] = {
-        {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
-        {FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE,
-         FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE},
-        {FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_HIDDEN,
-         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
-        {FILE_ATTRIBUTE_NORMAL, FILE_ATTRIBUTE_ARCHIVE},
-    };
+    const DWORD H = FILE_ATTRIBUTE_HIDDEN, S = FILE_ATTRIBUTE_SYSTEM, A = FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD rows[][2] = {{H, H | A},
+                             {S | A, S | A},
+                             {FILE_ATTRIBUTE_OFFLINE | H, H | A},
+                             {FILE_ATTRIBUTE_NORMAL, A}};
     const std::wstring target = in_folder(L"marks.lv24");
     for (const auto& row : rows) {
         ASSERT_TRUE(write_file(target, OLD_BYTES));
