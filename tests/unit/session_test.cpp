@@ -219,17 +219,15 @@ TEST_F(Session, FirstByteDeadlineAndPausesWithinTheAnswer) {
     EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_SILENT);
     EXPECT_EQ(line.now - start, 307);
 
-    struct Row {
+    const struct {
         int64_t second_part_at; // ms after the request; the first part came at 50
         SessionResult result;
         int64_t ended_at;
-    };
-    const Row rows[] = {
-        {150, SESSION_OK, 150},      // a pause of 100 ms
-        {299, SESSION_OK, 299},      // of 249 ms
+    } rows[] = {
+        {299, SESSION_OK, 299},      // a pause of 249 ms
         {310, SESSION_INVALID, 300}, // of 260 ms: the answer ended with its first part
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         line.ports[0].arriving.clear(); // what came too late
         answer({{50, {reply.begin(), reply.begin() + 8}},
                 {row.second_part_at, {reply.begin() + 8, reply.end()}}});
@@ -261,8 +259,6 @@ TEST_F(Session, AWriteIsAnsweredByAnyByte) {
     EXPECT_EQ(line.now - start, 3);
 
     // The 649-byte request crosses a 9600 baud line in 677 ms before the answer can begin.
-    answer({{950, frame(0x0103, {0x00})}});
-    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_OK);
     answer({});
     start = line.now;
     EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_SILENT);
