@@ -57,34 +57,44 @@ TEST(FilePut, ANewFileNeverTakesANameInUseAndLeavesNothingElse) {
 
 // As the kernel does (fs.protected_symlinks): a link in a sticky folder that everybody may write
 // is followed only when it is the folder owner's or the caller's; elsewhere any link is followed.
-// Links are given away to another user, which takes root. The command-line cases play a folder
-// like /tmp: the caller's own link followed, another user's refused, to a file or dangling.
+// Links are given away to another user, which takes root. The command line plays another
+// user's link in a folder like /tmp end to end.
 TEST(FilePut, FollowsALinkOnlyWhereTheKernelWould) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a link to another user";
     }
-    const struct {
+    struct Row {
         mode_t folder_mode;
         uid_t folder_owner;
-    } rows[] = {
-        {01777, NOBODY}, // the folder owner's link
-        {00777, 0},      // not sticky: the kernel follows it too
-        {01775, 0},      // sticky, but not writable by everybody
+        uid_t link_owner;
+        bool dangling;
+        bool followed;
+    };
+    const Row rows[] = {
+        {01777, 0, NOBODY, false, false},    // /tmp, another user's link: refused
+        {01777, 0, NOBODY, true, false},     // the same, dangling: nothing created
+        {01777, 0, 0, false, true},          // the caller's own link
+        {01777, NOBODY, NOBODY, true, true}, // the folder owner's link
+        {00777, 0, NOBODY, false, true},     // not sticky: the kernel follows it too
+        {01775, 0, NOBODY, false, true},     // sticky, but not writable by everybody
     };
     const std::string dir = new_folder();
     int i = 0;
-    for (const auto& row : rows) {
+    for (const Row& row : rows) {
         SCOPED_TRACE(i);
         const std::string shared = dir + "/shared" + std::to_string(i);
         const std::string target = dir + "/target" + std::to_string(i++);
         ASSERT_EQ(mkdir(shared.c_str(), 0700), 0);
         ASSERT_EQ(chown(shared.c_str(), row.folder_owner, 0), 0);
         ASSERT_EQ(chmod(shared.c_str(), row.folder_mode), 0);
-        std::ofstream(target) << "old";
+        if (!row.dangling) {
+            std::ofstream(target) << "old";
+        }
         fs::create_symlink(target, shared + "/x.lv24");
-        ASSERT_EQ(lchown((shared + "/x.lv24").c_str(), NOBODY, 0), 0);
-        EXPECT_EQ(put(shared + "/x.lv24", "new"), FILE_PUT_DONE);
-        EXPECT_EQ(content(target), "new");
+        ASSERT_EQ(lchown((shared + "/x.lv24").c_str(), row.link_owner, 0), 0);
+        EXPECT_EQ(put(shared + "/x.lv24", "new"), row.followed ? FILE_PUT_DONE : FILE_PUT_FAILED);
+        EXPECT_EQ(content(target), row.followed ? "new" : row.dangling ? "" : "old");
+        EXPECT_EQ(fs::exists(target), row.followed || !row.dangling);
         EXPECT_TRUE(fs::is_symlink(shared + "/x.lv24"));
     }
     fs::remove_all(dir);
