@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/text_cp1251.h"
+#include "base/text_cp1251.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "app/status_log_text.h"
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 size_t status_log_append(char16_t* log, size_t log_bytes, const char16_t* text) {
     size_t units = log_bytes / 2; // whole code units in the buffer

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text_win32.h"
+#include "base/text_win32.h"
 #include "cli/backup_folder.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include <vector>
 
-#include "app/text_win32.h"
+#include "base/text_win32.h"
 #include "cli/console.h"
 #include "link/clock.h"
 

@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "cli/cli_main.h"
-#include "app/text_win32.h"
+#include "base/text_win32.h"
 
 int wmain(int argc, wchar_t** argv) {
     char** utf8 = static_cast<char**>(calloc(static_cast<size_t>(argc) + 1, sizeof(char*)));

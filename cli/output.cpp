@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/text_cp1251.h"
+#include "base/text_cp1251.h"
 #include "cli/console.h"
 #include "link/clock.h"
 

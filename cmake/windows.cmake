@@ -24,7 +24,7 @@ add_library(lumivo_portable STATIC ${LUMIVO_PORTABLE_SOURCES})
 target_include_directories(lumivo_portable PUBLIC ${CMAKE_SOURCE_DIR})
 target_include_directories(lumivo_portable SYSTEM PUBLIC ${LUMIVO_CLI_INCLUDE_DIRS})
 
-file(GLOB LUMIVO_WIN32_SOURCES CONFIGURE_DEPENDS
+file(GLOB LUMIVO_WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/base/*_win32.cpp
      ${CMAKE_SOURCE_DIR}/app/*_win32.cpp ${CMAKE_SOURCE_DIR}/link/*_win32.cpp
      ${CMAKE_SOURCE_DIR}/settings/*_win32.cpp)
 list(FILTER LUMIVO_WIN32_SOURCES EXCLUDE REGEX "/app/main_win32\\.cpp$")

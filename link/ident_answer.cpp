@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "link/frame.h"
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cwchar>
 
 #include "link/port_list.h"
-#include "app/text_win32.h"
+#include "base/text_win32.h"
 
 namespace {
 

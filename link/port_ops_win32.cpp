@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <cwctype>
 
-#include "app/text_win32.h"
+#include "base/text_win32.h"
 #include "link/clock.h"
 #include "link/port_list.h"
 #include "link/port_name.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text_win32.h"
+#include "base/text_win32.h"
 #include "settings/file_replace.h"
 #include "settings/long_path.h"
 

@@ -3,7 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 #include "settings/settings_layout.h"
 
 size_t form_value_text(char16_t* out, size_t cap, int position, float value, ShowVariant variant) {

@@ -1,6 +1,6 @@
 #include "settings/settings_layout.h"
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 int32_t settings_control_id(int position) {
     if (position < 0 || position >= SETTINGS_COUNT) {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "settings/form_text.h"
-#include "settings/number_text.h"
+#include "base/number_text.h"
 #include "settings/settings_layout.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/status_reply.h"
-#include "settings/number_text.h"
+#include "base/number_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

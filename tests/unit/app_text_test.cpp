@@ -5,7 +5,7 @@
 
 #include "app/caption_version.h"
 #include "app/status_log_text.h"
-#include "app/text_cp1251.h"
+#include "base/text_cp1251.h"
 #include "app/window_place.h"
 
 namespace {

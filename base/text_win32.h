@@ -1,5 +1,6 @@
-// UTF-8 and UTF-16 for the Win32 files of the command-line tool: the tool works in UTF-8, the
-// system's wide functions take UTF-16. Also the system's own text for an error code.
+// UTF-8 and UTF-16 for the Win32 files of the link, the settings files and the command-line tool:
+// they work in UTF-8, the system's wide functions take UTF-16. Also the system's own text for an
+// error code.
 #pragma once
 
 #include <cstddef>

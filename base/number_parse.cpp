@@ -7,7 +7,7 @@
 // which decides the rounding exactly (to nearest, ties to even, like any IEEE conversion).
 // Decimal exponents far outside the double range give infinity or zero before any big
 // arithmetic, so neither a huge exponent nor a long digit string can overflow anything.
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 #include <cmath>
 #include <type_traits>

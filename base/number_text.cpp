@@ -7,7 +7,7 @@
 // next digit alone: 5 or more rounds away from zero. Because the cut keeps every digit up to
 // the 17th, this is the exact value rounded with halves away from zero whenever the rounding
 // digit lies within the first 17 significant digits.
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 #include <cstring>
 

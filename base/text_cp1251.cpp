@@ -1,4 +1,4 @@
-#include "app/text_cp1251.h"
+#include "base/text_cp1251.h"
 
 #include <cstdint>
 
