@@ -9,30 +9,6 @@
 
 namespace {
 
-struct GlobalName {
-    const char* name;
-    int position;
-    const char* unit;
-};
-
-constexpr GlobalName GLOBAL_NAMES[VALUES_GLOBAL_NAMES] = {
-    {"sensor1_min_cm", POS_SENSOR1_MIN, "cm"},
-    {"sensor1_max_cm", POS_SENSOR1_MAX, "cm"},
-    {"sensor2_min_cm", POS_SENSOR2_MIN, "cm"},
-    {"sensor2_max_cm", POS_SENSOR2_MAX, "cm"},
-    {"light_threshold_percent", POS_LIGHT_THRESHOLD, "%"},
-    {"use_light_sensor", POS_USE_LIGHT_SENSOR, ""},
-    {"off_timer_s", POS_OFF_TIMER, "s"},
-};
-
-constexpr const char* CHANNEL_NAMES[CHANNEL_COLUMNS] = {
-    "on_delay_ms",     "on_start_level_percent",  "on_end_level_percent",  "rise_time_ms",
-    "off_delay_ms",    "off_start_level_percent", "off_end_level_percent", "fall_time_ms",
-    "standby_enabled", "standby_level_percent",
-};
-constexpr const char* CHANNEL_UNITS[CHANNEL_COLUMNS] = {"ms", "%", "%",  "ms", "ms",
-                                                        "%",  "%", "ms", "",   "%"};
-
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
 constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
 
@@ -60,34 +36,60 @@ bool is_flag(int position) {
     return settings_value_kind(position) == VALUE_FLAG;
 }
 
+// The scale of a position's field: 10 for tenths; 1 where there is no field.
+double field_scale(int position) {
+    const SettingRow* row = setting_row(position);
+    return row != nullptr && row->wire_scale != 0 ? row->wire_scale : 1.0;
+}
+
+// Position of the i-th global value with a name: scripts see them in table order.
+int named_global(int i) {
+    for (int p = 0; p < GLOBAL_COUNT; ++p) {
+        if (GlobalRows[p].name != nullptr && i-- == 0) {
+            return p;
+        }
+    }
+    return -1;
+}
+
+constexpr int named_globals() {
+    int n = 0;
+    for (const SettingRow& row : GlobalRows) {
+        n += row.name != nullptr;
+    }
+    return n;
+}
+static_assert(named_globals() == VALUES_GLOBAL_NAMES);
+
 } // namespace
 
 const char* values_global_name(int i) {
-    return i >= 0 && i < VALUES_GLOBAL_NAMES ? GLOBAL_NAMES[i].name : "";
+    const int p = named_global(i);
+    return p >= 0 ? GlobalRows[p].name : "";
 }
 
 int values_global_position(int i) {
-    return i >= 0 && i < VALUES_GLOBAL_NAMES ? GLOBAL_NAMES[i].position : POS_REPEAT_TIMER;
+    const int p = named_global(i);
+    return p >= 0 ? p : POS_REPEAT_TIMER;
 }
 
 const char* values_channel_name(int column) {
-    return column >= 0 && column < CHANNEL_COLUMNS ? CHANNEL_NAMES[column] : "";
+    return column >= 0 && column < CHANNEL_COLUMNS ? ChannelRows[column].name : "";
 }
 
 bool values_position_name(int position, const char** name, int* channel) {
-    for (const GlobalName& global : GLOBAL_NAMES) {
-        if (global.position == position) {
-            *name = global.name;
-            *channel = 0;
-            return true;
-        }
-    }
-    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
+    const SettingRow* row = setting_row(position);
+    if (row == nullptr || row->name == nullptr) {
         return false;
     }
-    *name = CHANNEL_NAMES[(position - GLOBAL_COUNT) / CHANNEL_COUNT];
-    *channel = (position - GLOBAL_COUNT) % CHANNEL_COUNT + 1;
+    *name = row->name;
+    *channel = setting_channel(position);
     return true;
+}
+
+const char* values_unit(int position) {
+    const SettingRow* row = setting_row(position);
+    return row != nullptr && row->name != nullptr ? row->unit : "";
 }
 
 void values_from_file(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES], SettingsValues* out) {
@@ -182,6 +184,19 @@ int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out) {
     return loaded;
 }
 
+size_t values_listing_order(int out[VALUES_LISTED]) {
+    size_t n = 0;
+    for (int i = 0; i < VALUES_GLOBAL_NAMES; ++i) {
+        out[n++] = values_global_position(i);
+    }
+    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
+        for (int column = 0; column < CHANNEL_COLUMNS; ++column) {
+            out[n++] = channel_position(column, channel);
+        }
+    }
+    return n;
+}
+
 void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
                            uint8_t out[WIRE_IMAGE_BYTES]) {
     float held[SETTINGS_COUNT] = {};
@@ -193,18 +208,6 @@ void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const Settin
         }
     }
     wire_image_seal(out);
-}
-
-const char* values_unit(int position) {
-    for (const GlobalName& global : GLOBAL_NAMES) {
-        if (global.position == position) {
-            return global.unit;
-        }
-    }
-    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
-        return "";
-    }
-    return CHANNEL_UNITS[(position - GLOBAL_COUNT) / CHANNEL_COUNT];
 }
 
 ValueRange values_range(int position) {
@@ -225,19 +228,6 @@ ValueRange values_range(int position) {
     return range;
 }
 
-size_t values_listing_order(int out[VALUES_LISTED]) {
-    size_t n = 0;
-    for (const GlobalName& global : GLOBAL_NAMES) {
-        out[n++] = global.position;
-    }
-    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
-        for (int column = 0; column < CHANNEL_COLUMNS; ++column) {
-            out[n++] = channel_position(column, channel);
-        }
-    }
-    return n;
-}
-
 bool values_field_holds(int position, float given, float held) {
     const double g = given;
     const double h = held;
@@ -249,10 +239,8 @@ bool values_field_holds(int position, float given, float held) {
     case VALUE_FLAG:
         return (g == 0.0 || g == 1.0) && h == g;
     case VALUE_WHOLE:
-        tolerance = FIELD_ROUNDING;
-        break;
     case VALUE_TENTHS:
-        tolerance = FIELD_ROUNDING / 10.0;
+        tolerance = FIELD_ROUNDING / field_scale(position);
         break;
     case VALUE_THRESHOLD:
         tolerance =
