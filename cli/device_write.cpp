@@ -20,6 +20,7 @@
 #include "cli/sources.h"
 #include "cli/timeline_chart.h"
 #include "link/wire_image.h"
+#include "settings/settings_hold.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/output.h"
-#include "settings/settings_values.h"
+#include "settings/settings_hold.h"
 
 Json settings_json(const std::string& source, const SettingsValues& values);
 std::string settings_json_text(const std::string& source, const SettingsValues& values);

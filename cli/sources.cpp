@@ -6,6 +6,7 @@
 #include "cli/output.h"
 #include "cli/settings_output.h"
 #include "settings/file_replace.h"
+#include "settings/settings_hold.h"
 #include "settings/settings_json.h"
 #include "cli/console.h"
 

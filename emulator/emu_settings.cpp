@@ -4,34 +4,34 @@
 
 #include "link/crc16.h"
 
-void emu_settings_factory_table(float table[SETTINGS_COUNT]) {
-    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+void emu_settings_factory_table(float table[EMU_TABLE_VALUES]) {
+    for (int p = 0; p < EMU_TABLE_VALUES; ++p) {
         table[p] = 0.0f;
     }
-    table[POS_SENSOR1_MIN] = 0.0f;
-    table[POS_SENSOR1_MAX] = 100.0f;
-    table[POS_SENSOR2_MIN] = 0.0f;
-    table[POS_SENSOR2_MAX] = 100.0f;
-    table[POS_LIGHT_THRESHOLD] = 50.0f;
-    table[POS_USE_LIGHT_SENSOR] = 1.0f;
-    table[POS_OFF_TIMER] = 180.0f;
-    table[POS_REPEAT_TIMER] = 5.0f;
-    for (int n = 1; n <= CHANNEL_COUNT; ++n) {
+    table[EMU_SENSOR1_MIN] = 0.0f;
+    table[EMU_SENSOR1_MAX] = 100.0f;
+    table[EMU_SENSOR2_MIN] = 0.0f;
+    table[EMU_SENSOR2_MAX] = 100.0f;
+    table[EMU_LIGHT_THRESHOLD] = 50.0f;
+    table[EMU_USE_LIGHT_SENSOR] = 1.0f;
+    table[EMU_OFF_TIMER] = 180.0f;
+    table[EMU_REPEAT_TIMER] = 5.0f;
+    for (int n = 1; n <= EMU_CHANNELS; ++n) {
         int k = n - 1;
         // Channel 1 starts at once: its times are 1 ms rather than 0.
         float step_time = n == 1 ? 1.0f : static_cast<float>(50 * k);
         float ramp_time = n == 1 ? 1.0f : static_cast<float>(250 * k);
         bool odd = (n % 2) == 1;
-        table[channel_position(COL_ON_DELAY, n)] = step_time;
-        table[channel_position(COL_ON_START_LEVEL, n)] = 0.1f;
-        table[channel_position(COL_ON_END_LEVEL, n)] = 100.0f;
-        table[channel_position(COL_RISE_TIME, n)] = ramp_time;
-        table[channel_position(COL_OFF_DELAY, n)] = step_time;
-        table[channel_position(COL_OFF_START_LEVEL, n)] = 100.0f;
-        table[channel_position(COL_OFF_END_LEVEL, n)] = 0.1f;
-        table[channel_position(COL_FALL_TIME, n)] = ramp_time;
-        table[channel_position(COL_STANDBY_ENABLED, n)] = odd ? 1.0f : 0.0f;
-        table[channel_position(COL_STANDBY_LEVEL, n)] = odd ? 0.1f : 0.0f;
+        table[emu_table_at(EMU_ON_DELAY, n)] = step_time;
+        table[emu_table_at(EMU_ON_START_LEVEL, n)] = 0.1f;
+        table[emu_table_at(EMU_ON_END_LEVEL, n)] = 100.0f;
+        table[emu_table_at(EMU_RISE_TIME, n)] = ramp_time;
+        table[emu_table_at(EMU_OFF_DELAY, n)] = step_time;
+        table[emu_table_at(EMU_OFF_START_LEVEL, n)] = 100.0f;
+        table[emu_table_at(EMU_OFF_END_LEVEL, n)] = 0.1f;
+        table[emu_table_at(EMU_FALL_TIME, n)] = ramp_time;
+        table[emu_table_at(EMU_STANDBY_ENABLED, n)] = odd ? 1.0f : 0.0f;
+        table[emu_table_at(EMU_STANDBY_LEVEL, n)] = odd ? 0.1f : 0.0f;
     }
 }
 
@@ -45,12 +45,14 @@ static int64_t rounded(double value, double scale, double limit) {
     return static_cast<int64_t>(std::trunc(v));
 }
 
-static uint16_t as_u16(float value, double scale) {
-    return static_cast<uint16_t>(rounded(value, scale, 2147483648.0) & 0xFFFF);
-}
-
-static uint32_t as_u32(float value) {
-    return static_cast<uint32_t>(rounded(value, 1.0, 9223372036854775808.0) & 0xFFFFFFFF);
+// The low bytes of the rounded value, little-endian: u32 fields are cut from a 64-bit integer,
+// the narrower ones from a 32-bit one.
+static void put_field(uint8_t* at, float value, const EmuField& field) {
+    const double limit = field.width == 4 ? 9223372036854775808.0 : 2147483648.0;
+    const uint64_t bits = static_cast<uint64_t>(rounded(value, field.scale, limit));
+    for (size_t i = 0; i < field.width; ++i) {
+        at[i] = static_cast<uint8_t>(bits >> (8 * i));
+    }
 }
 
 static uint16_t light_threshold_raw(float percent) {
@@ -61,39 +63,27 @@ static uint16_t light_threshold_raw(float percent) {
     return static_cast<uint16_t>(static_cast<int64_t>(std::trunc(v)) & 0xFFFF);
 }
 
-static void encode_channel(const float* t, int n, uint8_t* r) {
-    emu_put_u32(r + 0, as_u32(t[channel_position(COL_ON_DELAY, n)]));
-    emu_put_u16(r + 4, as_u16(t[channel_position(COL_ON_START_LEVEL, n)], 10.0));
-    emu_put_u16(r + 6, as_u16(t[channel_position(COL_ON_END_LEVEL, n)], 10.0));
-    emu_put_u32(r + 8, as_u32(t[channel_position(COL_RISE_TIME, n)]));
-    emu_put_u32(r + 12, as_u32(t[channel_position(COL_OFF_DELAY, n)]));
-    emu_put_u16(r + 16, as_u16(t[channel_position(COL_OFF_START_LEVEL, n)], 10.0));
-    emu_put_u16(r + 18, as_u16(t[channel_position(COL_OFF_END_LEVEL, n)], 10.0));
-    emu_put_u32(r + 20, as_u32(t[channel_position(COL_FALL_TIME, n)]));
-    emu_put_u16(r + 24, as_u16(t[channel_position(COL_STANDBY_LEVEL, n)], 10.0));
-}
-
-void emu_settings_encode(const float table[SETTINGS_COUNT], uint8_t out[EMU_SETTINGS_BYTES]) {
-    emu_put_u16(out + 0, as_u16(table[POS_SENSOR1_MIN], 1.0));
-    emu_put_u16(out + 2, as_u16(table[POS_SENSOR1_MAX], 1.0));
-    emu_put_u16(out + 4, as_u16(table[POS_SENSOR2_MIN], 1.0));
-    emu_put_u16(out + 6, as_u16(table[POS_SENSOR2_MAX], 1.0));
-    emu_put_u16(out + 8, light_threshold_raw(table[POS_LIGHT_THRESHOLD]));
-    emu_put_u16(out + 10, as_u16(table[POS_OFF_TIMER], 1.0));
-    out[12] = static_cast<uint8_t>(as_u16(table[POS_USE_LIGHT_SENSOR], 1.0));
+void emu_settings_encode(const float table[EMU_TABLE_VALUES], uint8_t out[EMU_SETTINGS_BYTES]) {
+    for (const EmuField& field : EMU_GLOBAL_FIELDS) {
+        put_field(out + field.at, table[field.value], field);
+    }
+    emu_put_u16(out + EMU_THRESHOLD_AT, light_threshold_raw(table[EMU_LIGHT_THRESHOLD]));
     uint32_t mask = 0;
-    for (int n = 1; n <= CHANNEL_COUNT; ++n) {
-        encode_channel(table, n, out + 13 + 26 * (n - 1));
-        if (table[channel_position(COL_STANDBY_ENABLED, n)] == 1.0f) {
+    for (int n = 1; n <= EMU_CHANNELS; ++n) {
+        uint8_t* record = out + EMU_RECORDS_AT + EMU_RECORD_BYTES * (n - 1);
+        for (const EmuField& field : EMU_RECORD_FIELDS) {
+            put_field(record + field.at, table[emu_table_at(field.value, n)], field);
+        }
+        if (table[emu_table_at(EMU_STANDBY_ENABLED, n)] == 1.0f) {
             mask |= 1u << (n - 1);
         }
     }
-    emu_put_u32(out + 637, mask);
+    emu_put_u32(out + EMU_STANDBY_MASK_AT, mask);
     emu_settings_seal(out);
 }
 
 void emu_settings_factory(uint8_t out[EMU_SETTINGS_BYTES]) {
-    float table[SETTINGS_COUNT];
+    float table[EMU_TABLE_VALUES];
     emu_settings_factory_table(table);
     emu_settings_encode(table, out);
 }

@@ -10,34 +10,7 @@
 
 namespace {
 
-constexpr size_t LIGHT_THRESHOLD_AT = 8;
-constexpr size_t CHANNELS_AT = 13;
-constexpr size_t CHANNEL_RECORD_BYTES = 26;
-constexpr size_t STANDBY_MASK_AT = 637;
-
-// A field of the payload filled from one table value.
-struct WireField {
-    int column;    // table position (globals) or channel column (channel records)
-    size_t offset; // in the payload (globals) or in the channel record
-    size_t width;  // 1, 2 or 4 bytes
-    bool tenths;   // carried as tenths: the value times 10
-};
-
-// The plain global fields; the light threshold has its own conversion.
-constexpr WireField GLOBAL_FIELDS[] = {
-    {POS_SENSOR1_MIN, 0, 2, false}, {POS_SENSOR1_MAX, 2, 2, false},
-    {POS_SENSOR2_MIN, 4, 2, false}, {POS_SENSOR2_MAX, 6, 2, false},
-    {POS_OFF_TIMER, 10, 2, false},  {POS_USE_LIGHT_SENSOR, 12, 1, false},
-};
-
-// The channel record; StandbyEnabled travels in the standby mask instead.
-constexpr WireField CHANNEL_FIELDS[] = {
-    {COL_ON_DELAY, 0, 4, false},      {COL_ON_START_LEVEL, 4, 2, true},
-    {COL_ON_END_LEVEL, 6, 2, true},   {COL_RISE_TIME, 8, 4, false},
-    {COL_OFF_DELAY, 12, 4, false},    {COL_OFF_START_LEVEL, 16, 2, true},
-    {COL_OFF_END_LEVEL, 18, 2, true}, {COL_FALL_TIME, 20, 4, false},
-    {COL_STANDBY_LEVEL, 24, 2, true},
-};
+static_assert(WIRE_IMAGE_CRC_AT + 2 == WIRE_IMAGE_BYTES);
 
 // Cuts toward zero; NaN and values beyond [-2^(bits-1), 2^(bits-1)) give -2^(bits-1).
 int64_t cut_to_signed(double value, int bits) {
@@ -69,71 +42,62 @@ void put_rounded(uint8_t* at, double value, size_t width) {
     put_le(at, static_cast<uint64_t>(whole), width);
 }
 
-void pack_field(uint8_t* at, float value, const WireField& field) {
-    double scaled = static_cast<double>(value) * (field.tenths ? 10.0 : 1.0);
-    put_rounded(at, scaled + WIRE_ROUNDING, field.width);
+void pack_field(uint8_t* at, float value, const SettingRow& row) {
+    double scaled = static_cast<double>(value) * row.wire_scale;
+    put_rounded(at, scaled + WIRE_ROUNDING, row.wire_width);
 }
 
-float unpack_field(const uint8_t* at, const WireField& field) {
-    uint32_t raw = get_le(at, field.width);
-    if (field.tenths) {
-        return static_cast<float>(raw / 10.0);
-    }
-    return static_cast<float>(raw);
+float unpack_field(const uint8_t* at, const SettingRow& row) {
+    return static_cast<float>(get_le(at, row.wire_width) / static_cast<double>(row.wire_scale));
 }
 
-void pack_threshold(uint8_t* payload, float percent) {
+void pack_threshold(uint8_t* at, float percent, const SettingRow& row) {
     const double threshold = static_cast<double>(percent);
-    put_rounded(payload + LIGHT_THRESHOLD_AT,
-                WIRE_THRESHOLD_RAW - (threshold * WIRE_THRESHOLD_OUT_SCALE + WIRE_ROUNDING), 2);
+    put_rounded(at, WIRE_THRESHOLD_RAW - (threshold * WIRE_THRESHOLD_OUT_SCALE + WIRE_ROUNDING),
+                row.wire_width);
 }
 
 float unpack_threshold(double raw) {
     return static_cast<float>((WIRE_THRESHOLD_RAW - raw) * 100.0 / WIRE_THRESHOLD_RAW);
 }
 
-// The field that carries a position, with its place in the payload; null for the light
-// threshold, the standby flags and RepeatTimer, which have none of this kind.
-const WireField* field_of(int position, size_t* at) {
-    for (const WireField& field : GLOBAL_FIELDS) {
-        if (field.column == position) {
-            *at = field.offset;
-            return &field;
-        }
+// Where a position's field stands in the payload: a global row's offset, or the row's offset in
+// the record of the position's channel.
+size_t field_at(int position, const SettingRow& row) {
+    const int channel = setting_channel(position);
+    if (channel == 0) {
+        return row.wire_at;
     }
-    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
-        return nullptr;
-    }
-    const int column = (position - GLOBAL_COUNT) / CHANNEL_COUNT;
-    const int channel = (position - GLOBAL_COUNT) % CHANNEL_COUNT + 1;
-    for (const WireField& field : CHANNEL_FIELDS) {
-        if (field.column == column) {
-            *at = CHANNELS_AT + CHANNEL_RECORD_BYTES * (channel - 1) + field.offset;
-            return &field;
-        }
-    }
-    return nullptr;
+    return WIRE_CHANNELS_AT + WIRE_CHANNEL_RECORD_BYTES * (channel - 1) + row.wire_at;
 }
 
-// The channel whose standby flag stands at `position`, or 0.
-int standby_channel(int position) {
-    const int first = channel_position(COL_STANDBY_ENABLED, 1);
-    return position >= first && position < first + CHANNEL_COUNT ? position - first + 1 : 0;
+uint32_t standby_bit(int position) {
+    return 1u << (setting_channel(position) - 1);
 }
 
 } // namespace
 
 void wire_image_put(uint8_t payload[WIRE_IMAGE_BYTES], int position, float value) {
-    size_t at = 0;
-    if (const WireField* field = field_of(position, &at)) {
-        pack_field(payload + at, value, *field);
-    } else if (position == POS_LIGHT_THRESHOLD) {
-        pack_threshold(payload, value);
-    } else if (const int channel = standby_channel(position)) {
-        uint32_t mask = get_le(payload + STANDBY_MASK_AT, 4);
-        const uint32_t bit = 1u << (channel - 1);
-        mask = value == 1.0f ? mask | bit : mask & ~bit;
-        put_le(payload + STANDBY_MASK_AT, mask, 4);
+    const SettingRow* row = setting_row(position);
+    if (row == nullptr) {
+        return;
+    }
+    uint8_t* at = payload + field_at(position, *row);
+    switch (row->carry) {
+    case WIRE_FIELD:
+        pack_field(at, value, *row);
+        break;
+    case WIRE_THRESHOLD:
+        pack_threshold(at, value, *row);
+        break;
+    case WIRE_MASK: {
+        uint32_t mask = get_le(payload + WIRE_STANDBY_MASK_AT, WIRE_STANDBY_MASK_BYTES);
+        mask = value == 1.0f ? mask | standby_bit(position) : mask & ~standby_bit(position);
+        put_le(payload + WIRE_STANDBY_MASK_AT, mask, WIRE_STANDBY_MASK_BYTES);
+        break;
+    }
+    case WIRE_NOT_CARRIED:
+        break;
     }
 }
 
@@ -142,61 +106,54 @@ void wire_image_seal(uint8_t payload[WIRE_IMAGE_BYTES]) {
 }
 
 bool wire_image_field_range(int position, double* lowest, double* highest) {
-    size_t at = 0;
-    if (const WireField* field = field_of(position, &at)) {
-        *lowest = 0.0;
-        *highest = std::ldexp(1.0, 8 * static_cast<int>(field->width)) - 1.0;
-        if (field->tenths) {
-            *highest /= 10.0;
-        }
-        return true;
-    }
-    if (position == POS_LIGHT_THRESHOLD) {
-        *lowest = unpack_threshold(UINT16_MAX);
-        *highest = unpack_threshold(0);
-        return true;
-    }
+    const SettingRow* row = setting_row(position);
+    const WireCarry carry = row != nullptr ? row->carry : WIRE_NOT_CARRIED;
     *lowest = 0.0;
     *highest = 1.0;
-    return standby_channel(position) != 0;
+    switch (carry) {
+    case WIRE_FIELD:
+        *highest = setting_field_highest(*row);
+        return true;
+    case WIRE_THRESHOLD: // the raw value goes the other way: its largest gives the lowest percent
+        *lowest = unpack_threshold(std::ldexp(1.0, 8 * row->wire_width) - 1.0);
+        *highest = unpack_threshold(0);
+        return true;
+    case WIRE_MASK:
+        return true;
+    case WIRE_NOT_CARRIED:
+        break;
+    }
+    return false;
 }
 
+// Every byte but the CRC belongs to a field or to the mask, so putting every value into a payload
+// whose mask starts empty writes all of it.
 void wire_image_pack(const float table[SETTINGS_COUNT], uint8_t payload[WIRE_IMAGE_BYTES]) {
-    for (const WireField& field : GLOBAL_FIELDS) {
-        pack_field(payload + field.offset, table[field.column], field);
+    put_le(payload + WIRE_STANDBY_MASK_AT, 0, WIRE_STANDBY_MASK_BYTES);
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        wire_image_put(payload, p, table[p]);
     }
-    pack_threshold(payload, table[POS_LIGHT_THRESHOLD]);
-
-    uint32_t mask = 0;
-    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
-        uint8_t* record = payload + CHANNELS_AT + CHANNEL_RECORD_BYTES * (channel - 1);
-        for (const WireField& field : CHANNEL_FIELDS) {
-            pack_field(record + field.offset, table[channel_position(field.column, channel)],
-                       field);
-        }
-        if (table[channel_position(COL_STANDBY_ENABLED, channel)] == 1.0f) {
-            mask |= 1u << (channel - 1);
-        }
-    }
-    put_le(payload + STANDBY_MASK_AT, mask, 4);
     wire_image_seal(payload);
 }
 
 void wire_image_unpack(const uint8_t payload[WIRE_IMAGE_BYTES], float table[SETTINGS_COUNT]) {
-    for (const WireField& field : GLOBAL_FIELDS) {
-        table[field.column] = unpack_field(payload + field.offset, field);
-    }
-    table[POS_LIGHT_THRESHOLD] = unpack_threshold(get_le(payload + LIGHT_THRESHOLD_AT, 2));
-
-    uint32_t mask = get_le(payload + STANDBY_MASK_AT, 4);
-    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
-        const uint8_t* record = payload + CHANNELS_AT + CHANNEL_RECORD_BYTES * (channel - 1);
-        for (const WireField& field : CHANNEL_FIELDS) {
-            table[channel_position(field.column, channel)] =
-                unpack_field(record + field.offset, field);
+    const uint32_t mask = get_le(payload + WIRE_STANDBY_MASK_AT, WIRE_STANDBY_MASK_BYTES);
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        const SettingRow& row = *setting_row(p);
+        const uint8_t* at = payload + field_at(p, row);
+        switch (row.carry) {
+        case WIRE_FIELD:
+            table[p] = unpack_field(at, row);
+            break;
+        case WIRE_THRESHOLD:
+            table[p] = unpack_threshold(get_le(at, row.wire_width));
+            break;
+        case WIRE_MASK: // bits 24-31 belong to no channel
+            table[p] = (mask & standby_bit(p)) != 0 ? 1.0f : 0.0f;
+            break;
+        case WIRE_NOT_CARRIED:
+            break;
         }
-        bool on = (mask >> (channel - 1)) & 1u; // bits 24-31 belong to no channel
-        table[channel_position(COL_STANDBY_ENABLED, channel)] = on ? 1.0f : 0.0f;
     }
 }
 

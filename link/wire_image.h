@@ -1,18 +1,16 @@
 // The controller's settings payload: 643 bytes of scaled integers with a CRC-16 of their own,
 // carried by every settings write and by the reply to a settings read.
 //
-// Layout (offsets in the payload, little-endian, unaligned): six u16 globals and the u8 light
-// sensor flag at 0 to 12, 24 channel records of 26 bytes from 13, the u32 standby mask at 637
-// (bit n-1 for channel n), the CRC-16 over bytes 0 to 640 at 641. RepeatTimer is not carried.
+// The layout is that of the settings' rows (settings/setting_rows.h): each row says where its
+// field stands, how wide it is and how it is scaled, or that the value travels otherwise (the
+// light threshold, the standby flags) or not at all (RepeatTimer).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "link/frame.h"
-#include "settings/settings_layout.h"
-
-constexpr size_t WIRE_IMAGE_CRC_AT = 641; // inner CRC, over every byte before it
+#include "settings/setting_rows.h"
 
 // Packing turns each value into an integer the way the controller expects: in double precision,
 // scaled (tenths for the levels), plus WIRE_ROUNDING, so that exact halves go down, and cut

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "base/number_text.h"
-#include "settings/settings_layout.h"
+#include "settings/setting_rows.h"
 
 size_t form_value_text(char16_t* out, size_t cap, int position, float value, ShowVariant variant) {
     double wide = value;

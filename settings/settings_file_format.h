@@ -2,11 +2,10 @@
 //
 // Content, 1050 bytes: a 63-byte banner (an empty line and three lines of 26, 15 and 14 bytes,
 // each ended by CR LF), a 0 byte, the 984-byte image, and link_crc16 over bytes 0..1047 stored
-// little-endian. The image holds 246 floats, each a bit copy of a table cell, little-endian:
-// Sensor1Min, Sensor2Min, Sensor1Max, Sensor2Max, LightThreshold, UseLightSensor, OffTimer, then
-// 24 channel records of OnDelay .. FallTime, StandbyLevel, StandbyEnabled. The last record ends
-// after its StandbyLevel, and RepeatTimer is not stored at all; unpacking leaves both of those
-// table cells as they are.
+// little-endian. The image holds 246 floats, each a bit copy of a table cell, little-endian, in
+// the order of the settings' rows (their file index, settings/setting_rows.h): the global values
+// but RepeatTimer, then 24 channel records. The last record ends before its StandbyEnabled, and
+// RepeatTimer is not stored at all; unpacking leaves both of those table cells as they are.
 //
 // On disk every 0x0A of the content is preceded by 0x0D (the form a text-mode stream writes).
 // Decoding turns each 0x0D 0x0A pair back into 0x0A and keeps every other byte, 0x1A included:
@@ -19,10 +18,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "settings/settings_layout.h"
+#include "settings/setting_rows.h"
 
-constexpr size_t SETTINGS_FILE_IMAGE_FLOATS = 246;
-constexpr size_t SETTINGS_FILE_IMAGE_BYTES = 4 * SETTINGS_FILE_IMAGE_FLOATS; // 984
+// Every record whole but the last, which lacks its StandbyEnabled.
+constexpr size_t SETTINGS_FILE_IMAGE_FLOATS =
+    SETTINGS_FILE_GLOBAL_FLOATS + CHANNEL_COUNT * SETTINGS_FILE_RECORD_FLOATS - 1; // 246
+constexpr size_t SETTINGS_FILE_IMAGE_BYTES = 4 * SETTINGS_FILE_IMAGE_FLOATS;       // 984
 constexpr size_t SETTINGS_BANNER_BYTES = 63;
 constexpr size_t SETTINGS_IMAGE_OFFSET = SETTINGS_BANNER_BYTES + 1; // after the 0 byte
 constexpr size_t SETTINGS_CRC_OFFSET = SETTINGS_IMAGE_OFFSET + SETTINGS_FILE_IMAGE_BYTES;
@@ -33,23 +34,22 @@ constexpr size_t SETTINGS_TEXT_FAILED = SIZE_MAX; // result of an encoding that 
 constexpr size_t SETTINGS_FILE_DISK_MAX = 2 * SETTINGS_FILE_BYTES;
 constexpr size_t SETTINGS_FILE_READ_BYTES = SETTINGS_FILE_DISK_MAX + 1;
 
-// Table position of each float of the image, in image order.
+// Table position of each float of the image, in image order, from the rows' file indices.
 constexpr std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> settings_image_order() {
     std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> order{};
-    const int globals[7] = {POS_SENSOR1_MIN, POS_SENSOR2_MIN,     POS_SENSOR1_MAX,
-                            POS_SENSOR2_MAX, POS_LIGHT_THRESHOLD, POS_USE_LIGHT_SENSOR,
-                            POS_OFF_TIMER};
-    const int record[CHANNEL_COLUMNS] = {
-        COL_ON_DELAY,      COL_ON_START_LEVEL,  COL_ON_END_LEVEL,  COL_RISE_TIME,
-        COL_OFF_DELAY,     COL_OFF_START_LEVEL, COL_OFF_END_LEVEL, COL_FALL_TIME,
-        COL_STANDBY_LEVEL, COL_STANDBY_ENABLED};
-    size_t at = 0;
-    for (int position : globals) {
-        order[at++] = static_cast<int16_t>(position);
+    for (int position = 0; position < GLOBAL_COUNT; ++position) {
+        if (GlobalRows[position].file_index >= 0) {
+            order[GlobalRows[position].file_index] = static_cast<int16_t>(position);
+        }
     }
-    for (int channel = 1; channel <= CHANNEL_COUNT && at < order.size(); ++channel) {
-        for (int k = 0; k < CHANNEL_COLUMNS && at < order.size(); ++k) {
-            order[at++] = static_cast<int16_t>(channel_position(record[k], channel));
+    for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
+        for (int column = 0; column < CHANNEL_COLUMNS; ++column) {
+            const size_t at = SETTINGS_FILE_GLOBAL_FLOATS +
+                              SETTINGS_FILE_RECORD_FLOATS * (channel - 1) +
+                              ChannelRows[column].file_index;
+            if (at < order.size()) {
+                order[at] = static_cast<int16_t>(channel_position(column, channel));
+            }
         }
     }
     return order;

@@ -7,35 +7,9 @@ int32_t settings_control_id(int position) {
         return 0;
     }
     if (position < GLOBAL_COUNT) {
-        return GlobalControlIds[position];
+        return GlobalRows[position].control_id;
     }
     return ControlIdGrid[position - GLOBAL_COUNT];
-}
-
-ValueKind settings_value_kind(int position) {
-    switch (position) {
-    case POS_LIGHT_THRESHOLD:
-        return VALUE_THRESHOLD;
-    case POS_USE_LIGHT_SENSOR:
-        return VALUE_FLAG;
-    default:
-        break;
-    }
-    if (position < GLOBAL_COUNT) {
-        return VALUE_WHOLE; // distances and timers
-    }
-    switch ((position - GLOBAL_COUNT) / CHANNEL_COUNT) {
-    case COL_ON_START_LEVEL:
-    case COL_ON_END_LEVEL:
-    case COL_OFF_START_LEVEL:
-    case COL_OFF_END_LEVEL:
-    case COL_STANDBY_LEVEL:
-        return VALUE_TENTHS;
-    case COL_STANDBY_ENABLED:
-        return VALUE_FLAG;
-    default:
-        return VALUE_WHOLE; // the four times
-    }
 }
 
 namespace {

@@ -1,48 +1,13 @@
-// Layout of the SettingsTable: 248 single-precision values, eight global values at positions
-// 0 to 7, then ten channel columns of 24 channels, column after column. Everything that moves
-// settings around (the form, the controller payload, the settings file) addresses the table
-// through these names.
+// The form's side of the SettingsTable: the control IDs of the channel controls, the orders in
+// which the form is walked and the factory defaults. The settings themselves, one row each, and
+// the table's positions are in setting_rows.h.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-constexpr int SETTINGS_COUNT = 248;
-constexpr int CHANNEL_COUNT = 24;
-constexpr int CHANNEL_COLUMNS = 10;
-constexpr int GLOBAL_COUNT = 8;
-
-// Positions of the global values.
-enum GlobalPosition : int {
-    POS_SENSOR1_MIN = 0,
-    POS_SENSOR1_MAX = 1,
-    POS_SENSOR2_MIN = 2,
-    POS_SENSOR2_MAX = 3,
-    POS_LIGHT_THRESHOLD = 4,  // %, 0 night to 100 day
-    POS_USE_LIGHT_SENSOR = 5, // flag
-    POS_OFF_TIMER = 6,        // s
-    POS_REPEAT_TIMER = 7,     // s, hidden in the form, never sent nor saved
-};
-
-// Channel columns.
-enum ChannelColumn : int {
-    COL_ON_DELAY = 0,        // ms
-    COL_ON_START_LEVEL = 1,  // %
-    COL_ON_END_LEVEL = 2,    // %
-    COL_RISE_TIME = 3,       // ms
-    COL_OFF_DELAY = 4,       // ms
-    COL_OFF_START_LEVEL = 5, // %
-    COL_OFF_END_LEVEL = 6,   // %
-    COL_FALL_TIME = 7,       // ms
-    COL_STANDBY_ENABLED = 8, // flag
-    COL_STANDBY_LEVEL = 9,   // %
-};
-
-// Position of column `column` (0..9) of channel number `channel` (1..24).
-constexpr int channel_position(int column, int channel) {
-    return GLOBAL_COUNT + CHANNEL_COUNT * column + (channel - 1);
-}
+#include "settings/setting_rows.h"
 
 // ---- Controls of the form ------------------------------------------------------------------
 // Dialog control IDs of the channel controls: entry 24 * column + (channel - 1), so one row per
@@ -64,21 +29,9 @@ inline constexpr int32_t ControlIdGrid[CHANNEL_COUNT * CHANNEL_COLUMNS] = {
 };
 // clang-format on
 
-// Control IDs of the eight global values, in table order.
-inline constexpr int32_t GlobalControlIds[GLOBAL_COUNT] = {1006, 1009, 1007, 1010,
-                                                           1008, 1302, 1304, 1309};
-
-// Control ID of table position 0..247; 0 for any other position.
+// Control ID of table position 0..247 (its row's control, or the grid's); 0 for any other
+// position.
 int32_t settings_control_id(int position);
-
-// How a value appears in the form.
-enum ValueKind : int {
-    VALUE_WHOLE,     // distances, timers and times: a whole number
-    VALUE_TENTHS,    // brightness levels: one decimal
-    VALUE_FLAG,      // a check box, on exactly when the value is 1.0
-    VALUE_THRESHOLD, // LightThreshold: one decimal from a file, whole from the controller
-};
-ValueKind settings_value_kind(int position);
 
 // ---- Orders in which the form is walked ------------------------------------------------------
 // Each is a permutation of the 248 table positions: a few globals out of table order, then

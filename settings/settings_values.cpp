@@ -9,44 +9,8 @@
 
 namespace {
 
-struct GlobalName {
-    const char* name;
-    int position;
-    const char* unit;
-};
-
-constexpr GlobalName GLOBAL_NAMES[VALUES_GLOBAL_NAMES] = {
-    {"sensor1_min_cm", POS_SENSOR1_MIN, "cm"},
-    {"sensor1_max_cm", POS_SENSOR1_MAX, "cm"},
-    {"sensor2_min_cm", POS_SENSOR2_MIN, "cm"},
-    {"sensor2_max_cm", POS_SENSOR2_MAX, "cm"},
-    {"light_threshold_percent", POS_LIGHT_THRESHOLD, "%"},
-    {"use_light_sensor", POS_USE_LIGHT_SENSOR, ""},
-    {"off_timer_s", POS_OFF_TIMER, "s"},
-};
-
-constexpr const char* CHANNEL_NAMES[CHANNEL_COLUMNS] = {
-    "on_delay_ms",     "on_start_level_percent",  "on_end_level_percent",  "rise_time_ms",
-    "off_delay_ms",    "off_start_level_percent", "off_end_level_percent", "fall_time_ms",
-    "standby_enabled", "standby_level_percent",
-};
-constexpr const char* CHANNEL_UNITS[CHANNEL_COLUMNS] = {"ms", "%", "%",  "ms", "ms",
-                                                        "%",  "%", "ms", "",   "%"};
-
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
 constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
-
-// The rounding a value may come back with, in units of its field: half a unit, and a little
-// more, because packing adds a little less than a half before it cuts toward zero (and a
-// negative value is cut up by almost a whole unit less than that).
-constexpr double FIELD_ROUNDING = 1.0 - WIRE_ROUNDING;
-// The light threshold may come back a unit and a half of raw value off (the rounding offset and
-// the cut), plus the difference of its two scales for every percent.
-constexpr double THRESHOLD_ROUNDING = 2.0 - WIRE_ROUNDING;
-constexpr double THRESHOLD_RAW_PER_PERCENT = WIRE_THRESHOLD_RAW / 100.0;
-constexpr double THRESHOLD_SCALE_GAP = THRESHOLD_RAW_PER_PERCENT - WIRE_THRESHOLD_OUT_SCALE;
-// The relative step between neighbouring single-precision values (2^-23, with a margin).
-constexpr double FLOAT_RELATIVE_STEP = 1.2e-7;
 
 void clear(SettingsValues* out, bool held) {
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
@@ -60,34 +24,54 @@ bool is_flag(int position) {
     return settings_value_kind(position) == VALUE_FLAG;
 }
 
+// Position of the i-th global value with a name: scripts see them in table order.
+int named_global(int i) {
+    for (int p = 0; p < GLOBAL_COUNT; ++p) {
+        if (GlobalRows[p].name != nullptr && i-- == 0) {
+            return p;
+        }
+    }
+    return -1;
+}
+
+constexpr int named_globals() {
+    int n = 0;
+    for (const SettingRow& row : GlobalRows) {
+        n += row.name != nullptr;
+    }
+    return n;
+}
+static_assert(named_globals() == VALUES_GLOBAL_NAMES);
+
 } // namespace
 
 const char* values_global_name(int i) {
-    return i >= 0 && i < VALUES_GLOBAL_NAMES ? GLOBAL_NAMES[i].name : "";
+    const int p = named_global(i);
+    return p >= 0 ? GlobalRows[p].name : "";
 }
 
 int values_global_position(int i) {
-    return i >= 0 && i < VALUES_GLOBAL_NAMES ? GLOBAL_NAMES[i].position : POS_REPEAT_TIMER;
+    const int p = named_global(i);
+    return p >= 0 ? p : POS_REPEAT_TIMER;
 }
 
 const char* values_channel_name(int column) {
-    return column >= 0 && column < CHANNEL_COLUMNS ? CHANNEL_NAMES[column] : "";
+    return column >= 0 && column < CHANNEL_COLUMNS ? ChannelRows[column].name : "";
 }
 
 bool values_position_name(int position, const char** name, int* channel) {
-    for (const GlobalName& global : GLOBAL_NAMES) {
-        if (global.position == position) {
-            *name = global.name;
-            *channel = 0;
-            return true;
-        }
-    }
-    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
+    const SettingRow* row = setting_row(position);
+    if (row == nullptr || row->name == nullptr) {
         return false;
     }
-    *name = CHANNEL_NAMES[(position - GLOBAL_COUNT) / CHANNEL_COUNT];
-    *channel = (position - GLOBAL_COUNT) % CHANNEL_COUNT + 1;
+    *name = row->name;
+    *channel = setting_channel(position);
     return true;
+}
+
+const char* values_unit(int position) {
+    const SettingRow* row = setting_row(position);
+    return row != nullptr && row->name != nullptr ? row->unit : "";
 }
 
 void values_from_file(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES], SettingsValues* out) {
@@ -182,120 +166,15 @@ int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out) {
     return loaded;
 }
 
-void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
-                           uint8_t out[WIRE_IMAGE_BYTES]) {
-    float held[SETTINGS_COUNT] = {};
-    wire_image_unpack(current, held);
-    memcpy(out, current, WIRE_IMAGE_BYTES);
-    for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (given->held[p] && !values_field_holds(p, given->table[p], held[p])) {
-            wire_image_put(out, p, given->table[p]);
-        }
-    }
-    wire_image_seal(out);
-}
-
-const char* values_unit(int position) {
-    for (const GlobalName& global : GLOBAL_NAMES) {
-        if (global.position == position) {
-            return global.unit;
-        }
-    }
-    if (position < GLOBAL_COUNT || position >= SETTINGS_COUNT) {
-        return "";
-    }
-    return CHANNEL_UNITS[(position - GLOBAL_COUNT) / CHANNEL_COUNT];
-}
-
-ValueRange values_range(int position) {
-    double lowest = 0.0;
-    double highest = 1.0;
-    if (!is_flag(position)) {
-        wire_image_field_range(position, &lowest, &highest);
-    }
-    // The single-precision values within the field's range: a u32 field's highest integer,
-    // 4294967295, has none of its own and rounds up to 2^32, which the field cannot take.
-    ValueRange range{static_cast<float>(lowest), static_cast<float>(highest)};
-    if (range.lowest < lowest) {
-        range.lowest = std::nextafter(range.lowest, HUGE_VALF);
-    }
-    if (range.highest > highest) {
-        range.highest = std::nextafter(range.highest, -HUGE_VALF);
-    }
-    return range;
-}
-
 size_t values_listing_order(int out[VALUES_LISTED]) {
     size_t n = 0;
-    for (const GlobalName& global : GLOBAL_NAMES) {
-        out[n++] = global.position;
+    for (int i = 0; i < VALUES_GLOBAL_NAMES; ++i) {
+        out[n++] = values_global_position(i);
     }
     for (int channel = 1; channel <= CHANNEL_COUNT; ++channel) {
         for (int column = 0; column < CHANNEL_COLUMNS; ++column) {
             out[n++] = channel_position(column, channel);
         }
-    }
-    return n;
-}
-
-bool values_field_holds(int position, float given, float held) {
-    const double g = given;
-    const double h = held;
-    if (!std::isfinite(g) || !std::isfinite(h)) {
-        return false;
-    }
-    double tolerance = 0.0;
-    switch (settings_value_kind(position)) {
-    case VALUE_FLAG:
-        return (g == 0.0 || g == 1.0) && h == g;
-    case VALUE_WHOLE:
-        tolerance = FIELD_ROUNDING;
-        break;
-    case VALUE_TENTHS:
-        tolerance = FIELD_ROUNDING / 10.0;
-        break;
-    case VALUE_THRESHOLD:
-        tolerance =
-            (THRESHOLD_ROUNDING + THRESHOLD_SCALE_GAP * std::fabs(g)) / THRESHOLD_RAW_PER_PERCENT;
-        break;
-    }
-    // Single precision carries about seven digits: a large value comes back as the nearest float.
-    tolerance += std::fabs(g) * FLOAT_RELATIVE_STEP;
-    return std::fabs(h - g) <= tolerance;
-}
-
-size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap) {
-    float table[SETTINGS_COUNT] = {};
-    for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (source->held[p]) {
-            table[p] = source->table[p];
-        }
-    }
-    uint8_t image[WIRE_IMAGE_BYTES];
-    wire_image_pack(table, image);
-    float held[SETTINGS_COUNT] = {};
-    wire_image_unpack(image, held);
-    // A value the source does not give is compared with itself: only the given ones can differ.
-    return values_verify(source, held, held, out, cap);
-}
-
-size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],
-                     const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap) {
-    int order[VALUES_LISTED];
-    const size_t listed = values_listing_order(order);
-    size_t n = 0;
-    for (size_t i = 0; i < listed; ++i) {
-        const int p = order[i];
-        const float expected = given->held[p] ? given->table[p] : before[p];
-        const bool kept = given->held[p] ? values_field_holds(p, expected, stored[p])
-                                         : memcmp(&stored[p], &before[p], sizeof(float)) == 0;
-        if (kept) {
-            continue;
-        }
-        if (n < cap) {
-            out[n] = {p, expected, stored[p]};
-        }
-        ++n;
     }
     return n;
 }

@@ -1,6 +1,7 @@
 // Settings as the command-line tool shows, compares and writes them: the SettingsTable's values
-// with a mark for each value a source does not hold, the names scripts know them by, and their
-// shortest texts.
+// with a mark for each value a source does not hold, the names scripts know them by (those of
+// the settings' rows), and their shortest texts. What the controller can hold of them is in
+// settings_hold.h.
 //
 // A source is a settings file, the factory defaults or the controller:
 // - a file holds every value but RepeatTimer and the last channel's StandbyEnabled;
@@ -70,60 +71,10 @@ enum ValuesFileResult : int {
 };
 int values_file_load(const uint8_t* disk, size_t n, SettingsValues* out);
 
-// ---- What the controller can hold ------------------------------------------------------------
-// Every value travels as an integer field: whole units, tenths, a 0/1 flag, or the light
-// threshold's raw sensor value (link/wire_image.h). A value comes back from the controller as
-// packing and unpacking leave it; it is held when that is within the field's rounding of the
-// value given: half a unit (exact halves go down, so a little more), for the light threshold also
-// the difference of its two scales for every percent and half a unit of offset; a flag is held
-// only as exactly 1 or 0. A value beyond the field's range, or not a number, comes back as
-// something else entirely and is not held.
-
-// A value the controller does not hold as given.
-struct ValueMismatch {
-    int position; // table position
-    float given;  // the value of the source
-    float held;   // what the controller holds (or would hold) instead
-};
-
-// True when `held`, as it comes back from the controller, is `given` within its field's rounding.
-bool values_field_holds(int position, float given, float held);
-
-// Checks the controller's values read back after a write (`stored`, a table as unpacked): each
-// value `given` holds must be held within its field's rounding, and every other value must be
-// exactly what it was before the write (`before`). Writes up to `cap` mismatches (for a value
-// not given, the value before) in listing order (the global values, then channel after
-// channel); returns how many there are in all.
-size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],
-                     const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap);
-
-// The mismatches between the values `source` holds and what the controller would hold after they
-// were packed and sent: the values that cannot travel.
-size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap);
-
 // Positions in listing order: the seven named global values, then channel after channel, each
 // in column order. Returns the count (SETTINGS_COUNT - 1: RepeatTimer has no place).
 constexpr size_t VALUES_LISTED = SETTINGS_COUNT - 1;
 size_t values_listing_order(int out[VALUES_LISTED]);
 
-// The range of values the controller can hold at a position: the lowest and highest
-// single-precision values its field gives back, in the position's unit (values_unit); 0 and 1
-// for a flag, which holds only those two. A value within the range is held, within its field's
-// rounding; one beyond it by more than that rounding is not.
-struct ValueRange {
-    float lowest;
-    float highest;
-};
-ValueRange values_range(int position);
 // The unit of a position's value: "cm", "s", "ms" or "%"; "" for a flag and for RepeatTimer.
 const char* values_unit(int position);
-
-// The settings image to send so that the controller holds the values given: the controller's
-// current image byte for byte, with each value given that the controller does not already hold
-// (values_field_holds) packed into its field. A value nobody gave keeps the exact bytes the
-// controller sent: unpacked and packed again it could move (the light threshold's two scales
-// differ, so a threshold below 50 % would drop a step with every write). An image equal to the
-// current one means that nothing has to change. The last channel's standby flag, which no
-// .lv24 file holds, thus stays the controller's own after a write of a file.
-void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
-                           uint8_t out[WIRE_IMAGE_BYTES]);

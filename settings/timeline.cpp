@@ -37,6 +37,13 @@ double channel_value(const float table[SETTINGS_COUNT], int column, int channel,
     return v;
 }
 
+// A channel time: beyond what its field holds, the field's largest value.
+double channel_time(const float table[SETTINGS_COUNT], int column, int channel,
+                    uint16_t* adjusted) {
+    return channel_value(table, column, channel, setting_field_highest(ChannelRows[column]),
+                         adjusted);
+}
+
 double ramp(double from_level, double to_level, double begin, double end, double t) {
     if (end <= begin) {
         return to_level;
@@ -256,17 +263,17 @@ void put_list_clause(TextOut* w, const bool pick[CHANNEL_COUNT], const char* one
 
 void timeline_from_table(const float table[SETTINGS_COUNT], Timeline* out) {
     bool replaced = false;
-    out->off_timer_ms = usable(table[POS_OFF_TIMER], TIMELINE_OFF_TIMER_MAX_S, &replaced) * 1000.0;
+    out->off_timer_ms =
+        usable(table[POS_OFF_TIMER], setting_field_highest(GlobalRows[POS_OFF_TIMER]), &replaced) *
+        1000.0;
     out->off_timer_adjusted = replaced;
     for (int n = 1; n <= CHANNEL_COUNT; ++n) {
         TimelineChannel* c = &out->channels[n - 1];
         uint16_t adjusted = 0;
-        const double on_delay =
-            channel_value(table, COL_ON_DELAY, n, TIMELINE_TIME_MAX_MS, &adjusted);
-        const double rise = channel_value(table, COL_RISE_TIME, n, TIMELINE_TIME_MAX_MS, &adjusted);
-        const double off_delay =
-            channel_value(table, COL_OFF_DELAY, n, TIMELINE_TIME_MAX_MS, &adjusted);
-        const double fall = channel_value(table, COL_FALL_TIME, n, TIMELINE_TIME_MAX_MS, &adjusted);
+        const double on_delay = channel_time(table, COL_ON_DELAY, n, &adjusted);
+        const double rise = channel_time(table, COL_RISE_TIME, n, &adjusted);
+        const double off_delay = channel_time(table, COL_OFF_DELAY, n, &adjusted);
+        const double fall = channel_time(table, COL_FALL_TIME, n, &adjusted);
         c->channel = n;
         c->on_begin_ms = on_delay;
         c->on_end_ms = on_delay + rise;

@@ -33,11 +33,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "settings/settings_layout.h"
+#include "settings/setting_rows.h"
 
-constexpr double TIMELINE_TIME_MAX_MS = 4294967295.0; // a channel time's largest value
-constexpr double TIMELINE_OFF_TIMER_MAX_S = 65535.0;  // the off timer's largest value
-constexpr double TIMELINE_LEVEL_MAX = 100.0;          // %, full brightness
+constexpr double TIMELINE_LEVEL_MAX = 100.0; // %, full brightness
 
 // The line every picture of the wave carries (78 characters: it fits a terminal).
 inline constexpr char TIMELINE_NOTE[] =

@@ -15,6 +15,7 @@
 #include "hex_text.h"
 #include "log_lines.h"
 #include "resources/resource_ids.h"
+#include "settings/setting_rows.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "settings/settings_hold.h"
 #include "settings/settings_values.h"
 #include "link/crc16.h"
 
