@@ -121,7 +121,7 @@ struct AppState {
 
     // -- identification (UI thread at identification, worker thread at its exit)
     char ident_text[IDENT_TEXT_BYTES]; // controller identification text
-    int32_t board_revision;            // version x 1000; 5000 unlocks the form; 0: none found
+    int32_t board_revision;            // version x 1000 (see IDENT_SUPPORTED_REVISION); 0: none
 
     const wchar_t* settings_path; // path that WM_APP_SAVE_FILE / WM_APP_LOAD_FILE act on (UI)
 

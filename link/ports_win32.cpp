@@ -85,7 +85,7 @@ void connect_controller(PortEntry* entry, const IdentAnswer* answer) {
     app.active_port_name[ACTIVE_PORT_NAME_UNITS - 1] = 0;
     app.active_port_number = entry->port_number;
     app.board_revision = answer->board_revision;
-    if (app.board_revision == 5000) {
+    if (app.board_revision == IDENT_SUPPORTED_REVISION) {
         set_form_lock(0);
         SendMessageW(app.dialog, WM_APP_LOG, 0,
                      reinterpret_cast<LPARAM>(L"Контроллер подключен.\r\n"));
