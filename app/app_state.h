@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "app/command_line.h" // COMMAND_LINE_UNITS
+#include "link/dialog_timers.h"
 #include "link/link_flags.h"
 #include "link/link_timing.h"
 #include "settings/settings_file_format.h"
@@ -31,15 +32,7 @@ constexpr UINT WM_APP_FORM_TO_TABLE = 1315; // gather the form into the table; l
 constexpr UINT WM_APP_TABLE_FROM_CONTROLLER = 1316; // lParam: a checked 643-byte settings
                                                     // payload to unpack into the table and show
 
-// ---- Timers of the main dialog -------------------------------------------------------------
-constexpr UINT_PTR TIMER_POLL = 1000;       // 200 ms: a status poll is due
-constexpr UINT_PTR TIMER_SCAN = 1001;       // 1000 ms: port-scan tick
-constexpr UINT_PTR TIMER_REPLY = 5001;      // reply window of one transaction
-constexpr UINT_PTR TIMER_PROBE_BASE = 1001; // probe timer id = port number + this
-
-constexpr UINT POLL_PERIOD_MS = LINK_POLL_PERIOD_MS;
-constexpr UINT SCAN_PERIOD_MS = 1000;
-constexpr UINT PROBE_PERIOD_MS = LINK_IDENTIFY_REPLY_MS;
+// The main dialog's timers, ids and periods, are in link/dialog_timers.h.
 
 // ---- Sizes ---------------------------------------------------------------------------------
 constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;  // each of RX, TX and RX_TEMP
