@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "app/command_line.h" // COMMAND_LINE_UNITS
+#include "base/text_line.h"
 #include "link/dialog_timers.h"
 #include "link/link_flags.h"
 #include "link/link_timing.h"
@@ -41,7 +42,6 @@ constexpr size_t PORT_NAME_UNITS = 256;        // PortEntry device name, UTF-16 
 constexpr size_t ACTIVE_PORT_NAME_UNITS = 16;  // active port device name, UTF-16 units
 constexpr size_t UI_SLOT_COUNT = 256;          // window-handle slots of the UiRecord
 constexpr size_t UI_TEXT_BUFFER_BYTES = 32767; // log buffer and scratch buffer, each
-constexpr size_t LOG_LINE_UNITS = 100;         // formatting limit of one log line or reading
 constexpr size_t IDENT_TEXT_BYTES = 1024;      // controller identification text
 constexpr size_t SETTINGS_PATH_UNITS = 1024;   // settings-file path buffer
 

@@ -147,8 +147,8 @@ int probe_ports() {
         if (!port_probe_timer_id(entry->port_number, &timer_id)) {
             continue;
         }
-        char16_t name[LOG_LINE_UNITS];
-        port_device_name(name, LOG_LINE_UNITS, entry->port_number);
+        char16_t name[TEXT_LINE_UNITS];
+        port_device_name(name, TEXT_LINE_UNITS, entry->port_number);
         HANDLE handle = nullptr;
         if (serial_open(reinterpret_cast<const wchar_t*>(name), &handle) != 0) {
             continue;

@@ -33,7 +33,7 @@ void distance_text(char16_t* out, float distance, bool fails) {
         memcpy(out, NOT_WORKING, sizeof NOT_WORKING);
         return;
     }
-    num_format_int(out, STATUS_TEXT_UNITS, static_cast<int32_t>(rounded));
+    num_format_int(out, TEXT_LINE_UNITS, static_cast<int32_t>(rounded));
 }
 
 } // namespace
@@ -53,11 +53,11 @@ bool status_reply_parse(const uint8_t* data, size_t n, StatusReadings* out) {
     return true;
 }
 
-void status_reading_texts(const StatusReadings* readings, char16_t illuminance[STATUS_TEXT_UNITS],
-                          char16_t distance1[STATUS_TEXT_UNITS],
-                          char16_t distance2[STATUS_TEXT_UNITS]) {
+void status_reading_texts(const StatusReadings* readings, char16_t illuminance[TEXT_LINE_UNITS],
+                          char16_t distance1[TEXT_LINE_UNITS],
+                          char16_t distance2[TEXT_LINE_UNITS]) {
     float percent = static_cast<float>((4096.0 - readings->raw_light) * 100.0 / 4096.0);
-    num_format_fixed_width(illuminance, STATUS_TEXT_UNITS, percent, 3, 1);
+    num_format_fixed_width(illuminance, TEXT_LINE_UNITS, percent, 3, 1);
     distance_text(distance1, readings->distance1, readings->fault_bits & FAULT_SENSOR1);
     distance_text(distance2, readings->distance2, readings->fault_bits & FAULT_SENSOR2);
 }

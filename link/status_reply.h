@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t STATUS_TEXT_UNITS = 100; // each reading text with its terminator
+#include "base/text_line.h"
 
 // The live readings of one status reply.
 struct StatusReadings {
@@ -28,6 +28,5 @@ bool status_reply_parse(const uint8_t* data, size_t n, StatusReadings* out);
 // to whole centimetres ("%d") or "Не работает" when its fault bit is set. A distance that
 // rounds to no 32-bit integer (NaN, infinite or out of that range) is no reading either and
 // shows "Не работает" too.
-void status_reading_texts(const StatusReadings* readings, char16_t illuminance[STATUS_TEXT_UNITS],
-                          char16_t distance1[STATUS_TEXT_UNITS],
-                          char16_t distance2[STATUS_TEXT_UNITS]);
+void status_reading_texts(const StatusReadings* readings, char16_t illuminance[TEXT_LINE_UNITS],
+                          char16_t distance1[TEXT_LINE_UNITS], char16_t distance2[TEXT_LINE_UNITS]);

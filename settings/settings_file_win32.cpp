@@ -45,8 +45,8 @@ long read_disk_bytes(const wchar_t* path, uint8_t* disk, size_t cap) {
 }
 
 void show_file_error(const wchar_t* path) {
-    char16_t line[LOG_LINE_UNITS];
-    log_format(line, LOG_LINE_UNITS, u"Ошибка файла \"%s\".\r\n",
+    char16_t line[TEXT_LINE_UNITS];
+    log_format(line, TEXT_LINE_UNITS, u"Ошибка файла \"%s\".\r\n",
                reinterpret_cast<const char16_t*>(path));
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(line), L"Ошибка открытия файла!", MB_OK);
     SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));

@@ -34,7 +34,7 @@ constexpr const char* CHANNEL_UNITS[CHANNEL_COLUMNS] = {"ms", "%", "%",  "ms", "
                                                         "%",  "%", "ms", "",   "%"};
 
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
+constexpr size_t FORM_TEXT_UNITS = TEXT_LINE_UNITS; // the form's text buffer for one value
 
 // The rounding a value may come back with, in units of its field: half a unit, and a little
 // more, because packing adds a little less than a half before it cuts toward zero (and a
