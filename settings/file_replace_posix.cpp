@@ -27,6 +27,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/write_all_posix.h"
 #include "settings/file_replace.h"
 
 namespace {
@@ -47,24 +48,6 @@ int failed_errno(char why[FILE_WHY_BYTES], int error) {
 
 bool cancelled(FileProceed proceed) {
     return proceed != nullptr && !proceed();
-}
-
-bool write_all(int fd, const uint8_t* bytes, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t put = write(fd, bytes + done, n - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            if (put == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(put);
-    }
-    return true;
 }
 
 // The folder of a path: "." for a bare name, "/" for a name in the root.
