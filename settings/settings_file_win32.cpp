@@ -86,7 +86,7 @@ void save_settings_file(const wchar_t* path) {
     settings_image_pack(app.settings_table, app.settings_image);
     static uint8_t disk[SETTINGS_FILE_DISK_MAX];
     const size_t size = settings_file_bytes(app.settings_table, disk);
-    if (size == SETTINGS_TEXT_FAILED || file_replace_write(path, disk, size) != FILE_REPLACE_DONE) {
+    if (size == SETTINGS_TEXT_FAILED || file_replace_write(path, disk, size) != FILE_PUT_DONE) {
         ui_log_format(u"Ошибка записи в файл \"%s\".\r\n", reinterpret_cast<const char16_t*>(path));
         return;
     }
