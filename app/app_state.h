@@ -99,7 +99,8 @@ struct AppState {
 
     UiRecord* ui; // control handles and text buffers (UI thread, at initialisation)
 
-    // -- live readings (worker thread)
+    // -- live readings (worker thread), kept as the last status reply gave them; nothing reads
+    // them: the window shows the texts made from the reply itself
     uint16_t raw_light; // light sensor: 0 full daylight, 4096 dark
     float distance1;    // sensor 1, cm
     float distance2;    // sensor 2, cm
@@ -109,8 +110,8 @@ struct AppState {
 
     // -- settings file (UI thread)
     uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
-    FILE* file_out;                                    // unused: saves use file_replace_write
-    FILE* file_in;                                     // stream of a load while it runs
+    FILE* file_out; // nothing reads or writes it: saves go through file_replace_write
+    FILE* file_in;  // stream of a load while it runs
 
     // -- identification (UI thread at identification, worker thread at its exit)
     char ident_text[IDENT_TEXT_BYTES]; // controller identification text
