@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/status_log_text.h"
+#include "base/log_format.h"
 
 void status_log_receive(const wchar_t* text) {
     if (text == nullptr)

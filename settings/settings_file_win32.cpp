@@ -18,7 +18,7 @@
 
 #include "app/app_state.h"
 #include "app/status_log.h"
-#include "app/status_log_text.h"
+#include "base/log_format.h"
 #include "settings/file_replace.h"
 #include "settings/form.h"
 #include "settings/long_path.h"
