@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "settings/status_reading_text.h"
+
 namespace {
 
 struct ReadingTexts {

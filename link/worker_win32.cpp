@@ -23,6 +23,7 @@
 #include "link/wire_image.h"
 #include "link/worker_pass.h"
 #include "settings/form.h"
+#include "settings/status_reading_text.h"
 
 namespace {
 

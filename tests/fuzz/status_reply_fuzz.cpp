@@ -6,8 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "link/status_reply.h"
 #include "base/number_text.h"
+#include "link/status_reply.h"
+#include "settings/status_reading_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/status_reply.h"
+#include "settings/status_reading_text.h"
 
 namespace {
 
