@@ -31,6 +31,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "base/write_all_win32.h"
 #include "settings/file_replace_steps_win32.h"
 #include "settings/long_path.h"
 
@@ -41,7 +42,6 @@ namespace {
 constexpr size_t PATH_UNITS_MAX = 32767;   // the longest path the system takes
 constexpr size_t SUFFIX_UNITS = 28;        // ".~lv24-", two eight-digit numbers and "-old"
 constexpr unsigned NAME_ATTEMPTS = 64;     // different names tried before giving up
-constexpr DWORD WRITE_CHUNK = 1u << 20;    // at most this much per WriteFile
 constexpr DWORD SECURITY_BYTES = 1u << 16; // room for a file's access list
 constexpr unsigned STEP_ATTEMPTS = 5;      // tries of a refused move or removal
 constexpr DWORD STEP_PAUSE_MS = 100;       // pause before each further try
@@ -162,19 +162,6 @@ bool backup_name(const wchar_t* path) {
     return false;
 }
 
-bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
-    while (n > 0) {
-        const DWORD chunk = n < WRITE_CHUNK ? static_cast<DWORD>(n) : WRITE_CHUNK;
-        DWORD written = 0;
-        if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes += written;
-        n -= written;
-    }
-    return true;
-}
-
 bool read_access_list(const wchar_t* path, uint8_t* security) {
     DWORD needed = 0;
     return GetFileSecurityW(path, DACL_SECURITY_INFORMATION, security, SECURITY_BYTES, &needed) !=
@@ -287,7 +274,7 @@ FilePutResult put_in_place(const wchar_t* target, const uint8_t* bytes, size_t n
     if (file == INVALID_HANDLE_VALUE) {
         return FILE_PUT_CREATE_FAILED;
     }
-    const bool written = write_all(file, bytes, n) && FlushFileBuffers(file) != 0;
+    const bool written = write_all(file, bytes, n, nullptr) && FlushFileBuffers(file) != 0;
     const bool closed = CloseHandle(file) != 0;
     if (!written || !closed) {
         remove_file(temp_path);
