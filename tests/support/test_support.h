@@ -45,7 +45,8 @@ TEST_REFERENCE inline uint16_t reference_crc16(const uint8_t* data, size_t count
 #include <string>
 #include <vector>
 
-// The whole content of a file; empty when it cannot be read.
+// The whole content of a file as its size gives it (a device such as Z:\dev\full, which reads
+// without end, gives nothing); empty when it cannot be read.
 inline std::vector<uint8_t> file_bytes(const std::wstring& path) {
     std::vector<uint8_t> bytes;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -53,10 +54,18 @@ inline std::vector<uint8_t> file_bytes(const std::wstring& path) {
     if (file == INVALID_HANDLE_VALUE) {
         return bytes;
     }
-    uint8_t chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        size_t done = 0;
+        DWORD got = 0;
+        while (done < bytes.size() &&
+               ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got,
+                        nullptr) &&
+               got > 0) {
+            done += got;
+        }
+        bytes.resize(done);
     }
     CloseHandle(file);
     return bytes;
