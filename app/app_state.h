@@ -16,6 +16,8 @@
 #include <cstdio>
 
 #include "app/command_line.h" // COMMAND_LINE_UNITS
+#include "base/text_line.h"
+#include "link/dialog_timers.h"
 #include "link/link_flags.h"
 #include "link/link_timing.h"
 #include "settings/settings_file_format.h"
@@ -31,15 +33,7 @@ constexpr UINT WM_APP_FORM_TO_TABLE = 1315; // gather the form into the table; l
 constexpr UINT WM_APP_TABLE_FROM_CONTROLLER = 1316; // lParam: a checked 643-byte settings
                                                     // payload to unpack into the table and show
 
-// ---- Timers of the main dialog -------------------------------------------------------------
-constexpr UINT_PTR TIMER_POLL = 1000;       // 200 ms: a status poll is due
-constexpr UINT_PTR TIMER_SCAN = 1001;       // 1000 ms: port-scan tick
-constexpr UINT_PTR TIMER_REPLY = 5001;      // reply window of one transaction
-constexpr UINT_PTR TIMER_PROBE_BASE = 1001; // probe timer id = port number + this
-
-constexpr UINT POLL_PERIOD_MS = LINK_POLL_PERIOD_MS;
-constexpr UINT SCAN_PERIOD_MS = 1000;
-constexpr UINT PROBE_PERIOD_MS = LINK_IDENTIFY_REPLY_MS;
+// The main dialog's timers, ids and periods, are in link/dialog_timers.h.
 
 // ---- Sizes ---------------------------------------------------------------------------------
 constexpr size_t LINK_BUFFER_BYTES = 0xFFFFF;  // each of RX, TX and RX_TEMP
@@ -48,7 +42,6 @@ constexpr size_t PORT_NAME_UNITS = 256;        // PortEntry device name, UTF-16 
 constexpr size_t ACTIVE_PORT_NAME_UNITS = 16;  // active port device name, UTF-16 units
 constexpr size_t UI_SLOT_COUNT = 256;          // window-handle slots of the UiRecord
 constexpr size_t UI_TEXT_BUFFER_BYTES = 32767; // log buffer and scratch buffer, each
-constexpr size_t LOG_LINE_UNITS = 100;         // formatting limit of one log line or reading
 constexpr size_t IDENT_TEXT_BYTES = 1024;      // controller identification text
 constexpr size_t SETTINGS_PATH_UNITS = 1024;   // settings-file path buffer
 
@@ -106,7 +99,8 @@ struct AppState {
 
     UiRecord* ui; // control handles and text buffers (UI thread, at initialisation)
 
-    // -- live readings (worker thread)
+    // -- live readings (worker thread), kept as the last status reply gave them; nothing reads
+    // them: the window shows the texts made from the reply itself
     uint16_t raw_light; // light sensor: 0 full daylight, 4096 dark
     float distance1;    // sensor 1, cm
     float distance2;    // sensor 2, cm
@@ -116,12 +110,12 @@ struct AppState {
 
     // -- settings file (UI thread)
     uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
-    FILE* file_out;                                    // unused: saves use file_replace_write
-    FILE* file_in;                                     // stream of a load while it runs
+    FILE* file_out; // nothing reads or writes it: saves go through file_replace_write
+    FILE* file_in;  // stream of a load while it runs
 
     // -- identification (UI thread at identification, worker thread at its exit)
     char ident_text[IDENT_TEXT_BYTES]; // controller identification text
-    int32_t board_revision;            // version x 1000; 5000 unlocks the form; 0: none found
+    int32_t board_revision;            // version x 1000 (see IDENT_SUPPORTED_REVISION); 0: none
 
     const wchar_t* settings_path; // path that WM_APP_SAVE_FILE / WM_APP_LOAD_FILE act on (UI)
 

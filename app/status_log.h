@@ -21,6 +21,6 @@ void log_send(HWND dialog, const wchar_t* line);
 void status_log_line(const char16_t* text);
 
 // User-interface thread: formats `pattern` with one text (%s) or one number (%d) into the
-// scratch buffer, at most LOG_LINE_UNITS units with the terminator, and logs the result.
+// scratch buffer, at most TEXT_LINE_UNITS units with the terminator, and logs the result.
 void ui_log_format(const char16_t* pattern, const char16_t* text_arg);
 void ui_log_format_int(const char16_t* pattern, int32_t number);

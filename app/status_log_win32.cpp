@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/status_log_text.h"
+#include "base/log_format.h"
 
 void status_log_receive(const wchar_t* text) {
     if (text == nullptr)
@@ -31,12 +32,12 @@ void status_log_line(const char16_t* text) {
 
 void ui_log_format(const char16_t* pattern, const char16_t* text_arg) {
     auto* scratch = reinterpret_cast<char16_t*>(app.ui->scratch);
-    log_format(scratch, LOG_LINE_UNITS, pattern, text_arg);
+    log_format(scratch, TEXT_LINE_UNITS, pattern, text_arg);
     status_log_line(scratch);
 }
 
 void ui_log_format_int(const char16_t* pattern, int32_t number) {
     auto* scratch = reinterpret_cast<char16_t*>(app.ui->scratch);
-    log_format_int(scratch, LOG_LINE_UNITS, pattern, number);
+    log_format_int(scratch, TEXT_LINE_UNITS, pattern, number);
     status_log_line(scratch);
 }

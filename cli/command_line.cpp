@@ -17,6 +17,7 @@
 #include "cli/console.h"
 #include "cli/output.h"
 #include "cli/shell_quote.h"
+#include "link/ident_answer.h"
 
 #ifndef LUMIVO_VERSION
 #define LUMIVO_VERSION "unknown"
@@ -25,6 +26,11 @@
 namespace {
 
 constexpr char PORT_VARIABLE[] = "LUMIVO24_PORT"; // names the port when no --port is given
+
+// The help of --force, which names the one board revision written to without it.
+std::string force_help() {
+    return "Write to a board revision other than " + std::to_string(IDENT_SUPPORTED_REVISION);
+}
 
 // The staircase example, as the manual page prints it: the README's, with its last list of names
 // split in two so that every line fits 80 columns.
@@ -200,7 +206,7 @@ void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* afte
         ->required();
     add_shared(write, after, "The controller's port");
     write->add_flag("--dry-run", request->dry_run, "Show what would change, write nothing");
-    write->add_flag("--force", request->force, "Write to a board revision other than 5000");
+    write->add_flag("--force", request->force, force_help());
     add_backup(write, request);
 
     CLI::App* set = app->add_subcommand("set", "Change values of a file or of the controller");
@@ -213,7 +219,7 @@ void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* afte
         ->type_name("FILE")
         ->each([request](const std::string&) { request->output_named = true; });
     set->add_flag("--dry-run", request->dry_run, "Show what would change, change nothing");
-    set->add_flag("--force", request->force, "Write to a board revision other than 5000");
+    set->add_flag("--force", request->force, force_help());
     add_backup(set, request);
     set->footer(SET_NOTE);
 }

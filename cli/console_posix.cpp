@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/write_all_posix.h"
 #include "cli/console.h"
 #include "link/clock.h"
 
@@ -36,22 +37,9 @@ void console_write(ConsoleStream stream, const char* text, size_t n) {
     if (out && output_state != CONSOLE_OUTPUT_OK) {
         return;
     }
-    const int fd = out ? STDOUT_FILENO : STDERR_FILENO;
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t put = write(fd, text + done, n - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            if (out) {
-                output_error = put == 0 ? EIO : errno;
-                output_state =
-                    output_error == EPIPE ? CONSOLE_OUTPUT_CLOSED : CONSOLE_OUTPUT_FAILED;
-            }
-            return;
-        }
-        done += static_cast<size_t>(put);
+    if (!write_all(out ? STDOUT_FILENO : STDERR_FILENO, text, n) && out) {
+        output_error = errno;
+        output_state = output_error == EPIPE ? CONSOLE_OUTPUT_CLOSED : CONSOLE_OUTPUT_FAILED;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/text_win32.h"
+#include "base/write_all_win32.h"
 #include "cli/console.h"
 #include "link/clock.h"
 
@@ -86,20 +87,7 @@ bool write_handle(HANDLE handle, const char* text, size_t n, DWORD* error) {
         }
         return true;
     }
-    size_t done = 0;
-    while (done < n) {
-        DWORD written = 0;
-        if (!WriteFile(handle, text + done, static_cast<DWORD>(n - done), &written, nullptr)) {
-            *error = GetLastError();
-            return false;
-        }
-        if (written == 0) {
-            *error = ERROR_WRITE_FAULT;
-            return false;
-        }
-        done += written;
-    }
-    return true;
+    return write_all(handle, text, n, error);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "settings/status_reading_text.h"
+
 namespace {
 
 struct ReadingTexts {
@@ -11,7 +13,7 @@ struct ReadingTexts {
 };
 
 ReadingTexts reading_texts(const StatusReadings& readings) {
-    char16_t texts[3][STATUS_TEXT_UNITS];
+    char16_t texts[3][TEXT_LINE_UNITS];
     status_reading_texts(&readings, texts[0], texts[1], texts[2]);
     ReadingTexts out;
     out.illuminance = utf8_of(texts[0]);

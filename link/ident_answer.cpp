@@ -14,7 +14,7 @@ constexpr size_t IDENT_MARK_BYTES = sizeof(IDENT_MARK) - 1;
 constexpr size_t VERSION_MARK_BYTES = sizeof(VERSION_MARK) - 1;
 
 bool find_text(const char* needle, size_t m, const uint8_t* data, size_t n, size_t* past) {
-    return find_bytes(reinterpret_cast<const uint8_t*>(needle), m, data, n, past);
+    return ident_find_bytes(reinterpret_cast<const uint8_t*>(needle), m, data, n, past);
 }
 
 // Bytes of identification text from `at`, where the string was found in n received bytes.
@@ -41,7 +41,8 @@ int32_t revision_of(const uint8_t* text, size_t len) {
 
 } // namespace
 
-bool find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size_t n, size_t* past) {
+bool ident_find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size_t n,
+                      size_t* past) {
     if (m == 0) {
         *past = 0;
         return true;

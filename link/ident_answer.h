@@ -20,7 +20,7 @@ struct IdentAnswer {
 
 // Looks for the m-byte needle in the n bytes of data; on success sets *past to the position
 // just past the first match, which lies wholly inside the data. An empty needle matches at 0.
-bool find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size_t n, size_t* past);
+bool ident_find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size_t n, size_t* past);
 
 // True when the identification frame stands whole in the n bytes: the string, a whole frame
 // head before it, and every byte up to the end its length field gives. An answer without a

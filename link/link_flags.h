@@ -13,7 +13,7 @@ enum : uint32_t {
     LINK_PORTS_PROBING = 0x0001, // ports are open for identification probing
     LINK_IDENTIFIED = 0x0002,    // a controller has been identified
     LINK_WORKER_RUNS = 0x0004,   // the link worker runs
-    LINK_WORKER_DONE = 0x0008,   // the link worker has finished
+    LINK_WORKER_DONE = 0x0008,   // the link worker has finished (nothing reads it)
     LINK_CLOSING = 0x0010,       // the window is closing: the worker ends after the request under
                                  // way and a settings write asked for before the close
     LINK_REPLY_ELAPSED = 0x0080, // the reply window of the current transaction has elapsed

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "link/dialog_timers.h"
+
 namespace {
 
 bool is_space(char16_t c) {
@@ -66,9 +68,9 @@ size_t port_device_name(char16_t* out, size_t cap, int32_t number) {
 }
 
 bool port_probe_timer_id(int32_t number, uint32_t* id) {
-    const int64_t candidate = static_cast<int64_t>(number) + 1001;
-    if (candidate < 1 || candidate > 0xFFFF || candidate == 1000 || candidate == 1001 ||
-        candidate == 5001) {
+    const int64_t candidate = static_cast<int64_t>(number) + TIMER_PROBE_BASE;
+    if (candidate < 1 || candidate > 0xFFFF || candidate == TIMER_POLL || candidate == TIMER_SCAN ||
+        candidate == TIMER_REPLY) {
         return false;
     }
     *id = static_cast<uint32_t>(candidate);

@@ -5,9 +5,10 @@
 // turned back into the name the port is opened with: "COM3" for 1 to 9 (and 0), the device
 // namespace form "\\.\COM10" for everything else, negative numbers included.
 //
-// Each probed port gets a timer of the main dialog whose id is its number + 1001. Ids that are
-// not a 16-bit value, or that fall on the dialog's own timers (1000 poll, 1001 scan, 5001 reply),
-// would be confused with those timers or never seen again, so such ports are given up.
+// Each probed port gets a timer of the main dialog whose id is its number + TIMER_PROBE_BASE
+// (dialog_timers.h). Ids that are not a 16-bit value, or that fall on the dialog's own timers
+// (poll, scan, reply), would be confused with those timers or never seen again, so such ports
+// are given up.
 #pragma once
 
 #include <cstddef>

@@ -24,10 +24,10 @@ int probe_ports();
 void handle_probe_timer(UINT_PTR id);
 
 // A controller answered on `entry`'s port: makes it the active port, logs the connection,
-// unlocks the form for board revision 5000, starts the link worker and the poll timer, and
-// closes every other probed port. When the worker cannot be started, the connection is given up
-// at once: a line in the log, the port closed, the form locked, the identification cleared, and
-// the next scan tick scans again.
+// unlocks the form for the supported board (IDENT_SUPPORTED_REVISION), starts the link worker
+// and the poll timer, and closes every other probed port. When the worker cannot be started, the
+// connection is given up at once: a line in the log, the port closed, the form locked, the
+// identification cleared, and the next scan tick scans again.
 void connect_controller(PortEntry* entry, const IdentAnswer* answer);
 
 // Starts the link worker thread: the C runtime's _beginthread. The Win32 tests put a starter

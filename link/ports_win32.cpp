@@ -85,7 +85,7 @@ void connect_controller(PortEntry* entry, const IdentAnswer* answer) {
     app.active_port_name[ACTIVE_PORT_NAME_UNITS - 1] = 0;
     app.active_port_number = entry->port_number;
     app.board_revision = answer->board_revision;
-    if (app.board_revision == 5000) {
+    if (app.board_revision == IDENT_SUPPORTED_REVISION) {
         set_form_lock(0);
         SendMessageW(app.dialog, WM_APP_LOG, 0,
                      reinterpret_cast<LPARAM>(L"Контроллер подключен.\r\n"));
@@ -147,8 +147,8 @@ int probe_ports() {
         if (!port_probe_timer_id(entry->port_number, &timer_id)) {
             continue;
         }
-        char16_t name[LOG_LINE_UNITS];
-        port_device_name(name, LOG_LINE_UNITS, entry->port_number);
+        char16_t name[TEXT_LINE_UNITS];
+        port_device_name(name, TEXT_LINE_UNITS, entry->port_number);
         HANDLE handle = nullptr;
         if (serial_open(reinterpret_cast<const wchar_t*>(name), &handle) != 0) {
             continue;

@@ -1,9 +1,6 @@
 #include "link/status_reply.h"
 
-#include <cmath>
 #include <cstring>
-
-#include "base/number_text.h"
 
 namespace {
 
@@ -14,26 +11,12 @@ constexpr size_t DISTANCE2_AT = 10;
 constexpr size_t FAULT_BITS_AT = 14;
 constexpr size_t FIELDS_END = 15; // bytes needed from the frame's start to read every field
 
-constexpr uint8_t FAULT_SENSOR1 = 0x01;
-constexpr uint8_t FAULT_SENSOR2 = 0x02;
-
-constexpr char16_t NOT_WORKING[] = u"Не работает";
-
 float get_float(const uint8_t* at) {
     uint32_t bits = static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
                     static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
     float value;
     memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-void distance_text(char16_t* out, float distance, bool fails) {
-    double rounded = std::trunc(static_cast<double>(distance) + 0.5);
-    if (fails || !(rounded >= INT32_MIN && rounded <= INT32_MAX)) {
-        memcpy(out, NOT_WORKING, sizeof NOT_WORKING);
-        return;
-    }
-    num_format_int(out, STATUS_TEXT_UNITS, static_cast<int32_t>(rounded));
 }
 
 } // namespace
@@ -51,13 +34,4 @@ bool status_reply_parse(const uint8_t* data, size_t n, StatusReadings* out) {
     out->distance2 = get_float(data + DISTANCE2_AT);
     out->fault_bits = data[FAULT_BITS_AT];
     return true;
-}
-
-void status_reading_texts(const StatusReadings* readings, char16_t illuminance[STATUS_TEXT_UNITS],
-                          char16_t distance1[STATUS_TEXT_UNITS],
-                          char16_t distance2[STATUS_TEXT_UNITS]) {
-    float percent = static_cast<float>((4096.0 - readings->raw_light) * 100.0 / 4096.0);
-    num_format_fixed_width(illuminance, STATUS_TEXT_UNITS, percent, 3, 1);
-    distance_text(distance1, readings->distance1, readings->fault_bits & FAULT_SENSOR1);
-    distance_text(distance2, readings->distance2, readings->fault_bits & FAULT_SENSOR2);
 }

@@ -12,6 +12,12 @@ enum Transfer {
     TRANSFER_NOT_GATHERED, // the form could not be gathered: nothing was sent
 };
 
+// A request got no reply: the connection ends, and the log says so.
+WorkerPassResult disconnected(const WorkerOps* ops) {
+    ops->log(ops->context, u"Контроллер отключен.\r\n");
+    return PASS_DISCONNECTED;
+}
+
 bool connection_runs(uint32_t* link_flags) {
     return (flags_load(link_flags) & LINK_WORKER_RUNS) != 0;
 }
@@ -51,8 +57,7 @@ Transfer read_settings(const WorkerOps* ops) {
 WorkerPassResult last_pass(int32_t* pending_command, const WorkerOps* ops) {
     if (cell_take(pending_command) == PENDING_WRITE_SETTINGS &&
         write_settings(ops) == TRANSFER_NO_REPLY) {
-        ops->log(ops->context, u"Контроллер отключен.\r\n");
-        return PASS_DISCONNECTED;
+        return disconnected(ops);
     }
     return PASS_STOPPED;
 }
@@ -69,8 +74,7 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
     if ((flags_load(link_flags) & LINK_POLL_DUE) != 0) {
         flags_clear(link_flags, LINK_POLL_DUE);
         if (ops->transact(ops->context, CMD_GET_STATUS, 0, LINK_STATUS_REPLY_MS) != 0) {
-            ops->log(ops->context, u"Контроллер отключен.\r\n");
-            return PASS_DISCONNECTED;
+            return disconnected(ops);
         }
         ops->show_status(ops->context);
     }
@@ -88,8 +92,7 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
         const Transfer transfer =
             command == PENDING_WRITE_SETTINGS ? write_settings(ops) : read_settings(ops);
         if (transfer == TRANSFER_NO_REPLY) {
-            ops->log(ops->context, u"Контроллер отключен.\r\n");
-            return PASS_DISCONNECTED;
+            return disconnected(ops);
         }
         if (transfer == TRANSFER_NOT_GATHERED) {
             return PASS_STOPPED;

@@ -23,11 +23,12 @@
 #include "link/wire_image.h"
 #include "link/worker_pass.h"
 #include "settings/form.h"
+#include "settings/status_reading_text.h"
 
 namespace {
 
 // The worker's own formatting buffers; the user-interface thread formats in the UiRecord.
-char16_t reading_text[3][STATUS_TEXT_UNITS];
+char16_t reading_text[3][TEXT_LINE_UNITS];
 
 void worker_log(void*, const char16_t* line) {
     SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));

@@ -16,16 +16,21 @@
 // the new file is removed again (a Ctrl+C that came meanwhile, for the command-line tool).
 using FileProceed = bool (*)();
 
+// Results of the operations that put a file in place, by either kind of name. Every result but
+// DONE leaves no new file behind. A failure by UTF-8 name is FAILED, with its reason in words;
+// the UTF-16 operations, which have no room for words, say which step failed instead.
+enum FilePutResult : int {
+    FILE_PUT_DONE = 0,            // the target now holds exactly the new content
+    FILE_PUT_FAILED = -1,         // by UTF-8 name: the reason is in `why`
+    FILE_PUT_EXISTS = -2,         // a new file's name is taken already; nothing was replaced
+    FILE_PUT_CANCELLED = -3,      // `proceed` said no before the new file took its place
+    FILE_PUT_CREATE_FAILED = -4,  // by UTF-16 name: no new file could be created beside the target
+    FILE_PUT_WRITE_FAILED = -5,   // by UTF-16 name: the new content could not be written whole
+    FILE_PUT_REPLACE_FAILED = -6, // by UTF-16 name: the new file could not take the target's place
+};
+
 // ---- By UTF-8 name, on every platform (file_replace_posix.cpp, file_utf8_win32.cpp) ---------
 constexpr size_t FILE_WHY_BYTES = 256; // a failure's reason with its terminator
-
-// Results of the operations that put a file in place. Every result but DONE leaves no new file.
-enum FilePutResult : int {
-    FILE_PUT_DONE = 0,
-    FILE_PUT_FAILED = -1,    // the reason is in `why`
-    FILE_PUT_EXISTS = -2,    // file_put_new: the name is taken already
-    FILE_PUT_CANCELLED = -3, // `proceed` said no before the new file took its place
-};
 
 // Reads at most cap bytes of a file. Returns 0 and the count, or -1 with the reason in `why`.
 int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]);
@@ -38,8 +43,8 @@ int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why
 // and so is a read-only file, whoever runs the program. The new file keeps the replaced file's
 // permissions (and its owner and group where the system lets it). `proceed` may be null. Returns a
 // FilePutResult, with the reason in `why` for FILE_PUT_FAILED.
-int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
-             char why[FILE_WHY_BYTES]);
+FilePutResult file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                       char why[FILE_WHY_BYTES]);
 
 // True when something stands at the name: a file, a folder, a device or a link, dangling or
 // not (the link itself counts; it is not followed). False where nothing does, or where the
@@ -51,29 +56,20 @@ bool file_name_taken(const char* path);
 // is FILE_PUT_EXISTS, so that a backup never overwrites an earlier one. The content appears under
 // the name whole or not at all. Returns a FilePutResult, with the reason in `why` for
 // FILE_PUT_FAILED.
-int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
-                 char why[FILE_WHY_BYTES]);
+FilePutResult file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                           char why[FILE_WHY_BYTES]);
 
 // ---- By UTF-16 name, on Windows (file_replace_win32.cpp) ------------------------------------
-enum FileReplaceResult {
-    FILE_REPLACE_DONE = 0,            // the target now holds exactly the new content
-    FILE_REPLACE_CREATE_FAILED = -1,  // no new file could be created beside the target
-    FILE_REPLACE_WRITE_FAILED = -2,   // the new content could not be written or flushed whole
-    FILE_REPLACE_REPLACE_FAILED = -3, // the new file could not take the target's place
-    FILE_REPLACE_EXISTS = -4,         // file_replace_create: the target's name is taken
-    FILE_REPLACE_CANCELLED = -5,      // `proceed` said no before the new file took its place
-};
-
 #ifdef _WIN32
 // `path`: NUL-terminated UTF-16 path of the target; `proceed` may be null. Not reentrant (one
 // static name buffer).
-FileReplaceResult file_replace_write(const wchar_t* path, const uint8_t* bytes, size_t n,
-                                     FileProceed proceed = nullptr);
+FilePutResult file_replace_write(const wchar_t* path, const uint8_t* bytes, size_t n,
+                                 FileProceed proceed = nullptr);
 
 // The same for a file that must not exist yet: the new file takes the name only while it is
-// free, and FILE_REPLACE_EXISTS is the result when it is not; nothing is ever replaced.
-FileReplaceResult file_replace_create(const wchar_t* path, const uint8_t* bytes, size_t n,
-                                      FileProceed proceed = nullptr);
+// free, and FILE_PUT_EXISTS is the result when it is not; nothing is ever replaced.
+FilePutResult file_replace_create(const wchar_t* path, const uint8_t* bytes, size_t n,
+                                  FileProceed proceed = nullptr);
 
 // Removes the old files of earlier replacements that another program held open at the time;
 // every replacement calls it first, and the window once more as it closes.

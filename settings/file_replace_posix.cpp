@@ -27,6 +27,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/write_all_posix.h"
 #include "settings/file_replace.h"
 
 namespace {
@@ -36,35 +37,17 @@ constexpr int LINKS_MAX = 40; // links followed from one name, as the system its
 // target's name, however long that is.
 constexpr char TEMPORARY_NAME[] = ".lumivo24-XXXXXX";
 
-int failed(char why[FILE_WHY_BYTES], const char* text) {
+FilePutResult failed(char why[FILE_WHY_BYTES], const char* text) {
     snprintf(why, FILE_WHY_BYTES, "%s", text);
     return FILE_PUT_FAILED;
 }
 
-int failed_errno(char why[FILE_WHY_BYTES], int error) {
+FilePutResult failed_errno(char why[FILE_WHY_BYTES], int error) {
     return failed(why, strerror(error));
 }
 
 bool cancelled(FileProceed proceed) {
     return proceed != nullptr && !proceed();
-}
-
-bool write_all(int fd, const uint8_t* bytes, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t put = write(fd, bytes + done, n - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            if (put == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<size_t>(put);
-    }
-    return true;
 }
 
 // The folder of a path: "." for a bare name, "/" for a name in the root.
@@ -203,7 +186,8 @@ const char* name_refusal(const char* path) {
 
 // Where a file system cannot link (FAT on a memory stick), a new file is written under its name
 // directly; created exclusively, it still replaces nothing, and it is removed when it fails.
-int create_directly(const char* path, const uint8_t* bytes, size_t n, char why[FILE_WHY_BYTES]) {
+FilePutResult create_directly(const char* path, const uint8_t* bytes, size_t n,
+                              char why[FILE_WHY_BYTES]) {
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         return errno == EEXIST ? FILE_PUT_EXISTS : failed_errno(why, errno);
@@ -257,8 +241,8 @@ int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why
     return 0;
 }
 
-int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
-             char why[FILE_WHY_BYTES]) {
+FilePutResult file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                       char why[FILE_WHY_BYTES]) {
     if (strlen(path) == 0) {
         return failed(why, name_refusal(path));
     }
@@ -309,8 +293,8 @@ bool file_name_taken(const char* path) {
     return lstat(path, &info) == 0;
 }
 
-int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
-                 char why[FILE_WHY_BYTES]) {
+FilePutResult file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                           char why[FILE_WHY_BYTES]) {
     if (const char* refused = name_refusal(path)) {
         return failed(why, refused);
     }

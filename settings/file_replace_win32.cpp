@@ -31,6 +31,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "base/write_all_win32.h"
 #include "settings/file_replace_steps_win32.h"
 #include "settings/long_path.h"
 
@@ -41,7 +42,6 @@ namespace {
 constexpr size_t PATH_UNITS_MAX = 32767;   // the longest path the system takes
 constexpr size_t SUFFIX_UNITS = 28;        // ".~lv24-", two eight-digit numbers and "-old"
 constexpr unsigned NAME_ATTEMPTS = 64;     // different names tried before giving up
-constexpr DWORD WRITE_CHUNK = 1u << 20;    // at most this much per WriteFile
 constexpr DWORD SECURITY_BYTES = 1u << 16; // room for a file's access list
 constexpr unsigned STEP_ATTEMPTS = 5;      // tries of a refused move or removal
 constexpr DWORD STEP_PAUSE_MS = 100;       // pause before each further try
@@ -162,19 +162,6 @@ bool backup_name(const wchar_t* path) {
     return false;
 }
 
-bool write_all(HANDLE file, const uint8_t* bytes, size_t n) {
-    while (n > 0) {
-        const DWORD chunk = n < WRITE_CHUNK ? static_cast<DWORD>(n) : WRITE_CHUNK;
-        DWORD written = 0;
-        if (!WriteFile(file, bytes, chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes += written;
-        n -= written;
-    }
-    return true;
-}
-
 bool read_access_list(const wchar_t* path, uint8_t* security) {
     DWORD needed = 0;
     return GetFileSecurityW(path, DACL_SECURITY_INFORMATION, security, SECURITY_BYTES, &needed) !=
@@ -265,10 +252,10 @@ bool replace_existing(const wchar_t* path, DWORD old_attributes) {
 
 // Writes the new file and puts it in place: over an existing target when `replacing`, only at
 // a free name otherwise.
-FileReplaceResult put_in_place(const wchar_t* target, const uint8_t* bytes, size_t n,
-                               bool replacing, bool (*proceed)()) {
+FilePutResult put_in_place(const wchar_t* target, const uint8_t* bytes, size_t n, bool replacing,
+                           bool (*proceed)()) {
     if (!long_path_reach(target, SUFFIX_UNITS, target_path, PATH_UNITS_MAX + 1)) {
-        return FILE_REPLACE_CREATE_FAILED;
+        return FILE_PUT_CREATE_FAILED;
     }
     const wchar_t* path = target_path;
     file_replace_tidy();
@@ -278,31 +265,31 @@ FileReplaceResult put_in_place(const wchar_t* target, const uint8_t* bytes, size
     const DWORD attributes = GetFileAttributesW(path);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!replacing && exists) {
-        return FILE_REPLACE_EXISTS;
+        return FILE_PUT_EXISTS;
     }
     if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        return FILE_REPLACE_REPLACE_FAILED;
+        return FILE_PUT_REPLACE_FAILED;
     }
     HANDLE file = create_beside(path);
     if (file == INVALID_HANDLE_VALUE) {
-        return FILE_REPLACE_CREATE_FAILED;
+        return FILE_PUT_CREATE_FAILED;
     }
-    const bool written = write_all(file, bytes, n) && FlushFileBuffers(file) != 0;
+    const bool written = write_all(file, bytes, n, nullptr) && FlushFileBuffers(file) != 0;
     const bool closed = CloseHandle(file) != 0;
     if (!written || !closed) {
         remove_file(temp_path);
-        return FILE_REPLACE_WRITE_FAILED;
+        return FILE_PUT_WRITE_FAILED;
     }
     if (proceed != nullptr && !proceed()) {
         remove_file(temp_path);
-        return FILE_REPLACE_CANCELLED;
+        return FILE_PUT_CANCELLED;
     }
     if (exists) {
         if (!replace_existing(path, attributes)) {
             remove_file(temp_path);
-            return FILE_REPLACE_REPLACE_FAILED;
+            return FILE_PUT_REPLACE_FAILED;
         }
-        return FILE_REPLACE_DONE;
+        return FILE_PUT_DONE;
     }
     const DWORD move_flags =
         replacing ? MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH : MOVEFILE_WRITE_THROUGH;
@@ -310,10 +297,10 @@ FileReplaceResult put_in_place(const wchar_t* target, const uint8_t* bytes, size
         const DWORD error = GetLastError();
         remove_file(temp_path);
         return !replacing && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
-                   ? FILE_REPLACE_EXISTS
-                   : FILE_REPLACE_REPLACE_FAILED;
+                   ? FILE_PUT_EXISTS
+                   : FILE_PUT_REPLACE_FAILED;
     }
-    return FILE_REPLACE_DONE;
+    return FILE_PUT_DONE;
 }
 
 } // namespace
@@ -327,12 +314,12 @@ void file_replace_tidy() {
     }
 }
 
-FileReplaceResult file_replace_write(const wchar_t* target, const uint8_t* bytes, size_t n,
-                                     bool (*proceed)()) {
+FilePutResult file_replace_write(const wchar_t* target, const uint8_t* bytes, size_t n,
+                                 bool (*proceed)()) {
     return put_in_place(target, bytes, n, true, proceed);
 }
 
-FileReplaceResult file_replace_create(const wchar_t* target, const uint8_t* bytes, size_t n,
-                                      bool (*proceed)()) {
+FilePutResult file_replace_create(const wchar_t* target, const uint8_t* bytes, size_t n,
+                                  bool (*proceed)()) {
     return put_in_place(target, bytes, n, false, proceed);
 }

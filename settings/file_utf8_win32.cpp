@@ -26,7 +26,7 @@ void say_system_error(char why[FILE_WHY_BYTES], DWORD error) {
     text_system_error(error, why, FILE_WHY_BYTES);
 }
 
-int failed(char why[FILE_WHY_BYTES], const char* text) {
+FilePutResult failed(char why[FILE_WHY_BYTES], const char* text) {
     snprintf(why, FILE_WHY_BYTES, "%s", text);
     return FILE_PUT_FAILED;
 }
@@ -105,17 +105,16 @@ const char* replace_refusal(const wchar_t* path, std::vector<wchar_t>* target) {
     return nullptr;
 }
 
-int put_result(FileReplaceResult result, char why[FILE_WHY_BYTES]) {
+// The UTF-16 operations' failed step, said in words as the UTF-8 operations report it.
+FilePutResult put_result(FilePutResult result, char why[FILE_WHY_BYTES]) {
     switch (result) {
-    case FILE_REPLACE_DONE:
-        return FILE_PUT_DONE;
-    case FILE_REPLACE_EXISTS:
-        return FILE_PUT_EXISTS;
-    case FILE_REPLACE_CANCELLED:
-        return FILE_PUT_CANCELLED;
-    case FILE_REPLACE_CREATE_FAILED:
+    case FILE_PUT_DONE:
+    case FILE_PUT_EXISTS:
+    case FILE_PUT_CANCELLED:
+        return result;
+    case FILE_PUT_CREATE_FAILED:
         return failed(why, "no new file can be created in its folder");
-    case FILE_REPLACE_WRITE_FAILED:
+    case FILE_PUT_WRITE_FAILED:
         return failed(why, "the new file could not be written whole");
     default:
         return failed(why, "the new file could not take the old one's place");
@@ -167,8 +166,8 @@ int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why
     return 0;
 }
 
-int file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
-             char why[FILE_WHY_BYTES]) {
+FilePutResult file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                       char why[FILE_WHY_BYTES]) {
     std::vector<wchar_t> wide;
     std::vector<wchar_t> target;
     if (!wide_path(path, &wide, why)) {
@@ -198,8 +197,8 @@ bool file_name_taken(const char* path) {
            GetFileAttributesW(reach.data()) != INVALID_FILE_ATTRIBUTES;
 }
 
-int file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
-                 char why[FILE_WHY_BYTES]) {
+FilePutResult file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
+                           char why[FILE_WHY_BYTES]) {
     std::vector<wchar_t> wide;
     if (!wide_path(path, &wide, why)) {
         return FILE_PUT_FAILED;

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "base/text_line.h" // TEXT_LINE_UNITS, the buffer of one value's text
+
 // Where the values being shown came from.
 enum ShowVariant : int {
     SHOW_FILE,       // a settings file

@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "base/text_line.h"
 #include "resources/resource_ids.h"
 
 constexpr int GATHER_TEXT_UNITS = 8192; // longest text read from one edit, terminator included
-constexpr size_t SHOW_TEXT_UNITS = 100; // one shown value, terminator included
 
 static HWND position_control(int position) {
     return app.ui->slots[slot_of_position(position)];
@@ -111,7 +111,7 @@ void form_gather(float table[SETTINGS_COUNT]) {
 }
 
 void form_show(const float table[SETTINGS_COUNT], ShowVariant variant) {
-    char16_t text[SHOW_TEXT_UNITS];
+    char16_t text[TEXT_LINE_UNITS];
     for (int16_t position : ShowOrder) {
         HWND control = position_control(position);
         float value = table[position];
@@ -119,11 +119,15 @@ void form_show(const float table[SETTINGS_COUNT], ShowVariant variant) {
             set_check(control, form_flag_checked(value));
             continue;
         }
-        form_value_text(text, SHOW_TEXT_UNITS, position, value, variant);
+        form_value_text(text, TEXT_LINE_UNITS, position, value, variant);
         set_text(control, text);
     }
 }
 
-void gather_form() { form_gather(app.settings_table); }
+void gather_form() {
+    form_gather(app.settings_table);
+}
 
-void show_table(ShowVariant variant) { form_show(app.settings_table, variant); }
+void show_table(ShowVariant variant) {
+    form_show(app.settings_table, variant);
+}

@@ -18,7 +18,7 @@
 
 #include "app/app_state.h"
 #include "app/status_log.h"
-#include "app/status_log_text.h"
+#include "base/log_format.h"
 #include "settings/file_replace.h"
 #include "settings/form.h"
 #include "settings/long_path.h"
@@ -45,8 +45,8 @@ long read_disk_bytes(const wchar_t* path, uint8_t* disk, size_t cap) {
 }
 
 void show_file_error(const wchar_t* path) {
-    char16_t line[LOG_LINE_UNITS];
-    log_format(line, LOG_LINE_UNITS, u"Ошибка файла \"%s\".\r\n",
+    char16_t line[TEXT_LINE_UNITS];
+    log_format(line, TEXT_LINE_UNITS, u"Ошибка файла \"%s\".\r\n",
                reinterpret_cast<const char16_t*>(path));
     MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(line), L"Ошибка открытия файла!", MB_OK);
     SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
@@ -86,7 +86,7 @@ void save_settings_file(const wchar_t* path) {
     settings_image_pack(app.settings_table, app.settings_image);
     static uint8_t disk[SETTINGS_FILE_DISK_MAX];
     const size_t size = settings_file_bytes(app.settings_table, disk);
-    if (size == SETTINGS_TEXT_FAILED || file_replace_write(path, disk, size) != FILE_REPLACE_DONE) {
+    if (size == SETTINGS_TEXT_FAILED || file_replace_write(path, disk, size) != FILE_PUT_DONE) {
         ui_log_format(u"Ошибка записи в файл \"%s\".\r\n", reinterpret_cast<const char16_t*>(path));
         return;
     }

@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-constexpr size_t FORM_TEXT_UNITS = 100; // the form's text buffer for one value
+constexpr size_t FORM_TEXT_UNITS = TEXT_LINE_UNITS; // the form's text buffer for one value
 
 void clear(SettingsValues* out, bool held) {
     for (int p = 0; p < SETTINGS_COUNT; ++p) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "driver.h"
-#include "link/crc16.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -113,13 +113,6 @@ void put(std::vector<uint8_t>* image, size_t at, uint32_t value, size_t width) {
 std::vector<uint8_t> stored_settings() {
     const std::string reply = emu("get settings");
     return reply.rfind("ok ", 0) == 0 ? from_hex(reply.substr(3)) : std::vector<uint8_t>();
-}
-
-void write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD put = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(f);
 }
 
 // The window's verdict on a settings file named on its command line: it loads the file, or it
@@ -236,7 +229,7 @@ TEST(CliUnderWine, TurnsSoftwareFlowControlOffAndGivesThePortBackAsItWas) {
     std::vector<uint8_t> image = stored_settings();
     ASSERT_EQ(image.size(), 643u);
     put(&image, 13, 0x1311, 4); // channel 1 switches on after 4881 ms: bytes 11 13 00 00
-    put(&image, 641, link_crc16(image.data(), 641), 2);
+    put(&image, 641, reference_crc16(image.data(), 641), 2);
     ASSERT_TRUE(emu_ok(("set settings " + to_hex(image)).c_str()));
     DCB left{};
     DCB after{};
@@ -275,7 +268,7 @@ TEST(CliUnderWine, FindsTheControllerSavesTheWindowsFileAndWritesItBack) {
     put(&image, 8, 2867, 2);
     put(&image, 13 + 26 * 2, 2208, 4);
     put(&image, 637, 0x00D55555, 4);
-    put(&image, 641, link_crc16(image.data(), 641), 2);
+    put(&image, 641, reference_crc16(image.data(), 641), 2);
     ASSERT_TRUE(emu_ok(("set settings " + to_hex(image)).c_str()));
 
     const std::wstring window_file = test_folder() + L"\\window.lv24";
@@ -297,7 +290,7 @@ TEST(CliUnderWine, FindsTheControllerSavesTheWindowsFileAndWritesItBack) {
     ASSERT_EQ(write.exit_code, 0u) << write.err;
     std::vector<uint8_t> expected = image;
     put(&expected, 637, 0x00555555, 4);
-    put(&expected, 641, link_crc16(expected.data(), 641), 2);
+    put(&expected, 641, reference_crc16(expected.data(), 641), 2);
     EXPECT_EQ(stored_settings(), expected) << "the controller does not hold the file's settings";
     EXPECT_EQ(emu_requests("write"), 1);
     EXPECT_EQ(emu_requests("read"), 2); // the settings before the write, and the verification
@@ -377,7 +370,7 @@ TEST(CliUnderWine, SetsValuesBacksUpAndTakesJson) {
     for (uint32_t k = 0; k < 15; ++k) {
         put(&expected, 13 + 26 * k, 150 * k, 4);
     }
-    put(&expected, 641, link_crc16(expected.data(), 641), 2);
+    put(&expected, 641, reference_crc16(expected.data(), 641), 2);
     EXPECT_EQ(stored_settings(), expected);
 
     WIN32_FIND_DATAW found{};
@@ -397,7 +390,7 @@ TEST(CliUnderWine, SetsValuesBacksUpAndTakesJson) {
     ASSERT_EQ(write.exit_code, 0u) << write.err;
     expected = factory;
     put(&expected, 13 + 26 + 8, 300, 4);
-    put(&expected, 641, link_crc16(expected.data(), 641), 2);
+    put(&expected, 641, reference_crc16(expected.data(), 641), 2);
     EXPECT_EQ(stored_settings(), expected);
     EXPECT_EQ(run_tool(L"write defaults --port COM5 --no-backup").exit_code, 0u);
     EXPECT_EQ(stored_settings(), factory);

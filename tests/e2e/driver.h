@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h" // file_bytes, write_file
+
 // ---- the program ----
 bool app_start(const wchar_t* arguments = L""); // starts it and waits for its window
 // Starts it without waiting; app_wait_window then waits.
@@ -93,9 +95,6 @@ bool emu_ok(const char* command, int which = 1);
 // One count of the emulator's `requests` reply ("identify", "status", "read", "write"); -1 when
 // there is none.
 long emu_requests(const char* kind, int which = 1);
-
-// The whole content of a file; empty when it cannot be read.
-std::vector<uint8_t> file_bytes(const std::wstring& path);
 
 // Path of the program for a file-system test folder (a Windows path under the build tree).
 std::wstring test_folder();

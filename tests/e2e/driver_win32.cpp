@@ -510,18 +510,3 @@ long emu_requests(const char* kind, int which) {
 std::wstring test_folder() {
     return env(L"LUMIVO_TEST_DIR");
 }
-
-std::vector<uint8_t> file_bytes(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        return bytes;
-    }
-    bytes.resize(GetFileSize(f, nullptr));
-    DWORD got = 0;
-    ReadFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    bytes.resize(got);
-    CloseHandle(f);
-    return bytes;
-}

@@ -16,6 +16,7 @@
 #include <shellapi.h>
 
 #include "settings/settings_layout.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -35,13 +36,6 @@ std::wstring path_in(const std::wstring& name) {
     return test_folder() + L"\\" + name;
 }
 
-void write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD put = 0;
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
-    CloseHandle(f);
-}
-
 bool file_exists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -56,17 +50,6 @@ std::vector<uint8_t> decode_line_ends(const std::vector<uint8_t>& disk) {
         }
     }
     return out;
-}
-
-uint16_t crc16_ccitt_false(const uint8_t* data, size_t n) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= static_cast<uint16_t>(data[i] << 8);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-        }
-    }
-    return crc;
 }
 
 bool contains(const std::vector<uint8_t>& hay, std::initializer_list<uint8_t> needle) {
@@ -264,7 +247,7 @@ TEST_F(Files, SaveThenLoadRestoresTheFormAndTheFileIsLaidOutByteForByte) {
                                    : static_cast<float>(wcstod(field.typed.c_str(), nullptr));
         EXPECT_EQ(float_at(content, 64 + 4 * i), expected) << "float " << i;
     }
-    EXPECT_EQ(content[1048] | content[1049] << 8, crc16_ccitt_false(content.data(), 1048));
+    EXPECT_EQ(content[1048] | content[1049] << 8, reference_crc16(content.data(), 1048));
     EXPECT_TRUE(contains(disk, {0x00, 0x00, 0x1A, 0x44}));       // 616
     EXPECT_TRUE(contains(disk, {0x00, 0x00, 0x0D, 0x0A, 0x41})); // 8.625
 

@@ -34,23 +34,12 @@ bool file_exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool write_file(const std::wstring& path, const uint8_t* bytes, size_t count) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    DWORD put = 0;
-    const bool ok = WriteFile(f, bytes, static_cast<DWORD>(count), &put, nullptr) && put == count;
-    CloseHandle(f);
-    return ok;
-}
-
 // Asks the script for a picture of the screen as it is now and waits until it is taken. `crop`,
 // when given, is the part of the window to keep ("WxH+X+Y" from the window's top left corner).
 bool picture(const wchar_t* name, const std::string& crop = "") {
     Sleep(500); // let the window finish drawing
     const std::wstring base = folder + L"\\" + name;
-    if (!write_file(base + L".ready", reinterpret_cast<const uint8_t*>(crop.data()), crop.size())) {
+    if (!write_file(base + L".ready", std::vector<uint8_t>(crop.begin(), crop.end()))) {
         fwprintf(stderr, L"cannot write %ls.ready\n", base.c_str());
         return false;
     }
@@ -133,7 +122,7 @@ bool write_damaged_file(const std::wstring& path) {
     settings_image_pack(table, image);
     settings_file_content(image, content);
     settings_text_encode(content, SETTINGS_FILE_BYTES, disk, sizeof disk);
-    return write_file(path, disk, 700);
+    return write_file(path, std::vector<uint8_t>(disk, disk + 700));
 }
 
 bool states() {

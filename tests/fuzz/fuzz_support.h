@@ -1,7 +1,8 @@
 // Helpers shared by the fuzzers: the invariant check that ends a run, a reader that cuts the
 // fuzzer's input into fields, exact-size heap copies (so that AddressSanitizer sees every access
 // past the bytes a routine was given), and reference results computed another way than the code
-// under test: a bitwise CRC-16 and exact decimal expansions taken from the C library.
+// under test: the tests' own CRC-16 (tests/support/test_support.h) and exact decimal expansions
+// taken from the C library.
 #pragma once
 
 #include <algorithm>
@@ -14,8 +15,10 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/test_support.h" // reference_crc16
+
 // Reference computations are not what is being explored: no coverage feedback from them.
-#define FUZZ_REFERENCE __attribute__((no_sanitize("coverage")))
+#define FUZZ_REFERENCE TEST_REFERENCE
 
 [[noreturn]] inline void fuzz_fail(const char* what, const char* file, int line) {
     fprintf(stderr, "invariant broken: %s (%s:%d)\n", what, file, line);
@@ -104,28 +107,6 @@ inline uint32_t bits_of_float(float value) {
     uint32_t bits;
     memcpy(&bits, &value, sizeof bits);
     return bits;
-}
-
-// CRC-16/CCITT-FALSE from a table of the remainders of every byte, each worked out one bit at
-// a time straight from the definition (a byte at a time keeps the fuzzers quick).
-FUZZ_REFERENCE inline uint16_t reference_crc16(const uint8_t* data, size_t count) {
-    static uint16_t table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (int byte = 0; byte < 256; ++byte) {
-            uint16_t crc = static_cast<uint16_t>(byte << 8);
-            for (int bit = 0; bit < 8; ++bit) {
-                crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1);
-            }
-            table[byte] = crc;
-        }
-        ready = true;
-    }
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < count; ++i) {
-        crc = static_cast<uint16_t>((crc << 8) ^ table[(crc >> 8) ^ data[i]]);
-    }
-    return crc;
 }
 
 inline std::u16string widen(const std::string& text) {

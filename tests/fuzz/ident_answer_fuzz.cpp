@@ -3,7 +3,7 @@
 // Input: a u16 byte count as the read reports it (it may exceed the buffer), a fill byte for the
 // part of the probe buffer the read did not reach, then the bytes read. They go through
 // ident_parse twice: in the program's 8192-byte probe buffer and in a buffer of exactly their
-// own size. The same input, cut into a needle and data, goes through find_bytes.
+// own size. The same input, cut into a needle and data, goes through ident_find_bytes.
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -95,7 +95,7 @@ void check_parse(uint8_t* buf, size_t cap, size_t n) {
     }
 }
 
-void check_find_bytes(const uint8_t* data, size_t size) {
+void check_ident_find_bytes(const uint8_t* data, size_t size) {
     FuzzReader in{data, size};
     const uint8_t* needle_bytes = nullptr;
     size_t m = fuzz_bytes(&in, fuzz_u8(&in) % 24, &needle_bytes);
@@ -105,7 +105,7 @@ void check_find_bytes(const uint8_t* data, size_t size) {
     ExactBytes haystack = exact_copy(rest, n);
 
     size_t past = SIZE_MAX;
-    bool found = find_bytes(needle.get(), m, haystack.get(), n, &past);
+    bool found = ident_find_bytes(needle.get(), m, haystack.get(), n, &past);
     size_t at = search(haystack.get(), n, needle.get(), m);
     FUZZ_CHECK(found == (m == 0 || at < n));
     if (found) {
@@ -119,7 +119,7 @@ void check_find_bytes(const uint8_t* data, size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    check_find_bytes(data, size);
+    check_ident_find_bytes(data, size);
 
     FuzzReader in{data, size};
     size_t n = fuzz_u16(&in);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/status_log_text.h"
+#include "base/log_format.h"
 #include "base/text_cp1251.h"
 #include "tests/fuzz/fuzz_support.h"
 

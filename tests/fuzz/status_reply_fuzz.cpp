@@ -2,12 +2,13 @@
 //
 // Input: the bytes of the read. They are parsed from a buffer of exactly their size; the readings
 // found, and readings made straight of the first 11 bytes (any distance bits at all), are then
-// formatted into text buffers of exactly STATUS_TEXT_UNITS units.
+// formatted into text buffers of exactly TEXT_LINE_UNITS units.
 #include <cstring>
 #include <string>
 
-#include "link/status_reply.h"
 #include "base/number_text.h"
+#include "link/status_reply.h"
+#include "settings/status_reading_text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -46,10 +47,10 @@ bool check_parse(const uint8_t* data, size_t size, StatusReadings* readings) {
 // The text must be terminated inside its buffer and equal the expected one.
 void check_text(const Text& text, const std::u16string& expected) {
     size_t length = 0;
-    while (length < STATUS_TEXT_UNITS && text[length] != 0) {
+    while (length < TEXT_LINE_UNITS && text[length] != 0) {
         ++length;
     }
-    FUZZ_CHECK(length < STATUS_TEXT_UNITS);
+    FUZZ_CHECK(length < TEXT_LINE_UNITS);
     FUZZ_CHECK(std::u16string(text.get(), length) == expected);
 }
 
@@ -64,9 +65,9 @@ std::u16string expected_distance(float distance, bool fails) {
 }
 
 void check_texts(const StatusReadings& readings) {
-    Text illuminance(new char16_t[STATUS_TEXT_UNITS]);
-    Text distance1(new char16_t[STATUS_TEXT_UNITS]);
-    Text distance2(new char16_t[STATUS_TEXT_UNITS]);
+    Text illuminance(new char16_t[TEXT_LINE_UNITS]);
+    Text distance1(new char16_t[TEXT_LINE_UNITS]);
+    Text distance2(new char16_t[TEXT_LINE_UNITS]);
     status_reading_texts(&readings, illuminance.get(), distance1.get(), distance2.get());
 
     float percent = static_cast<float>((4096.0 - readings.raw_light) * 100.0 / 4096.0);

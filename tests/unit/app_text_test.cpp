@@ -5,8 +5,9 @@
 
 #include "app/caption_version.h"
 #include "app/status_log_text.h"
-#include "base/text_cp1251.h"
 #include "app/window_place.h"
+#include "base/log_format.h"
+#include "base/text_cp1251.h"
 
 namespace {
 

@@ -36,15 +36,15 @@ TEST(FindBytes, FirstWholeMatch) {
     const uint8_t data[] = {'a', 0, 'b', 'a', 0, 'b'};
     const uint8_t needle[] = {0, 'b'};
     size_t past = 99;
-    ASSERT_TRUE(find_bytes(needle, 2, data, 6, &past));
+    ASSERT_TRUE(ident_find_bytes(needle, 2, data, 6, &past));
     EXPECT_EQ(past, 3u);
-    EXPECT_FALSE(find_bytes(needle, 2, data, 1, &past)); // would run past the data
+    EXPECT_FALSE(ident_find_bytes(needle, 2, data, 1, &past)); // would run past the data
     const uint8_t tail[] = {'b', 'x'};
-    EXPECT_FALSE(find_bytes(tail, 2, data, 6, &past));
-    EXPECT_TRUE(find_bytes(needle, 0, data, 0, &past)); // empty needle
+    EXPECT_FALSE(ident_find_bytes(tail, 2, data, 6, &past));
+    EXPECT_TRUE(ident_find_bytes(needle, 0, data, 0, &past)); // empty needle
     EXPECT_EQ(past, 0u);
     const uint8_t upper[] = {'A'};
-    EXPECT_FALSE(find_bytes(upper, 1, data, 6, &past));
+    EXPECT_FALSE(ident_find_bytes(upper, 1, data, 6, &past));
 }
 
 TEST(IdentParse, RecognisesTheAnswerAfterStrayBytes) {

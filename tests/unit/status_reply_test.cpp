@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/status_reply.h"
+#include "settings/status_reading_text.h"
 
 namespace {
 
@@ -28,9 +29,9 @@ bool parse(const std::vector<uint8_t>& bytes, StatusReadings* out) {
 }
 
 struct Texts {
-    char16_t illuminance[STATUS_TEXT_UNITS];
-    char16_t distance1[STATUS_TEXT_UNITS];
-    char16_t distance2[STATUS_TEXT_UNITS];
+    char16_t illuminance[TEXT_LINE_UNITS];
+    char16_t distance1[TEXT_LINE_UNITS];
+    char16_t distance2[TEXT_LINE_UNITS];
 };
 
 Texts texts_of(uint16_t raw, float d1, float d2, uint8_t faults) {

@@ -191,7 +191,7 @@ TEST_F(DispatchTest, WorkerThreadLinesReachTheLog) {
         nullptr, 0,
         [](LPVOID arg) -> DWORD {
             auto* j = static_cast<Job*>(arg);
-            wchar_t line[LOG_LINE_UNITS] = L"Контроллер отключен.\r\n";
+            wchar_t line[TEXT_LINE_UNITS] = L"Контроллер отключен.\r\n";
             log_send(j->dialog, line);
             return 0;
         },

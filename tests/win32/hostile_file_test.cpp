@@ -76,7 +76,7 @@ class HostileFileTest : public MainDialogTest {
         valid_path = folder + L"\\valid.lv24";
         save_settings_file(valid_path.c_str());
         valid_form = form_now();
-        valid = read_file(valid_path);
+        valid = file_bytes(valid_path);
         load_defaults();
         defaults = form_now();
         closer.start();

@@ -12,6 +12,7 @@
 #include "app/app_state.h"
 #include "app/main_dialog.h"
 #include "settings/settings_layout.h"
+#include "tests/support/test_support.h" // file_bytes, write_file
 
 // Runs every message that is waiting, without blocking. A quit message is taken and dropped, so
 // that one test's close does not end the next test's loop.
@@ -53,39 +54,6 @@ inline bool has_style(HWND window, LONG style) {
 // The control of table position `position`, found through the dialog (not the UiRecord).
 inline HWND position_window(int position) {
     return GetDlgItem(app.dialog, settings_control_id(position));
-}
-
-// The whole content of a file; empty when it cannot be read.
-inline std::vector<uint8_t> read_file(const std::wstring& path) {
-    std::vector<uint8_t> bytes;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return bytes;
-    uint8_t chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    CloseHandle(h);
-    return bytes;
-}
-
-// Creates or truncates a file with `bytes`, then extends it to `size` bytes when size >= 0.
-inline bool write_file(const std::wstring& path, const std::vector<uint8_t>& bytes,
-                       LONGLONG size = -1) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    if (ok && size >= 0) { // extended to `size` bytes of zeros without writing them
-        LARGE_INTEGER at;
-        at.QuadPart = size;
-        ok = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
-    }
-    CloseHandle(h);
-    return ok;
 }
 
 // Starts the main dialog as the program does, hidden, with `command_line`.

@@ -81,8 +81,8 @@ TEST_F(SettingsSaveTest, ASaveOverAFileLeavesAHardLinkToItWithTheOldBytes) {
     save_settings_file(target.c_str());
 
     EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target));
-    EXPECT_EQ(read_file(link), OLD_BYTES) << "the old file was rewritten in place";
-    const Bytes saved = read_file(target);
+    EXPECT_EQ(file_bytes(link), OLD_BYTES) << "the old file was rewritten in place";
+    const Bytes saved = file_bytes(target);
     const std::string banner = "\r\r\nLumivo Lighting Works Ltd.\r\r\n";
     ASSERT_GE(saved.size(), 1054u);
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + banner.size()), banner);
@@ -104,7 +104,7 @@ TEST_F(SettingsSaveTest, ASaveNearThePathLengthLimitSucceeds) {
     // The log line is cut to 99 units in the path, as every long one is.
     EXPECT_EQ(log(), u"Данные записаны в файл \"" +
                          std::u16string(target.begin(), target.begin() + 70) + u"…\".\r\n");
-    EXPECT_GE(read_file(target).size(), 1054u);
+    EXPECT_GE(file_bytes(target).size(), 1054u);
     EXPECT_EQ(listing(deep), std::vector<std::wstring>{L"a.lv24"});
     DeleteFileW(target.c_str());
     RemoveDirectoryW(deep.c_str());
@@ -143,7 +143,7 @@ TEST_F(SettingsSaveTest, ASaveOverAFileKeepsItsAccessListAndAttributes) {
     save_settings_file(target.c_str());
 
     EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target));
-    EXPECT_GE(read_file(target).size(), 1054u);
+    EXPECT_GE(file_bytes(target).size(), 1054u);
     EXPECT_EQ(access_list(target), list);
     EXPECT_EQ(GetFileAttributesW(target.c_str()),
               DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE});
@@ -173,21 +173,20 @@ TEST_F(SettingsSaveTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
     }
     // The same failures as the command-line tool sees them.
     const uint8_t bytes[3] = {1, 2, 3};
-    EXPECT_EQ(file_replace_write(read_only.c_str(), bytes, 3), FILE_REPLACE_REPLACE_FAILED);
-    EXPECT_EQ(file_replace_write(held.c_str(), bytes, 3), FILE_REPLACE_REPLACE_FAILED);
+    EXPECT_EQ(file_replace_write(read_only.c_str(), bytes, 3), FILE_PUT_REPLACE_FAILED);
+    EXPECT_EQ(file_replace_write(held.c_str(), bytes, 3), FILE_PUT_REPLACE_FAILED);
     EXPECT_EQ(file_replace_write(in_folder(L"missing\\x.lv24").c_str(), bytes, 3),
-              FILE_REPLACE_CREATE_FAILED);
+              FILE_PUT_CREATE_FAILED);
     CloseHandle(holder);
     // A file that must be new never takes an existing name, and a replacement called off once
     // written changes nothing.
-    EXPECT_EQ(file_replace_create(held.c_str(), bytes, 3), FILE_REPLACE_EXISTS);
-    EXPECT_EQ(file_replace_write(held.c_str(), bytes, 3, [] { return false; }),
-              FILE_REPLACE_CANCELLED);
-    EXPECT_EQ(read_file(read_only), OLD_BYTES);
-    EXPECT_EQ(read_file(held), OLD_BYTES);
+    EXPECT_EQ(file_replace_create(held.c_str(), bytes, 3), FILE_PUT_EXISTS);
+    EXPECT_EQ(file_replace_write(held.c_str(), bytes, 3, [] { return false; }), FILE_PUT_CANCELLED);
+    EXPECT_EQ(file_bytes(read_only), OLD_BYTES);
+    EXPECT_EQ(file_bytes(held), OLD_BYTES);
     EXPECT_EQ(listing(), before);
-    EXPECT_EQ(file_replace_create(in_folder(L"new.lv24").c_str(), bytes, 3), FILE_REPLACE_DONE);
-    EXPECT_EQ(read_file(in_folder(L"new.lv24")), Bytes(bytes, bytes + 3));
+    EXPECT_EQ(file_replace_create(in_folder(L"new.lv24").c_str(), bytes, 3), FILE_PUT_DONE);
+    EXPECT_EQ(file_bytes(in_folder(L"new.lv24")), Bytes(bytes, bytes + 3));
 }
 
 // ---- a replacement's steps failing one by one ----
@@ -254,16 +253,16 @@ TEST_F(ReplaceStepsTest, EveryFailedStepLeavesTheOldOrTheNewContentUnderTheName)
     const struct {
         const char* what;
         StepFaults faults;
-        FileReplaceResult result;
+        FilePutResult result;
         const Bytes* under_name; // nullptr: nothing
         size_t files;
     } rows[] = {
-        {"the old file goes back", {true, 0, 0, 0}, FILE_REPLACE_REPLACE_FAILED, &OLD_BYTES, 1},
-        {"...on a later try", {true, 2, 0, 0}, FILE_REPLACE_REPLACE_FAILED, &OLD_BYTES, 1},
-        {"the new one takes the name", {true, 99, 0, 0}, FILE_REPLACE_DONE, &NEW_BYTES, 1},
-        {"neither can move", {true, 99, 99, 0}, FILE_REPLACE_REPLACE_FAILED, nullptr, 1},
-        {"the backup removed on a later try", {false, 0, 0, 3}, FILE_REPLACE_DONE, &NEW_BYTES, 1},
-        {"the backup held open", {false, 0, 0, 99}, FILE_REPLACE_DONE, &NEW_BYTES, 2},
+        {"the old file goes back", {true, 0, 0, 0}, FILE_PUT_REPLACE_FAILED, &OLD_BYTES, 1},
+        {"...on a later try", {true, 2, 0, 0}, FILE_PUT_REPLACE_FAILED, &OLD_BYTES, 1},
+        {"the new one takes the name", {true, 99, 0, 0}, FILE_PUT_DONE, &NEW_BYTES, 1},
+        {"neither can move", {true, 99, 99, 0}, FILE_PUT_REPLACE_FAILED, nullptr, 1},
+        {"the backup removed on a later try", {false, 0, 0, 3}, FILE_PUT_DONE, &NEW_BYTES, 1},
+        {"the backup held open", {false, 0, 0, 99}, FILE_PUT_DONE, &NEW_BYTES, 2},
     };
     const std::wstring target = in_folder(L"stairs.lv24");
     for (const auto& row : rows) {
@@ -272,12 +271,12 @@ TEST_F(ReplaceStepsTest, EveryFailedStepLeavesTheOldOrTheNewContentUnderTheName)
         faults = row.faults;
         EXPECT_EQ(file_replace_write(target.c_str(), NEW_BYTES.data(), NEW_BYTES.size()),
                   row.result);
-        EXPECT_EQ(read_file(target), row.under_name ? *row.under_name : Bytes{});
+        EXPECT_EQ(file_bytes(target), row.under_name ? *row.under_name : Bytes{});
         std::vector<std::wstring> names = listing();
         ASSERT_EQ(names.size(), row.files) << testing::PrintToString(names);
         if (row.under_name == nullptr) {
             EXPECT_NE(wcsstr(names[0].c_str(), L"-old"), nullptr);
-            EXPECT_EQ(read_file(in_folder(names[0].c_str())), OLD_BYTES);
+            EXPECT_EQ(file_bytes(in_folder(names[0].c_str())), OLD_BYTES);
             DeleteFileW(in_folder(names[0].c_str()).c_str());
         }
         if (row.files == 2) {
@@ -302,7 +301,7 @@ TEST_F(SettingsSaveTest, ANewContentIsMarkedForArchivingAndKeepsTheOldFilesMarks
         ASSERT_TRUE(write_file(target, OLD_BYTES));
         ASSERT_TRUE(SetFileAttributesW(target.c_str(), row[0]));
         EXPECT_EQ(file_replace_write(target.c_str(), NEW_BYTES.data(), NEW_BYTES.size()),
-                  FILE_REPLACE_DONE);
+                  FILE_PUT_DONE);
         EXPECT_EQ(GetFileAttributesW(target.c_str()), row[1]) << row[0];
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
