@@ -106,7 +106,7 @@ int connect_for_write(const CliRequest& request, Connection* c, std::string* ref
 
 // Says what a backup cannot keep: channel 24's standby flag, when this write changes it.
 void note_last_standby_flag(const SettingsValues& now, const SettingsValues& sent) {
-    const int last_flag = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+    const int last_flag = SETTINGS_FILE_UNSTORED;
     if (sent.table[last_flag] != now.table[last_flag]) {
         note_line("Channel 24's standby flag, which a .lv24 file has no place for, was " +
                   std::string(now.table[last_flag] == 1.0f ? "on" : "off") +

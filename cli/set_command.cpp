@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-
 // The values the assignments give, in order (a later one wins where two name the same value);
 // nothing else is held. EXIT_DONE, or EXIT_USAGE after naming the first bad assignment.
 int parse_assignments(const std::vector<std::string>& texts, SettingsValues* given) {
@@ -73,7 +71,7 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
     if (request.output_named) {
         format = format_of_name(output);
     }
-    if (format == FORMAT_LV24 && given.held[LAST_STANDBY_FLAG]) {
+    if (format == FORMAT_LV24 && given.held[SETTINGS_FILE_UNSTORED]) {
         err_line("lumivo24-cli: a .lv24 file has no place for channel 24's standby_enabled; "
                  "leave channel 24 out of that assignment, or save to a .json file.");
         return EXIT_USAGE;

@@ -21,7 +21,7 @@ namespace {
 // A .lv24 file has no place for channel 24's standby flag: the wave takes it as off, while a
 // controller that is written from the file keeps its own. Said where it could make a difference.
 void note_last_standby_flag(const SettingsValues& values) {
-    const int flag = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+    const int flag = SETTINGS_FILE_UNSTORED;
     const int level = channel_position(COL_STANDBY_LEVEL, CHANNEL_COUNT);
     if (!values.held[flag] && values.table[level] > 0.0f) {
         note_line("Channel 24's standby flag is not in the file: it is drawn off (a controller "

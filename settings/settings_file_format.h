@@ -57,6 +57,14 @@ constexpr std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> settings_image_order()
 inline constexpr std::array<int16_t, SETTINGS_FILE_IMAGE_FLOATS> SettingsImageOrder =
     settings_image_order();
 
+// The one channel value that no file holds: the last record's StandbyEnabled, which the image
+// ends before.
+constexpr int SETTINGS_FILE_UNSTORED = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
+static_assert(SETTINGS_FILE_GLOBAL_FLOATS + SETTINGS_FILE_RECORD_FLOATS * (CHANNEL_COUNT - 1) +
+                      ChannelRows[COL_STANDBY_ENABLED].file_index ==
+                  SETTINGS_FILE_IMAGE_FLOATS,
+              "the last record's StandbyEnabled is the float after the image");
+
 // Copies the table into the image and back (see the layout above).
 void settings_image_pack(const float table[SETTINGS_COUNT],
                          uint8_t image[SETTINGS_FILE_IMAGE_BYTES]);

@@ -22,7 +22,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
 constexpr size_t SHOWN_BYTES = 48; // a name, number or text of the document as a message shows it
 constexpr size_t PLACE_BYTES = 128;
 
@@ -168,7 +167,7 @@ bool take_value(JsonRead* r, const Scalar* v) {
     char where[PLACE_BYTES];
     char value[SHOWN_BYTES];
     if (settings_value_kind(p) == VALUE_FLAG) {
-        if (v->kind == KIND_NULL && p == LAST_STANDBY_FLAG) {
+        if (v->kind == KIND_NULL && p == SETTINGS_FILE_UNSTORED) {
             return true; // not held, as in a .lv24 file
         }
         if (v->kind != KIND_FLAG) {
@@ -325,7 +324,7 @@ bool close_record(JsonRead* r) {
     const char* missing = r->seen_channel ? nullptr : "channel";
     for (int column = 0; column < CHANNEL_COLUMNS && missing == nullptr; ++column) {
         const int p = channel_position(column, k + 1);
-        missing = r->seen[p] || p == LAST_STANDBY_FLAG ? nullptr : values_channel_name(column);
+        missing = r->seen[p] || p == SETTINGS_FILE_UNSTORED ? nullptr : values_channel_name(column);
     }
     if (missing != nullptr) {
         return refuse(r, "channels[%d].%s (channel %d) is missing from the record at line %d.", k,

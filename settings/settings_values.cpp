@@ -4,13 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/text_line.h"
 #include "link/wire_image.h"
 #include "settings/form_text.h"
 
 namespace {
-
-constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-constexpr size_t FORM_TEXT_UNITS = TEXT_LINE_UNITS; // the form's text buffer for one value
 
 void clear(SettingsValues* out, bool held) {
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
@@ -77,7 +75,7 @@ const char* values_unit(int position) {
 void values_from_file(const uint8_t image[SETTINGS_FILE_IMAGE_BYTES], SettingsValues* out) {
     clear(out, true);
     settings_image_unpack(image, out->table);
-    out->held[LAST_STANDBY_FLAG] = false;
+    out->held[SETTINGS_FILE_UNSTORED] = false;
 }
 
 void values_from_defaults(SettingsValues* out) {
@@ -107,8 +105,8 @@ void values_from_controller(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValue
             out->table[p] = form_flag_checked(out->table[p]) ? 1.0f : 0.0f;
             continue;
         }
-        char16_t text[FORM_TEXT_UNITS];
-        form_value_text(text, FORM_TEXT_UNITS, p, out->table[p], SHOW_CONTROLLER);
+        char16_t text[TEXT_LINE_UNITS];
+        form_value_text(text, TEXT_LINE_UNITS, p, out->table[p], SHOW_CONTROLLER);
         out->table[p] = form_text_value(text);
     }
 }

@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr int LAST_STANDBY_FLAG = channel_position(COL_STANDBY_ENABLED, CHANNEL_COUNT);
-
 bool same_values(const SettingsValues& a, const SettingsValues& b) {
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
         if (a.held[p] != b.held[p] ||
@@ -36,7 +34,7 @@ FUZZ_REFERENCE bool tree_agrees(const nlohmann::json& doc, const SettingsValues&
     int channel = 0;
     values_position_name(p, &name, &channel);
     const nlohmann::json& holder = channel == 0 ? doc : doc["channels"][channel - 1];
-    if (p == LAST_STANDBY_FLAG && (!holder.contains(name) || holder[name].is_null())) {
+    if (p == SETTINGS_FILE_UNSTORED && (!holder.contains(name) || holder[name].is_null())) {
         return !v.held[p];
     }
     const nlohmann::json& value = holder[name];
