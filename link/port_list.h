@@ -12,6 +12,10 @@ constexpr size_t PORT_CANDIDATES_MAX = 256; // ports looked at when none is name
 // have a UART behind them. Returns how many names were written.
 size_t port_candidates(char names[][PORT_NAME_BYTES], size_t cap);
 
+// Whether the named port is the system console (port_console.h), which a search leaves alone.
+// Never on Windows, which has no such thing.
+bool port_is_console(const char* name);
+
 // What the system tells of a port beyond its name. A text is empty where the system has
 // nothing, and on the platform that does not keep it.
 struct PortDetails {
