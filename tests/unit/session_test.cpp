@@ -24,6 +24,7 @@ struct FakePort {
     std::vector<Chunk> arriving; // on their way, at clock times
     std::vector<uint8_t> written;
     bool open = false;
+    bool fails = false; // every write and read fails from now on: the port is gone
 };
 
 struct FakeLine {
@@ -58,6 +59,9 @@ const PortOps FAKE_OPS = {
     },
     [](void* c, PortHandle port, const uint8_t* bytes, size_t n) {
         FakePort& p = port_of(c, port);
+        if (p.fails) {
+            return false;
+        }
         p.written.assign(bytes, bytes + n);
         for (const Chunk& chunk : p.answer) {
             p.arriving.push_back({line_of(c)->now + chunk.at, chunk.bytes});
@@ -66,6 +70,9 @@ const PortOps FAKE_OPS = {
     },
     [](void* c, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline) -> long {
         FakeLine* line = line_of(c);
+        if (port_of(c, port).fails) {
+            return -1;
+        }
         std::vector<Chunk>& arriving = port_of(c, port).arriving;
         int64_t first = INT64_MAX;
         for (const Chunk& chunk : arriving) {
@@ -189,7 +196,7 @@ TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
         {bytes_of({noise, reply}), SESSION_OK},         // a false length field before it
         {bytes_of({{0x55}, bad_crc}), SESSION_INVALID}, // behind other bytes only with its CRC
         {bytes_of({{0xAA, 0xBB, 0xCC}, std::vector<uint8_t>(20, 0x33)}), SESSION_INVALID},
-        {{reply.begin(), reply.begin() + 16}, SESSION_INVALID},
+        {{reply.begin(), reply.begin() + 16}, SESSION_INCOMPLETE}, // one byte short: no reading
         {std::vector<uint8_t>(40, 0x5A), SESSION_INVALID},
     };
     for (const Row& row : rows) {
@@ -206,7 +213,10 @@ TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
 }
 
 // The first byte is waited for 300 ms once the request has crossed a 9600 baud line (6 bytes:
-// 7 ms); after it, the answer as long as no pause between its bytes lasts 250 ms.
+// 7 ms). After it, an answer that has begun as the controller's is waited for through pauses
+// of up to a second, within its limit (the first byte's deadline, its longest form's crossing
+// and a second); other bytes as long as no pause lasts 250 ms. An answer that stops short is
+// told by how far it came.
 TEST_F(Session, FirstByteDeadlineAndPausesWithinTheAnswer) {
     const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
     StatusReadings readings{};
@@ -219,21 +229,134 @@ TEST_F(Session, FirstByteDeadlineAndPausesWithinTheAnswer) {
     EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_SILENT);
     EXPECT_EQ(line.now - start, 307);
 
+    const char text[] = "VORK, kavren board v5.000";
+    const std::vector<uint8_t> ident = frame(1, std::vector<uint8_t>(text, text + sizeof text - 1));
+    const std::vector<uint8_t> settings = frame(0x0003, settings_image());
+    const std::vector<uint8_t> written = frame(0x0103, {0x00});
+    std::vector<Chunk> trickle; // 10 bytes every 40 ms: a line of 2500 bit/s
+    for (size_t at = 0; at < settings.size(); at += 10) {
+        trickle.push_back(
+            {static_cast<int64_t>(5 + 4 * at),
+             {settings.begin() + at, settings.begin() + std::min(at + 10, settings.size())}});
+    }
+    enum Ask { IDENTIFY, STATUS, READ, WRITE };
     const struct {
-        int64_t second_part_at; // ms after the request; the first part came at 50
+        Ask ask;
+        std::vector<Chunk> chunks; // ms after the request
         SessionResult result;
         int64_t ended_at;
+        size_t received; // SESSION_INCOMPLETE: of `bytes`
+        size_t bytes;
+        bool still_coming;
     } rows[] = {
-        {299, SESSION_OK, 299},      // a pause of 249 ms
-        {310, SESSION_INVALID, 300}, // of 260 ms: the answer ended with its first part
+        {STATUS,
+         {{50, {reply.begin(), reply.begin() + 8}}, {299, {reply.begin() + 8, reply.end()}}},
+         SESSION_OK,
+         299,
+         0,
+         0,
+         false},
+        // A pause of 260 ms, then one of 999 ms in the middle of the frame: waited through.
+        {STATUS,
+         {{50, {reply.begin(), reply.begin() + 8}}, {310, {reply.begin() + 8, reply.end()}}},
+         SESSION_OK,
+         310,
+         0,
+         0,
+         false},
+        {STATUS,
+         {{50, {reply.begin(), reply.begin() + 8}}, {1049, {reply.begin() + 8, reply.end()}}},
+         SESSION_OK,
+         1049,
+         0,
+         0,
+         false},
+        {STATUS,
+         {{50, {reply.begin(), reply.begin() + 8}}, {1060, {reply.begin() + 8, reply.end()}}},
+         SESSION_INCOMPLETE,
+         1050,
+         8,
+         17,
+         false},
+        // Bytes that begin no status frame: given up after a pause of 250 ms, as before.
+        {STATUS, {{50, {0x5A, 0x5A, 0x5A}}, {310, reply}}, SESSION_INVALID, 300, 0, 0, false},
+        {IDENTIFY,
+         {{50, {ident.begin(), ident.begin() + 16}}, {650, {ident.begin() + 16, ident.end()}}},
+         SESSION_OK,
+         650,
+         0,
+         0,
+         false},
+        {IDENTIFY,
+         {{50, {ident.begin(), ident.begin() + 16}}},
+         SESSION_INCOMPLETE,
+         1050,
+         16,
+         31,
+         false},
+        // The string whole but its frame short of its version's end: not read as a revision.
+        {IDENTIFY,
+         {{50, {ident.begin(), ident.begin() + 25}}},
+         SESSION_INCOMPLETE,
+         1050,
+         25,
+         31,
+         false},
+        {IDENTIFY, {{50, {0x01, 0x00, 0x1F, 0x00}}}, SESSION_INCOMPLETE, 1050, 4, 31, false},
+        {IDENTIFY, {{50, {0x07, 0x00, 0x1F, 0x00}}}, SESSION_INVALID, 300, 0, 0, false},
+        {READ,
+         {{50, {settings.begin(), settings.begin() + 300}}},
+         SESSION_INCOMPLETE,
+         1050,
+         300,
+         649,
+         false},
+        // Still coming when the limit comes (307 + 677 + 1000 ms): a line slower than 9600 bit/s.
+        {READ, trickle, SESSION_INCOMPLETE, 1984, 500, 649, true},
+        // Any byte answers a write; its frame begun is waited for, then taken as it came.
+        {WRITE, {{50, {written.begin(), written.begin() + 4}}}, SESSION_OK, 1050, 0, 0, false},
+        {WRITE,
+         {{50, {written.begin(), written.begin() + 4}},
+          {700, {written.begin() + 4, written.end()}}},
+         SESSION_OK,
+         700,
+         0,
+         0,
+         false},
     };
     for (const auto& row : rows) {
         line.ports[0].arriving.clear(); // what came too late
-        answer({{50, {reply.begin(), reply.begin() + 8}},
-                {row.second_part_at, {reply.begin() + 8, reply.end()}}});
+        line.now += 10000;              // and what is still to be drained
+        answer(row.chunks);
+        link.unsettled = false;
         start = line.now;
-        EXPECT_EQ(session_status(&link, &readings, &checksum_ok), row.result) << row.ended_at;
-        EXPECT_EQ(line.now - start, row.ended_at);
+        SessionResult result = SESSION_OK;
+        IdentAnswer ident_answer{};
+        uint8_t image[WIRE_IMAGE_BYTES];
+        switch (row.ask) {
+        case IDENTIFY:
+            result = session_identify(&link, &ident_answer);
+            break;
+        case STATUS:
+            result = session_status(&link, &readings, &checksum_ok);
+            break;
+        case READ:
+            result = session_read_settings(&link, image);
+            break;
+        case WRITE:
+            result = session_write_settings(&link, settings_image().data());
+            break;
+        }
+        EXPECT_EQ(result, row.result) << row.ask << " " << row.ended_at;
+        EXPECT_EQ(line.now - start, row.ended_at) << row.ask << " " << row.ended_at;
+        if (row.result == SESSION_INCOMPLETE) {
+            EXPECT_EQ(link.answer_received, row.received) << row.ask << " " << row.ended_at;
+            EXPECT_EQ(link.answer_bytes, row.bytes) << row.ask << " " << row.ended_at;
+            EXPECT_EQ(link.answer_still_coming, row.still_coming) << row.ask;
+        }
+        if (row.ask == IDENTIFY && row.result == SESSION_OK) {
+            EXPECT_EQ(ident_answer.board_revision, 5000);
+        }
     }
 }
 
@@ -263,6 +386,17 @@ TEST_F(Session, AWriteIsAnsweredByAnyByte) {
     start = line.now;
     EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_SILENT);
     EXPECT_EQ(line.now - start, 677 + 300);
+    EXPECT_TRUE(link.request_sent);
+
+    // A port that fails as the request goes out may have passed it on; one that fails while the
+    // tail of an earlier answer is drained has sent nothing.
+    line.ports[0].fails = true;
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_PORT_FAILED);
+    EXPECT_TRUE(link.request_sent);
+    link.unsettled = true;
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_PORT_FAILED);
+    EXPECT_FALSE(link.request_sent);
+    line.ports[0].fails = false;
 }
 
 TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
@@ -281,12 +415,11 @@ TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
     ASSERT_EQ(session_read_settings(&link, got), SESSION_OK);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), got));
 
-    // Never handed out: a damaged image, an image cut short, two stray bytes.
+    // Never handed out: a damaged image, two stray bytes (an image cut short: above).
     std::vector<uint8_t> damaged = reply;
     damaged[4 + 100] ^= 0x01;
     const std::vector<std::vector<Chunk>> refused = {
         {{10, damaged}},
-        {{10, {reply.begin(), reply.begin() + 600}}},
         {{10, bytes_of({{0x00, 0x00}, reply})}},
     };
     for (const auto& chunks : refused) {
