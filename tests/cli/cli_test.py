@@ -545,9 +545,11 @@ def case_write(emu):
     rc, _, err, _ = cli("write", "defaults", "--port", PORT)
     os.environ["XDG_STATE_HOME"] = STATE
     restore = re.search(r"To put them back: (.*)$", err, re.M)
-    check(rc == 0 and restore is not None and "'\\''" in restore.group(1), f"{rc} {err}")
+    check(rc == 0 and restore is not None and "'\\''" in restore.group(1) and
+          restore.group(1).endswith(f" --port {PORT}"), f"{rc} {err}")
+    without_port = {k: v for k, v in shell_environment().items() if k != "LUMIVO24_PORT"}
     shell = subprocess.run(["sh", "-c", restore.group(1)], cwd=WORK, capture_output=True,
-                           timeout=60, env=shell_environment())
+                           timeout=60, env=without_port)
     site_held = site()
     site_held["channels"][23]["standby_enabled"] = False  # no file holds it: it stays as it was
     check(shell.returncode == 0 and emu.settings() == wire_image(site_held),
