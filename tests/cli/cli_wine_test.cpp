@@ -418,6 +418,11 @@ TEST(CliUnderWine, DrawsTheWave) {
 // a dry run on another board revision lists the changes, a wrong word is named.
 TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
     ASSERT_TRUE(emu_ok("defaults"));
+    const std::vector<uint8_t> factory = stored_settings();
+    ASSERT_EQ(factory.size(), 643u);
+    std::vector<uint8_t> factory_changed = factory; // the off timer at 240 s
+    put(&factory_changed, 10, 240, 2);
+    put(&factory_changed, 641, reference_crc16(factory_changed.data(), 641), 2);
     const ToolRun defaults = run_tool(L"show defaults --json");
     ASSERT_EQ(defaults.exit_code, 0u);
     std::string odd = defaults.out;
@@ -440,6 +445,24 @@ TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
     EXPECT_NE(dry.out.find("off_timer_s: 180 -> 240"), std::string::npos) << dry.out;
     EXPECT_NE(dry.err.find("would need --force"), std::string::npos) << dry.err;
     EXPECT_EQ(emu_requests("write"), 0);
+
+    // A pause of 400 ms in the middle of every answer is waited through; a write that is not
+    // answered may have reached the controller, and the tool says so and how to look.
+    ASSERT_TRUE(emu_ok("split 2 400"));
+    const ToolRun paused = run_tool(L"show device --port COM5 --json");
+    ASSERT_TRUE(emu_ok("split 1 0"));
+    EXPECT_EQ(paused.exit_code, 0u) << paused.err;
+    ASSERT_TRUE(emu_ok(("set settings " + to_hex(factory_changed)).c_str()));
+    ASSERT_TRUE(emu_ok("truncate write 0"));
+    const ToolRun unanswered = run_tool(L"write defaults --port COM5 --no-backup");
+    ASSERT_TRUE(emu_ok("truncate write off"));
+    EXPECT_EQ(unanswered.exit_code, 3u) << unanswered.err;
+    EXPECT_NE(unanswered.err.find("did not answer the settings write: it may already hold the "
+                                  "settings sent. Check with: lumivo24-cli diff device defaults "
+                                  "--port COM5"),
+              std::string::npos)
+        << unanswered.err;
+    EXPECT_EQ(stored_settings(), factory) << "the controller did not take the write";
 
     const ToolRun bogus = run_tool(L"bogus");
     EXPECT_EQ(bogus.exit_code, 2u);
