@@ -29,7 +29,7 @@ Json port_json(const std::string& name, const ProbeSlot& slot, const PortDetails
     out["board_revision"] = controller ? Json(slot.ident.board_revision) : Json();
     out["in_use_by_pid"] =
         slot.open_result == PORT_LOCKED && details.lock_pid > 0 ? Json(details.lock_pid) : Json();
-    out["system_console"] = slot.open_result == PORT_LEFT_ALONE;
+    out["system_console"] = details.console;
     out["by_id"] = detail_json(details.by_id);
     out["usb_vid"] = detail_json(details.usb_vid);
     out["usb_pid"] = detail_json(details.usb_pid);
@@ -75,9 +75,13 @@ std::string port_state_text(const ProbeSlot& slot) {
 }
 
 // What the system tells of a port, for the line under its state, leaving out the name it is
-// listed by; empty when it tells nothing more.
-std::string port_details_text(const std::string& name, const PortDetails& details) {
+// listed by and what its state says; empty when it tells nothing more.
+std::string port_details_text(const std::string& name, const ProbeSlot& slot,
+                              const PortDetails& details) {
     std::vector<std::string> parts;
+    if (details.console && slot.open_result != PORT_LEFT_ALONE) {
+        parts.push_back("the system console");
+    }
     if (details.usb_vid[0] != 0) {
         parts.push_back(std::string("USB ") + details.usb_vid + ":" + details.usb_pid +
                         (details.usb_serial[0] != 0 ? std::string(" serial ") + details.usb_serial
@@ -282,7 +286,7 @@ void ports_to_probe(const CliRequest& request, Connection* c) {
         PortDetails details{};
         port_details(name.c_str(), &details);
         devices.push_back(details.device);
-        c->left_alone.push_back(port_is_console(name.c_str()));
+        c->left_alone.push_back(details.console);
     }
     for (const std::string& port : request.ports) {
         PortDetails details{};
@@ -311,7 +315,7 @@ void ports_show_text(const Connection& c, const std::vector<PortDetails>& detail
     for (size_t i = 0; i < c.names.size(); ++i) {
         out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
                  port_state_text(c.slots[i]) + "\n");
-        const std::string more = port_details_text(c.names[i], details[i]);
+        const std::string more = port_details_text(c.names[i], c.slots[i], details[i]);
         if (!more.empty()) {
             out_text(std::string(width + 2, ' ') + more + "\n");
         }

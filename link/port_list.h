@@ -27,6 +27,7 @@ struct PortDetails {
     char friendly_name[PORT_NAME_BYTES]; // Windows: the device manager's name of the port
     char group[PORT_NAME_BYTES];         // Linux: the group that owns the device
     long lock_pid; // a live process, not this one, whose lock file holds the port; 0 for none
+    bool console;  // Linux: the port is the system console (port_is_console)
 };
 
 // Fills *out for the named port. False when the name leads to no device (then only what could
