@@ -9,6 +9,7 @@ own encoders (struct, and binascii.crc_hqx, which is the same CRC-16), never wit
 """
 import binascii
 import fcntl
+import glob
 import grp
 import os
 import shutil
@@ -193,41 +194,21 @@ def path(name):
 
 
 def console_ports():
-    """The candidate ports of this machine that are its system console: the device numbers of
-    /proc/consoles (its last word, major:minor) and of the devices /sys/class/tty/console/active
-    names, against the ports a search looks at."""
-    numbers = set()
+    """The ports a search looks at that are this machine's system console: those whose device
+    number ends a line of /proc/consoles (major:minor)."""
     try:
         with open("/proc/consoles") as f:
-            for line in f:
-                major, _, minor = line.split()[-1].partition(":")
-                if major.isdigit() and minor.isdigit():
-                    numbers.add(os.makedev(int(major), int(minor)))
+            numbers = {line.split()[-1] for line in f if line.strip()}
     except OSError:
-        pass
-    try:
-        with open("/sys/class/tty/console/active") as f:
-            for name in f.read().split():
-                with open(f"/sys/class/tty/{name}/dev") as dev:
-                    major, minor = dev.read().strip().split(":")
-                    numbers.add(os.makedev(int(major), int(minor)))
-    except (OSError, ValueError):
-        pass
+        return []
     found = []
-    for pattern in ("ttyUSB", "ttyACM", "ttyAMA", "rfcomm", "ttyS"):
-        for name in sorted(os.listdir("/dev")):
-            device = "/dev/" + name
-            if not re.fullmatch(pattern + r"\d+", name):
-                continue
-            if pattern == "ttyS":
-                try:
-                    with open(f"/sys/class/tty/{name}/type") as t:
-                        if int(t.read()) == 0:
-                            continue
-                except (OSError, ValueError):
-                    continue
-            if os.stat(device).st_rdev in numbers:
-                found.append(device)
+    for device in sorted(glob.glob("/dev/tty[SUA]*") + glob.glob("/dev/rfcomm*")):
+        number = os.stat(device).st_rdev
+        uart = os.path.join("/sys/class/tty", os.path.basename(device), "type")
+        if (f"{os.major(number)}:{os.minor(number)}" in numbers and
+                re.fullmatch(r"/dev/(ttyUSB|ttyACM|ttyAMA|ttyS|rfcomm)\d+", device) and
+                (not device.startswith("/dev/ttyS") or open(uart).read().strip() != "0")):
+            found.append(device)
     return found
 
 
