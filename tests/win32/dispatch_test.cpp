@@ -142,15 +142,15 @@ TEST_F(DispatchTest, LogAppendsUntilTheBufferWouldReach32765Bytes) {
     EXPECT_EQ(log_text(dialog), u"e");
 }
 
-// A line cut to 99 units keeps its closing words and its line break, so the next message
-// starts a line of its own.
+// A line cut to 99 units keeps the drive and the file name of its path, its closing words and
+// its line break, so the next message starts a line of its own.
 TEST_F(DispatchTest, UiFormattedLinesAreCutTo99UnitsAndKeepTheirLineBreak) {
-    std::u16string path(150, u'p');
+    std::u16string path = u"C:\\" + std::u16string(100, u'p') + u"\\Подъезд 2.lv24";
     ui_log_format(u"Данные записаны в файл \"%s\".\r\n", path.c_str());
     std::u16string shown = log_text(dialog);
-    EXPECT_EQ(shown, u"Данные записаны в файл \"" + std::u16string(70, u'p') + u"…\".\r\n");
+    EXPECT_EQ(shown, u"Данные записаны в файл \"C:\\…\\Подъезд 2.lv24\".\r\n");
     ui_log_format_int(u"Количество COM-портов: %d\r\n", 3);
-    EXPECT_EQ(log_text(dialog).substr(99), u"Количество COM-портов: 3\r\n");
+    EXPECT_EQ(log_text(dialog).substr(shown.size()), u"Количество COM-портов: 3\r\n");
 }
 
 // After every append, from this thread and through the log message alike, the status window is
