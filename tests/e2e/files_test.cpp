@@ -324,6 +324,46 @@ TEST_F(Files, CommandLineLoadsQuotedPathsNamesInAnyScriptLongPathsAndReportsMiss
     emu_ok("silent off");
 }
 
+// A path that is no file on a disk is refused at once with the line of a file that cannot be
+// opened, and the window goes on working: a FIFO with nobody writing to it, one held open by a
+// writer that never writes (a read from it would wait for ever), devices by their reserved and
+// their device-space names, a pipe that a server holds open, and a device under Z:. Given on the
+// command line, and handed over to an open window.
+TEST_F(Files, PathsThatAreNoFileOnADiskAreRefusedAtOnce) {
+    HANDLE pipe = CreateNamedPipeW(L"\\\\.\\pipe\\lumivo-files-test", PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_BYTE, 4, 4096, 4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    const std::wstring paths[] = {path_in(L"fifo.lv24"),
+                                  path_in(L"fifo-held.lv24"),
+                                  L"NUL",
+                                  L"nul.lv24",
+                                  L"\\\\.\\COM1",
+                                  L"CON",
+                                  L"\\\\.\\pipe\\lumivo-files-test",
+                                  L"Z:\\dev\\zero"};
+    for (const std::wstring& path : paths) {
+        // The window comes up: its start, which loads the file, did not stop in the read.
+        ASSERT_TRUE(app_start((L"\"" + path + L"\"").c_str())) << testing::PrintToString(path);
+        const std::wstring line = L"Ошибка открытия файла " + path + L".\r\n";
+        EXPECT_EQ(app_log().substr(0, line.size()), line); // the first line, logged as it starts
+        EXPECT_TRUE(app_responds());
+        EXPECT_EQ(app_text(1304), L"180");
+        EXPECT_TRUE(app_stop());
+    }
+    ASSERT_TRUE(app_start());
+    for (const std::wstring& path : {path_in(L"fifo-held.lv24"), std::wstring(L"\\\\.\\COM1")}) {
+        const std::wstring line = L"Ошибка открытия файла " + path + L".\r\n";
+        ASSERT_TRUE(other_launch((L"\"" + path + L"\"").c_str()));
+        DWORD code = 99;
+        EXPECT_TRUE(other_exited(15000, &code)); // handed over
+        EXPECT_TRUE(wait_until([&] { return app_log_count(line.c_str()) == 1; }, 10000))
+            << testing::PrintToString(app_log());
+        EXPECT_TRUE(app_responds());
+    }
+    EXPECT_TRUE(app_stop());
+    CloseHandle(pipe);
+}
+
 TEST_F(Files, AFileThatFailsItsCheckShowsTheBoxLogsAfterItAndChangesNothing) {
     ASSERT_TRUE(app_start());
     const std::wstring good = path_in(L"good.lv24");
