@@ -2,7 +2,9 @@
 // closing, driven through the real window procedure.
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/status_log.h"
 #include "app/window_handover.h"
@@ -271,39 +273,170 @@ TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
     CloseHandle(worker);
 }
 
-// A file handed over by a later start is taken and loaded like a command-line file (a missing one
-// is reported the same way). Anything but exactly one terminated path, and anything at all once
-// the window is closing, is not taken: the later start then loads the file itself.
-TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedOrClosing) {
-    const std::u16string path = u"C:\\nowhere\\Сходи ї Ω.lv24";
-    const DWORD whole = static_cast<DWORD>((path.size() + 1) * sizeof(char16_t));
-    auto hand_over = [&](ULONG_PTR tag, const void* data, DWORD bytes) {
-        COPYDATASTRUCT copy{tag, bytes, const_cast<void*>(data)};
-        return SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
-    };
-    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), HANDOVER_TAKEN);
-    const std::u16string reported = u"Ошибка открытия файла " + path + u".\r\n";
-    EXPECT_EQ(log_text(dialog), reported);
-    const char16_t unterminated[] = {u'a', u'b'};
-    const char16_t two_texts[] = u"a\0b";
-    EXPECT_EQ(hand_over(HANDOVER_TAG + 1, path.c_str(), whole), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, unterminated, sizeof unterminated), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole - 1), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, two_texts, sizeof two_texts), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, u"", sizeof(char16_t)), 0);
-    link_flags_set(LINK_CLOSING);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), 0);
-    EXPECT_EQ(log_text(dialog), reported);
+// The claim a later start makes before it hands a file over: a semaphore named after its
+// process (this one) holding `counts` counts; nullptr for a start that made none.
+HANDLE make_claim(LONG counts) {
+    const std::wstring name =
+        L"Local\\LUMIVO24 settings window hand-over " + std::to_wstring(GetCurrentProcessId());
+    return counts < 0 ? nullptr : CreateSemaphoreW(nullptr, counts, 1, name.c_str());
 }
 
-// Hands a file over as a later start does; 99 when the message fails.
-DWORD_PTR hand_over_file(HWND dialog) {
-    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
-    COPYDATASTRUCT copy{HANDOVER_TAG, sizeof path, const_cast<wchar_t*>(path)};
+// Hands over `bytes` bytes of `text` after the sender's process id, as a later start does, and
+// tells whether the claim's count is still there afterwards. 99 when the message fails.
+DWORD_PTR hand_over(HWND dialog, ULONG_PTR tag, const void* text, DWORD bytes, LONG claim_counts,
+                    bool* claim_left) {
+    std::vector<uint8_t> data(4 + bytes);
+    const uint32_t process = GetCurrentProcessId();
+    memcpy(data.data(), &process, 4);
+    memcpy(data.data() + 4, text, bytes);
+    COPYDATASTRUCT copy{tag, static_cast<DWORD>(data.size()), data.data()};
+    HANDLE claim = make_claim(claim_counts);
     DWORD_PTR answer = 99;
     SendMessageTimeoutW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG,
                         5000, &answer);
+    *claim_left = claim != nullptr && WaitForSingleObject(claim, 0) == WAIT_OBJECT_0;
+    if (claim != nullptr)
+        CloseHandle(claim);
     return answer;
+}
+
+DWORD_PTR hand_over_file(HWND dialog) {
+    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
+    bool claim_left = false;
+    return hand_over(dialog, HANDOVER_TAG, path, sizeof path, 1, &claim_left);
+}
+
+// A file handed over by a later start is taken and loaded like a command-line file (a missing one
+// is reported the same way), and its claim is taken. Anything but exactly one terminated path
+// after the sender's process id, and anything at all once the window is closing, is not taken:
+// the claim is left, and the later start loads the file itself. A claim taken already (the later
+// start gave up waiting and loaded the file) or never made leaves the file alone too.
+TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedClosingOrClaimed) {
+    const std::u16string path = u"C:\\nowhere\\Сходи ї Ω.lv24";
+    const DWORD whole = static_cast<DWORD>((path.size() + 1) * sizeof(char16_t));
+    const char16_t unterminated[] = {u'a', u'b'};
+    const char16_t two_texts[] = u"a\0b";
+    const struct {
+        ULONG_PTR tag;
+        const void* text;
+        DWORD bytes;
+        LONG claim_counts;
+        bool closing;
+        DWORD_PTR answer;
+        bool claim_left;
+    } rows[] = {
+        {HANDOVER_TAG, path.c_str(), whole, 1, false, HANDOVER_TAKEN, false},
+        {HANDOVER_TAG + 1, path.c_str(), whole, 1, false, 0, true},
+        {HANDOVER_TAG, unterminated, sizeof unterminated, 1, false, 0, true},
+        {HANDOVER_TAG, path.c_str(), whole - 2, 1, false, 0, true},
+        {HANDOVER_TAG, path.c_str(), whole - 1, 1, false, 0, true},
+        {HANDOVER_TAG, two_texts, sizeof two_texts, 1, false, 0, true},
+        {HANDOVER_TAG, u"", sizeof(char16_t), 1, false, 0, true},
+        {HANDOVER_TAG, path.c_str(), whole, 0, false, 0, false},
+        {HANDOVER_TAG, path.c_str(), whole, -1, false, 0, false},
+        {HANDOVER_TAG, path.c_str(), whole, 1, true, 0, true},
+    };
+    const std::u16string reported = u"Ошибка открытия файла " + path + u".\r\n";
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        if (rows[i].closing)
+            link_flags_set(LINK_CLOSING);
+        bool claim_left = false;
+        EXPECT_EQ(hand_over(dialog, rows[i].tag, rows[i].text, rows[i].bytes, rows[i].claim_counts,
+                            &claim_left),
+                  rows[i].answer)
+            << "row " << i;
+        EXPECT_EQ(claim_left, rows[i].claim_left) << "row " << i;
+        EXPECT_EQ(log_text(dialog), reported) << "row " << i; // loaded by the first row only
+    }
+    // Fewer bytes than the sender's process id.
+    COPYDATASTRUCT header_only{HANDOVER_TAG, 2, const_cast<char16_t*>(u"a")};
+    link_flags_clear(LINK_CLOSING);
+    EXPECT_EQ(SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&header_only)), 0);
+}
+
+// A window of the program as the sender of a hand-over meets it: it takes the sender's claim or
+// not, and answers at once or only after the sender has given up waiting.
+struct Receiver {
+    bool takes;     // takes the claim when the path comes
+    bool late;      // answers after the sender's wait has ended
+    LRESULT answer; // what it answers
+    bool took;      // it got the claim's count
+} receiver;
+
+LRESULT CALLBACK receiver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != WM_COPYDATA)
+        return DefWindowProcW(window, message, wparam, lparam);
+    uint32_t process = 0;
+    memcpy(&process, reinterpret_cast<COPYDATASTRUCT*>(lparam)->lpData, 4);
+    receiver.took = false;
+    if (receiver.takes) {
+        const std::wstring name =
+            L"Local\\LUMIVO24 settings window hand-over " + std::to_wstring(process);
+        HANDLE claim = OpenSemaphoreW(SYNCHRONIZE, FALSE, name.c_str());
+        receiver.took = claim != nullptr && WaitForSingleObject(claim, 0) == WAIT_OBJECT_0;
+        if (claim != nullptr)
+            CloseHandle(claim);
+    }
+    if (receiver.late)
+        Sleep(HANDOVER_WAIT_MS + 1000);
+    return receiver.answer;
+}
+
+// The sender loads the file itself exactly when the window did not take its claim: what the
+// window answers, and whether it answers before the sender stops waiting, do not count. A window
+// that took the file but answered late has it, and the sender must not load it too.
+TEST_F(DispatchTest, TheSenderKeepsTheFileExactlyWhenTheWindowDidNotTakeTheClaim) {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = receiver_proc;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"lumivo test receiver";
+    RegisterClassW(&window_class);
+    struct Thread {
+        HWND window;
+        HANDLE ready;
+    } thread{nullptr, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    DWORD thread_id = 0;
+    HANDLE other = CreateThread(
+        nullptr, 0,
+        [](LPVOID param) -> DWORD {
+            auto* t = static_cast<Thread*>(param);
+            t->window = CreateWindowW(L"lumivo test receiver", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+            SetEvent(t->ready);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageW(&msg);
+            DestroyWindow(t->window);
+            return 0;
+        },
+        &thread, 0, &thread_id);
+    ASSERT_NE(other, nullptr);
+    WaitForSingleObject(thread.ready, 5000);
+    ASSERT_NE(thread.window, nullptr);
+    const struct {
+        bool takes, late;
+        LRESULT answer;
+        bool handed_over;
+    } rows[] = {
+        {true, false, HANDOVER_TAKEN, true},
+        {true, true, HANDOVER_TAKEN, true},
+        {true, false, 0, true},
+        {false, false, 0, false},
+        {false, false, HANDOVER_TAKEN, false},
+        {false, true, 0, false},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        receiver = Receiver{rows[i].takes, rows[i].late, rows[i].answer, false};
+        EXPECT_EQ(handover_offer(thread.window, L"C:\\nowhere\\handed.lv24"), rows[i].handed_over)
+            << "row " << i;
+        if (rows[i].late)
+            Sleep(2000); // until the late answer has gone out
+        EXPECT_EQ(receiver.took, rows[i].takes) << "row " << i;
+    }
+    PostThreadMessageW(thread_id, WM_QUIT, 0, 0);
+    WaitForSingleObject(other, 5000);
+    CloseHandle(other);
+    CloseHandle(thread.ready);
 }
 
 // While the open dialog or a file's message box is up, a hand-over is refused: the file would
