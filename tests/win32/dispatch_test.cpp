@@ -12,6 +12,7 @@
 #include "link/worker_pass.h"
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
+#include "settings/form.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -496,6 +497,93 @@ TEST_F(DispatchTest, CancelCommandClosesTheProgram) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(app_message_loop(), 0);
     EXPECT_FALSE(IsWindow(dialog));
+}
+
+// Presses `key` `times` times, with Shift held or not, as the keyboard delivers it to the control
+// with the focus (or to `target`), and lets the message loop handle the presses.
+void press(HWND dialog, WPARAM key, bool shift, int times = 1, HWND target = nullptr) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    HWND to = target != nullptr ? target : GetFocus() != nullptr ? GetFocus() : dialog;
+    for (int i = 0; i < times; ++i) {
+        PostMessageW(to, WM_KEYDOWN, key, 1);
+        PostMessageW(to, WM_KEYUP, key, 0xC0000001);
+    }
+    PostQuitMessage(0);
+    app_message_loop();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+}
+
+// The control IDs the focus goes through, one Tab (or Shift+Tab) at a time from control `from`.
+std::vector<int> tab_walk(HWND dialog, int from, bool shift, int steps) {
+    SetFocus(GetDlgItem(dialog, from));
+    std::vector<int> ids;
+    for (int i = 0; i < steps; ++i) {
+        press(dialog, VK_TAB, shift);
+        ids.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    return ids;
+}
+
+// Tab and Shift+Tab go through the form in reading order: each grid row from left to right, row
+// after row, then the global settings row by row, then the five buttons, and round again. The
+// locked form's read-only edits take the focus too; its hidden check boxes, the hidden repeat
+// timer, the readings and the status window do not.
+TEST_F(DispatchTest, TabAndShiftTabGoThroughTheFormInReadingOrder) {
+    ShowWindow(dialog, SW_SHOW);
+    SetForegroundWindow(dialog);
+    using Ids = std::vector<int>;
+    auto button_kinds = [&] {
+        Ids kinds;
+        for (int id : {13, 14, 15, 16, 17})
+            kinds.push_back(GetWindowLongW(item(id), GWL_STYLE) & BS_TYPEMASK);
+        return kinds;
+    };
+    const Ids drawn = button_kinds();
+    // Locked, as at start-up.
+    EXPECT_EQ(tab_walk(dialog, 1011, false, 10),
+              (Ids{1012, 1013, 1083, 1107, 1108, 1109, 1224, 1260, 1014, 1015}));
+    EXPECT_EQ(tab_walk(dialog, 1080, false, 20),
+              (Ids{1081, 1082, 1106, 1221, 1222, 1223, 1249, 1301, 1006, 1009,
+                   1304, 1007, 1010, 1008, 13,   14,   15,   16,   17,   1011}));
+    EXPECT_EQ(tab_walk(dialog, 1011, true, 7), (Ids{17, 16, 15, 14, 13, 1008, 1010}));
+    // Unlocked, as with a controller connected: the check boxes come in.
+    set_form_lock(0);
+    EXPECT_EQ(tab_walk(dialog, 1011, false, 10),
+              (Ids{1012, 1013, 1083, 1107, 1108, 1109, 1224, 1250, 1260, 1014}));
+    EXPECT_EQ(tab_walk(dialog, 1301, false, 9),
+              (Ids{1006, 1009, 1304, 1007, 1010, 1008, 1302, 13, 14}));
+    EXPECT_EQ(tab_walk(dialog, 13, true, 3), (Ids{1302, 1008, 1010}));
+    EXPECT_EQ(tab_walk(dialog, 1260, true, 2), (Ids{1250, 1224}));
+    // From the status window, clicked into, Tab goes on to the next tab stop after it.
+    EXPECT_EQ(tab_walk(dialog, IDC_STATUS_LOG, false, 1), (Ids{13}));
+    // The focus went over every button and away again: each is drawn as it was (the dialog
+    // manager would have made the one it passed the default button).
+    EXPECT_EQ(button_kinds(), drawn);
+}
+
+// Enter and Esc do nothing, wherever the focus is: on the controller's "Записать" (the dialog
+// manager would click the default button), in an edit, in the status window (a multi-line edit
+// closes its dialog on Esc). Nothing is written, nothing closes, no text changes.
+TEST_F(DispatchTest, EnterAndEscDoNothing) {
+    ShowWindow(dialog, SW_SHOW);
+    set_form_lock(0);
+    log_line(dialog, u"Строка\r\n");
+    for (int id : {IDC_DEVICE_WRITE, IDC_FILE_SAVE, 1011, IDC_STATUS_LOG}) {
+        SetFocus(GetDlgItem(dialog, id));
+        press(dialog, VK_RETURN, false, 2);
+        press(dialog, VK_ESCAPE, false, 2);
+        press(dialog, VK_RETURN, true);
+        EXPECT_TRUE(IsWindow(dialog) && IsWindowVisible(dialog)) << id;
+        EXPECT_FALSE(link_flags_test(LINK_CLOSING)) << id;
+        EXPECT_EQ(pending_command_get(), PENDING_NONE) << id;
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), id);
+    }
+    EXPECT_EQ(log_text(dialog), u"Строка\r\n");
+    EXPECT_EQ(window_text(position_window(channel_position(COL_ON_DELAY, 1))), u"1");
 }
 
 // The log message shares its value with the dialog manager's "set default button" message;
