@@ -41,9 +41,6 @@ int app_log_count(const wchar_t* text); // occurrences of a text in the status l
 std::vector<std::wstring> app_form();
 // True when the window handles a message within `timeout_ms` (it is not hung).
 bool app_responds(DWORD timeout_ms = 2000);
-// Holds the program's user-interface thread, as a message loop busy with something long would
-// be, or lets it go on; false when that failed. Nothing may be asked of the window meanwhile.
-bool app_pause(bool paused);
 DWORD app_handle_count();
 SIZE_T app_private_bytes();
 
@@ -65,8 +62,7 @@ template <typename F> bool wait_until(F done, DWORD timeout_ms) {
 bool other_launch(const wchar_t* arguments);
 // Waits for the second start to end by itself; true and its exit code when it did.
 bool other_exited(DWORD timeout_ms, DWORD* exit_code);
-bool other_stop();        // closes the second start's window, like app_stop
-std::wstring other_log(); // the status log of the second start's window ("" when it has none)
+bool other_stop(); // closes the second start's window, like app_stop
 // Visible main windows of the program, in every process.
 int program_windows();
 

@@ -111,11 +111,6 @@ bool other_stop() {
     return stop(&other, window_of(other.dwProcessId));
 }
 
-std::wstring other_log() {
-    HWND other_window = other.hProcess != nullptr ? window_of(other.dwProcessId) : nullptr;
-    return other_window != nullptr ? window_text(GetDlgItem(other_window, 1004)) : L"";
-}
-
 namespace {
 std::vector<PROCESS_INFORMATION> starts; // many starts at once
 } // namespace
@@ -397,14 +392,6 @@ std::vector<std::wstring> app_form() {
         }
     }
     return form;
-}
-
-bool app_pause(bool paused) {
-    if (process.hThread == nullptr) {
-        return false;
-    }
-    return (paused ? SuspendThread(process.hThread) : ResumeThread(process.hThread)) !=
-           static_cast<DWORD>(-1);
 }
 
 bool app_responds(DWORD timeout_ms) {

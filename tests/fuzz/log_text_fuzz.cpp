@@ -65,28 +65,16 @@ std::u16string check_conversion(const char* line, size_t cap) {
 // fits with it; anything else its start and its end in halves, the start taking the odd unit,
 // less a unit on either side that would split a surrogate pair.
 std::u16string middle_model(const std::u16string& text, size_t keep) {
-    if (keep == 0) {
-        return u"";
-    }
     const size_t last = text.find_last_of(u"\\/");
-    if (last != std::u16string::npos && last > 0) {
-        const std::u16string name = text.substr(last);
-        for (size_t at = text.find_last_of(u"\\/", last - 1); at != std::u16string::npos;
-             at = at == 0 ? std::u16string::npos : text.find_last_of(u"\\/", at - 1)) {
-            if (at + 2 + name.size() <= keep) {
-                return text.substr(0, at + 1) + u"\u2026" + name;
-            }
-        }
-    }
-    size_t end = (keep - 1) / 2;
-    size_t head = keep - 1 - end;
-    if (head > 0 && text[head - 1] >= 0xD800 && text[head - 1] <= 0xDBFF) {
-        --head;
-    }
-    if (end > 0 && text[text.size() - end] >= 0xDC00 && text[text.size() - end] <= 0xDFFF) {
-        --end;
-    }
-    return text.substr(0, head) + u"\u2026" + text.substr(text.size() - end);
+    for (size_t at = last == std::u16string::npos ? 0 : last; at-- > 0;)
+        if ((text[at] == u'\\' || text[at] == u'/') && at + 2 + text.size() - last <= keep)
+            return text.substr(0, at + 1) + u'\u2026' + text.substr(last);
+    if (keep == 0)
+        return u"";
+    size_t end = (keep - 1) / 2, head = keep - 1 - end;
+    head -= head > 0 && text[head - 1] >= 0xD800 && text[head - 1] <= 0xDBFF;
+    end -= end > 0 && text[text.size() - end] >= 0xDC00 && text[text.size() - end] <= 0xDFFF;
+    return text.substr(0, head) + u'\u2026' + text.substr(text.size() - end);
 }
 
 // The line a pattern gives with `argument` in place of its first `mark`, in a buffer of cap
