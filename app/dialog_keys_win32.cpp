@@ -2,10 +2,10 @@
 // Esc do nothing.
 //
 // The message loop does not hand messages to IsDialogMessageW: that would turn Esc into the
-// cancel command, which closes the window, and Enter into a click of the default button, which
-// every one of the five buttons is (a write to the controller among them); and a multi-line edit
-// that the dialog manager has asked for its keys posts the close or clicks the default button by
-// itself on those keys. So the loop gives the dialog manager only the order of the tab stops
+// cancel command, which closes the window, and Enter into a click of the default button (all
+// five buttons carry that style in the template, a write to the controller among them); and a
+// multi-line edit that the dialog manager has once asked for its keys closes the window on Esc by
+// itself. So the loop gives the dialog manager only the order of the tab stops
 // (GetNextDlgTabItem: the template's order, visible and enabled controls only), moves the focus
 // itself, and drops Enter and Esc before any window sees them. Moving the focus here rather than
 // through WM_NEXTDLGCTL also keeps the buttons as they are drawn: the dialog manager would draw
