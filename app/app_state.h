@@ -111,7 +111,7 @@ struct AppState {
     // -- settings file (UI thread)
     uint8_t settings_image[SETTINGS_FILE_IMAGE_BYTES]; // SettingsImage of the last save or load
     FILE* file_out; // nothing reads or writes it: saves go through file_replace_write
-    FILE* file_in;  // stream of a load while it runs
+    FILE* file_in;  // nothing reads or writes it: loads read through a handle (file_device.h)
 
     // -- identification (UI thread at identification, worker thread at its exit)
     char ident_text[IDENT_TEXT_BYTES]; // controller identification text

@@ -21,6 +21,11 @@ void app_caption_set(HWND dialog, wchar_t* caption, size_t caption_units);
 // of the last message retrieved.
 int app_message_loop();
 
+// The loop's keyboard filter: true when `msg` is a key the main dialog `dialog` takes itself (Tab
+// and Shift+Tab move the focus to the next or previous tab stop) or drops (Enter, Esc), so that
+// the loop must not pass it on.
+bool dialog_key_taken(HWND dialog, const MSG* msg);
+
 // The window procedure of the main dialog.
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 

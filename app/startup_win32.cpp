@@ -60,14 +60,16 @@ void app_caption_set(HWND dialog, wchar_t* caption, size_t caption_units) {
     SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption));
 }
 
-// Messages go straight to their windows: the dialog manager's keyboard handling (Tab, Enter,
-// Esc) is deliberately not part of this loop.
+// Messages go straight to their windows, except the keys the main dialog takes or drops
+// (dialog_keys_win32.cpp): the dialog manager's own keyboard handling is not part of this loop.
 int app_message_loop() {
     MSG msg{};
     for (;;) {
         BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
+        if (dialog_key_taken(app.dialog, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

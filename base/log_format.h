@@ -2,10 +2,10 @@
 //
 // A line is built from a pattern with at most one argument, "%s" or "%d", into a line buffer of
 // a fixed number of units (TEXT_LINE_UNITS in the program) with the terminator. A line that
-// would be longer is cut in its argument, whose last unit kept becomes "…": a long file path is
-// shortened, the words around it stay whole, and the line still ends with its line break, so
-// the next message starts on a line of its own. A pattern too long by itself is cut before its
-// line break.
+// would be longer is cut in the middle of its argument, which becomes "…": a long file path
+// keeps its start up to a separator and its file name (C:\Users\…\Подъезд 2.lv24), the words
+// around it stay whole, and the line still ends with its line break, so the next message starts
+// on a line of its own. A pattern too long by itself is cut before its line break.
 #pragma once
 
 #include <cstddef>

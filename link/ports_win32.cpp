@@ -76,6 +76,12 @@ void give_up_connection() {
 uintptr_t(__cdecl* link_thread_start)(void(__cdecl*)(void*), unsigned, void*) = _beginthread;
 
 void connect_controller(PortEntry* entry, const IdentAnswer* answer) {
+    // Only this thread sets the bit, and the worker clears it as the last step of its exit: while
+    // it is set, a worker runs or is still ending, and this port waits for a later pass.
+    if (link_flags_test(LINK_IDENTIFIED)) {
+        close_entry(entry);
+        return;
+    }
     link_flags_set(LINK_IDENTIFIED);
     memcpy(app.ident_text, answer->text, sizeof(app.ident_text));
     app.ident_text[sizeof(app.ident_text) - 1] = 0;
@@ -173,7 +179,10 @@ void scan_ports() {
     }
     if (!link_flags_test(LINK_PORTS_PROBING)) {
         enumerate_ports(key);
-        probe_ports();
+        // The ports of a connection that runs, or whose worker is still ending, are left alone.
+        if (!link_flags_test(LINK_IDENTIFIED)) {
+            probe_ports();
+        }
     }
     RegCloseKey(key);
 }

@@ -1,7 +1,8 @@
 // The link worker: one connection with an identified controller.
 //
 // The worker runs the passes of worker_pass.cpp until a request gets no reply, then the exit
-// sequence closes the port, locks the form and hands control back to port scanning.
+// sequence closes the port, locks the form, gives back the buffers and the poll timer, and last
+// hands control back to port scanning (worker.h has the order).
 //
 // The worker never touches a control or the SettingsTable itself. Everything on the window side
 // is sent to the user-interface thread with SendMessageW, and a form transfer is ONE message:
@@ -124,20 +125,36 @@ bool allocate_buffers() {
     return true;
 }
 
+void exit_step(WorkerExitStep taken) {
+    if (link_exit_watch != nullptr) {
+        link_exit_watch(taken);
+    }
+}
+
+// The order is the one of WorkerExitStep: whatever this worker holds is given back before
+// LINK_IDENTIFIED, the bit that keeps a scan from starting the next one, is cleared.
 void exit_sequence() {
     connection_release();
-    link_flags_clear(LINK_IDENTIFIED);
+    exit_step(EXIT_PORT_RELEASED);
     free(app.rx);
     free(app.tx);
     free(app.rx_temp);
     app.rx = app.tx = app.rx_temp = nullptr;
+    exit_step(EXIT_BUFFERS_FREED);
     link_flags_clear(LINK_WORKER_RUNS);
     link_flags_set(LINK_WORKER_DONE);
+    exit_step(EXIT_RUNNING_CLEARED);
     KillTimer(app.dialog, TIMER_POLL);
+    exit_step(EXIT_POLL_KILLED);
     SetTimer(app.dialog, TIMER_SCAN, SCAN_PERIOD_MS, nullptr);
+    exit_step(EXIT_SCAN_STARTED);
+    link_flags_clear(LINK_IDENTIFIED);
+    exit_step(EXIT_IDENTIFIED_CLEARED);
 }
 
 } // namespace
+
+void (*link_exit_watch)(WorkerExitStep taken) = nullptr;
 
 void connection_release() {
     CloseHandle(app.active_port);

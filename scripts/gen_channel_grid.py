@@ -5,6 +5,8 @@ The grid has 24 rows ("Лестница 1" to "Лестница 24") of ten cont
 per column and a row label per row. Its control IDs follow no formula, so they are listed here
 row by row; the positions are laid out on a regular grid from the measures below. The lines go
 between the "BEGIN channel grid" and "END channel grid" markers; the rest of the file is kept.
+The controls are written row by row, column after column within a row: that is the order in
+which Tab moves through them (the template's order is the dialog's tab order).
 The measures are in dialog units; the widths leave every caption whole in the dialog font at
 96 to 192 DPI (tests/win32/layout_test.cpp measures them).
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/text_win32.h"
+#include "settings/file_device.h"
 #include "settings/file_replace.h"
 #include "settings/long_path.h"
 
@@ -29,10 +30,6 @@ void say_system_error(char why[FILE_WHY_BYTES], DWORD error) {
 FilePutResult failed(char why[FILE_WHY_BYTES], const char* text) {
     snprintf(why, FILE_WHY_BYTES, "%s", text);
     return FILE_PUT_FAILED;
-}
-
-bool starts_with(const wchar_t* text, const wchar_t* head) {
-    return wcsncmp(text, head, wcslen(head)) == 0;
 }
 
 // An empty name, or one that ends in a separator, names no file.
@@ -50,22 +47,13 @@ const char* name_refusal(const wchar_t* path) {
     return nullptr;
 }
 
-// The system maps the reserved names (NUL, CON, COM1, ...) to devices, and its full path of such
-// a name is a device path.
-bool names_device(const wchar_t* path) {
-    static wchar_t full[PATH_UNITS];
-    const DWORD n = GetFullPathNameW(path, PATH_UNITS, full, nullptr);
-    return starts_with(path, L"\\\\.\\") ||
-           (n > 0 && n < PATH_UNITS && starts_with(full, L"\\\\.\\"));
-}
-
 // Looks at what stands at `path` before it is replaced: gives in *target the name to write (the
 // file a link leads to, or the path itself) and returns null, or returns why it is refused.
 const char* replace_refusal(const wchar_t* path, std::vector<wchar_t>* target) {
     if (const char* refused = name_refusal(path)) {
         return refused;
     }
-    if (names_device(path)) {
+    if (file_names_device(path)) {
         return "it is a device, not a file";
     }
     std::vector<wchar_t> reach(PATH_UNITS, 0);
@@ -189,7 +177,7 @@ bool file_name_taken(const char* path) {
     if (!wide_path(path, &wide, why) || wide[0] == 0) {
         return false;
     }
-    if (names_device(wide.data())) {
+    if (file_names_device(wide.data())) {
         return true;
     }
     // A link's own attributes, whether or not it leads anywhere.
@@ -206,7 +194,7 @@ FilePutResult file_put_new(const char* path, const uint8_t* bytes, size_t n, Fil
     if (const char* refused = name_refusal(wide.data())) {
         return failed(why, refused);
     }
-    if (names_device(wide.data())) {
+    if (file_names_device(wide.data())) {
         return FILE_PUT_EXISTS; // a device is always there
     }
     if (proceed != nullptr && !proceed()) {

@@ -2,9 +2,9 @@
 //
 // The file is a 1050-byte content (banner, a 0 byte, the settings image, CRC-16) in which every
 // 0x0A is stored on disk as 0x0D 0x0A. The translation is done by our own portable code and the
-// file is opened in binary mode, so the result is the same with every C runtime, and a 0x1A byte
-// in the data (616 ms is 00 00 1A 44) is data, not the end of the file. Files are opened by their
-// UTF-16 names, past the old path length limit too.
+// file is read as it lies on the disk, so the result is the same with every C runtime, and a 0x1A
+// byte in the data (616 ms is 00 00 1A 44) is data, not the end of the file. Files are opened by
+// their UTF-16 names, past the old path length limit too; only a file on a disk is read.
 //
 // A save never opens the existing file for writing: the new content goes into a new file beside
 // it, which then takes its place in one step (file_replace.h). A save that fails anywhere leaves
@@ -19,6 +19,7 @@
 #include "app/app_state.h"
 #include "app/status_log.h"
 #include "base/log_format.h"
+#include "settings/file_device.h"
 #include "settings/file_replace.h"
 #include "settings/form.h"
 #include "settings/long_path.h"
@@ -29,18 +30,24 @@ namespace {
 // The name a load hands to the system: a path past the old length limit in its extended form.
 wchar_t load_path[LONG_PATH_UNITS];
 
-// Reads at most `cap` bytes of the file; -1 when it cannot be opened.
+// Reads at most `cap` bytes of the file; -1 when it cannot be opened, or when it is no file on a
+// disk (file_device.h): a device, a pipe or a FIFO is refused before anything is read from it,
+// since the read could wait for ever and the window with it.
 long read_disk_bytes(const wchar_t* path, uint8_t* disk, size_t cap) {
     if (!long_path_reach(path, 0, load_path, LONG_PATH_UNITS)) {
         return -1;
     }
-    app.file_in = _wfopen(load_path, L"rb");
-    if (app.file_in == nullptr) {
+    HANDLE file = file_open_disk_file(load_path, path);
+    if (file == INVALID_HANDLE_VALUE) {
         return -1;
     }
-    const size_t got = fread(disk, 1, cap, app.file_in);
-    fclose(app.file_in);
-    app.file_in = nullptr;
+    size_t got = 0;
+    DWORD read = 0;
+    while (got < cap && ReadFile(file, disk + got, static_cast<DWORD>(cap - got), &read, nullptr) &&
+           read > 0) {
+        got += read;
+    }
+    CloseHandle(file);
     return static_cast<long>(got);
 }
 

@@ -25,11 +25,10 @@ const wchar_t LOADED[] = L"Данные прочитаны из файла \"";
 const wchar_t WRITE_FAILED[] = L"Ошибка записи в файл \"";
 const wchar_t BOX_CAPTION[] = L"Ошибка открытия файла!";
 
-// A file's log line as the window shows it within 99 units: a path too long for it loses its
-// end, marked "…", and the closing quote, point and line break (4 units) stay.
-std::wstring file_line(const wchar_t* start, const std::wstring& path) {
-    const std::wstring line = start + path;
-    return (line.size() <= 95 ? line : line.substr(0, 94) + L"…") + L"\".\r\n";
+// A file's log line as the window shows it: `shown` stands for the path, which it is unless the
+// line would be longer than 99 units.
+std::wstring file_line(const wchar_t* start, const std::wstring& shown) {
+    return start + shown + L"\".\r\n";
 }
 
 std::wstring path_in(const std::wstring& name) {
@@ -290,7 +289,7 @@ TEST_F(Files, CommandLineLoadsQuotedPathsNamesInAnyScriptLongPathsAndReportsMiss
     }
     struct Case {
         std::wstring arguments;
-        std::wstring loaded;
+        std::wstring shown; // the path as the log shows it
     };
     const Case cases[] = {
         {L"\"" + spaced + L"\"", spaced},
@@ -298,12 +297,13 @@ TEST_F(Files, CommandLineLoadsQuotedPathsNamesInAnyScriptLongPathsAndReportsMiss
         {L"\"" + dir + L"\"\\\"a\" \"b.lv24\"", spaced},
         {L"\"" + cyrillic + L"\"", cyrillic},
         {L"\"" + greek_ukrainian + L"\"", greek_ukrainian},
-        {L"\"" + deep + L"\"", deep},
+        // Too long for the line's 99 units, and its file name too long to stand whole beside the
+        // drive: the path keeps its first 34 units and its last 33.
+        {L"\"" + deep + L"\"", deep.substr(0, 34) + L"…" + std::wstring(28, L'e') + L".lv24"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(app_start(c.arguments.c_str()));
-        // A line longer than 99 units is cut in the log.
-        EXPECT_TRUE(app_log_contains(file_line(LOADED, c.loaded).c_str()))
+        EXPECT_TRUE(app_log_contains(file_line(LOADED, c.shown).c_str()))
             << testing::PrintToString(c.arguments) << testing::PrintToString(app_log());
         EXPECT_EQ(app_text(1304), L"4321");
         app_stop();
@@ -322,6 +322,27 @@ TEST_F(Files, CommandLineLoadsQuotedPathsNamesInAnyScriptLongPathsAndReportsMiss
     EXPECT_EQ(app_log_count(L"файл"), 0) << testing::PrintToString(app_log());
     EXPECT_EQ(app_text(1304), L"180");
     emu_ok("silent off");
+}
+
+// A path that is no file on a disk is refused at once with the line of a file that cannot be
+// opened, and the window goes on working: a FIFO with nobody writing to it, one held open by a
+// writer that never writes (a read from it would wait for ever), devices by their reserved and
+// their device-space names, a pipe that a server holds open, a device under Z:. The window comes
+// up: its start, which loads the command line's file, did not stop in the read.
+TEST_F(Files, PathsThatAreNoFileOnADiskAreRefusedAtOnce) {
+    HANDLE pipe = CreateNamedPipeW(L"\\\\.\\pipe\\lumivo-files-test", PIPE_ACCESS_DUPLEX,
+                                   PIPE_TYPE_BYTE, 4, 4096, 4096, 0, nullptr);
+    for (const std::wstring& path :
+         {path_in(L"fifo.lv24"), path_in(L"fifo-held.lv24"), std::wstring(L"NUL"),
+          std::wstring(L"nul.lv24"), std::wstring(L"\\\\.\\COM1"),
+          std::wstring(L"\\\\.\\pipe\\lumivo-files-test"), std::wstring(L"Z:\\dev\\zero")}) {
+        const std::wstring line = L"Ошибка открытия файла " + path + L".\r\n";
+        ASSERT_TRUE(app_start((L"\"" + path + L"\"").c_str())) << testing::PrintToString(path);
+        EXPECT_EQ(app_log().substr(0, line.size()), line); // the first line, logged as it starts
+        EXPECT_EQ(app_text(1304), L"180");
+        EXPECT_TRUE(app_stop());
+    }
+    CloseHandle(pipe);
 }
 
 TEST_F(Files, AFileThatFailsItsCheckShowsTheBoxLogsAfterItAndChangesNothing) {
@@ -387,10 +408,18 @@ TEST_F(Files, AFailedSaveIsReportedAndALongPathIsCutInTheLog) {
     EXPECT_TRUE(log_grows(WRITE_FAILED + nowhere + L"\".\r\n", 0))
         << testing::PrintToString(app_log());
 
-    // A path whose log line does not fit 99 characters is cut there, not in the file.
-    const std::wstring long_path = path_in(std::wstring(90, L'n') + L".lv24");
-    const std::wstring line = file_line(SAVED, long_path);
-    ASSERT_EQ(line.size(), 99u);
+    // A path whose log line does not fit 99 characters is cut there, not in the file: the log
+    // shows its folders from the start as far as they fit, then the file name. The line leaves
+    // the path 71 units; the name with its separator takes 15 and the mark 1, so the start
+    // ends at the last separator within its first 55 units.
+    const std::wstring long_folder = path_in(std::wstring(60, L'n'));
+    CreateDirectoryW(long_folder.c_str(), nullptr);
+    const std::wstring long_path = long_folder + L"\\Подъезд 2.lv24";
+    const size_t cut_at = long_path.rfind(L'\\', 54);
+    ASSERT_NE(cut_at, std::wstring::npos);
+    const std::wstring line =
+        file_line(SAVED, long_path.substr(0, cut_at + 1) + L"…\\Подъезд 2.lv24");
+    ASSERT_LE(line.size(), 99u);
     ASSERT_TRUE(choose_in_dialog(13, long_path));
     EXPECT_TRUE(wait_until([&] { return app_log_contains(line.c_str()); }, 10000))
         << testing::PrintToString(app_log());

@@ -60,9 +60,26 @@ std::u16string check_conversion(const char* line, size_t cap) {
     return cap == 0 ? std::u16string() : std::u16string(out.get(), length);
 }
 
+// An argument too long for its `keep` units: a path (a separator before its last one) gives its
+// last part from that separator and, before "…", the longest start ending in a separator that
+// fits with it; anything else its start and its end in halves, the start taking the odd unit,
+// less a unit on either side that would split a surrogate pair.
+std::u16string middle_model(const std::u16string& text, size_t keep) {
+    const size_t last = text.find_last_of(u"\\/");
+    for (size_t at = last == std::u16string::npos ? 0 : last; at-- > 0;)
+        if ((text[at] == u'\\' || text[at] == u'/') && at + 2 + text.size() - last <= keep)
+            return text.substr(0, at + 1) + u'\u2026' + text.substr(last);
+    if (keep == 0)
+        return u"";
+    size_t end = (keep - 1) / 2, head = keep - 1 - end;
+    head -= head > 0 && text[head - 1] >= 0xD800 && text[head - 1] <= 0xDBFF;
+    end -= end > 0 && text[text.size() - end] >= 0xDC00 && text[text.size() - end] <= 0xDFFF;
+    return text.substr(0, head) + u'\u2026' + text.substr(text.size() - end);
+}
+
 // The line a pattern gives with `argument` in place of its first `mark`, in a buffer of cap
-// units: whole when it fits; otherwise the argument is cut and its last unit kept becomes "…";
-// when the pattern's own text does not fit either, that is cut, keeping a final line break.
+// units: whole when it fits; otherwise the argument is cut in its middle (above); when the
+// pattern's own text does not fit either, that is cut, keeping a final line break.
 std::u16string line_model(const std::u16string& pattern, const std::u16string& mark,
                           const std::u16string& argument, size_t cap) {
     const size_t room = cap - 1; // with cap 0, anything fits: check_cut then wants nothing
@@ -75,11 +92,7 @@ std::u16string line_model(const std::u16string& pattern, const std::u16string& m
         return before + used + after;
     }
     if (fixed.size() <= room) {
-        std::u16string cut = used.substr(0, room - fixed.size());
-        if (!cut.empty()) {
-            cut.back() = u'\u2026';
-        }
-        return before + cut + after;
+        return before + middle_model(used, room - fixed.size()) + after;
     }
     const bool line_break = room >= 2 && fixed.substr(fixed.size() - 2) == u"\r\n";
     return fixed.substr(0, room - (line_break ? 2 : 0)) + (line_break ? u"\r\n" : u"");

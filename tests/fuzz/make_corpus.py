@@ -282,6 +282,8 @@ def log_text_seeds():
         "cyrillic_path": (255, 100, 255, "C:\\Пользователи\\Ёлка\\лестница.lv24".encode("cp1251")),
         "quoted": (255, 100, 64, b'"D:\\settings\\stairs.lv24"'),
         "long_path": (255, 100, 255, b"C:\\" + b"very_long_directory_name\\" * 8 + b"x.lv24"),
+        "long_name": (255, 100, 255, b"C:\\stairs\\" + "Подъезд ".encode("cp1251") * 12 + b".lv24"),
+        "forward_slashes": (255, 60, 255, b"Z:/home/tech/" + b"settings/" * 6 + b"stairs.lv24"),
         "pattern_marks": (40, 30, 21, b"100%s %d %%s done"),
         "tiny_buffers": (1, 1, 3, b"abc"),
         "upper_bytes": (255, 119, 200, bytes(range(0x80, 0x100))),

@@ -164,21 +164,35 @@ TEST(LogLine, ArgumentsAreFilledIn) {
     EXPECT_EQ(std::u16string(line), u"Восстановлены значения по умолчанию.\r\n");
 }
 
-// A line too long for its buffer loses the end of its argument, marked "…", and keeps the
-// words after it and its line break; a pattern too long by itself keeps its line break. (The log
-// text fuzzer checks every buffer size against a model of this rule.)
+// A line too long for its buffer loses the middle of its argument, marked "…": a path keeps the
+// folders from its start that fit beside its file name, or its start and its end in halves when
+// the name is too long for that, and never half of a surrogate pair; the words after it and the
+// line break stay. A pattern too long by itself keeps its line break. (The log text fuzzer checks
+// every buffer size against a model of this rule.)
 TEST(LogLine, ALongLineIsCutInItsArgumentAndKeepsItsLineBreak) {
-    const std::u16string path = u"C:\\" + std::u16string(80, u'п') + u".lv24";
+    const std::u16string folder = u"C:\\Users\\Техник\\" + std::u16string(41, u'д');
+    const std::u16string name = u"C:\\" + std::u16string(80, u'п') + u".lv24";
     const struct {
         size_t cap;
         const char16_t* pattern;
         std::u16string argument;
         std::u16string expected;
     } rows[] = {
-        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", path,
-         u"Данные записаны в файл \"C:\\" + std::u16string(67, u'п') + u"…\".\r\n"},
+        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", folder + u"\\Подъезд 2.lv24",
+         u"Данные записаны в файл \"C:\\Users\\Техник\\…\\Подъезд 2.lv24\".\r\n"},
+        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n",
+         folder.substr(0, 55) + u"\\Подъезд 2.lv24",
+         u"Данные записаны в файл \"" + folder.substr(0, 55) + u"\\Подъезд 2.lv24\".\r\n"},
+        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n",
+         folder.substr(0, 46) + u"\\" + std::u16string(30, u'е') + u"\\Подъезд 2.lv24",
+         u"Данные записаны в файл \"" + folder.substr(0, 46) + u"\\…\\Подъезд 2.lv24\".\r\n"},
+        {LINE_UNITS, u"Данные записаны в файл \"%s\".\r\n", name,
+         u"Данные записаны в файл \"C:\\" + std::u16string(32, u'п') + u"…" +
+             std::u16string(30, u'п') + u".lv24\".\r\n"},
         {34, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24",
-         u"Ошибка открытия файла C:\\a.lv….\r\n"},
+         u"Ошибка открытия файла C:\\a…v24.\r\n"},
+        {6, u"%s", u"a\U0001F4C1bcd", u"a…cd"},
+        {6, u"%s", u"abc\U0001F4C1d", u"ab…d"},
         {26, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка открытия файла .\r\n"},
         {12, u"Ошибка открытия файла %s.\r\n", u"C:\\a.lv24", u"Ошибка от\r\n"},
     };

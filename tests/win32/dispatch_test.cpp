@@ -2,7 +2,9 @@
 // closing, driven through the real window procedure.
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/status_log.h"
 #include "app/window_handover.h"
@@ -10,6 +12,7 @@
 #include "link/worker_pass.h"
 #include "main_dialog_fixture.h"
 #include "resources/resource_ids.h"
+#include "settings/form.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -142,15 +145,15 @@ TEST_F(DispatchTest, LogAppendsUntilTheBufferWouldReach32765Bytes) {
     EXPECT_EQ(log_text(dialog), u"e");
 }
 
-// A line cut to 99 units keeps its closing words and its line break, so the next message
-// starts a line of its own.
+// A line cut to 99 units keeps the drive and the file name of its path, its closing words and
+// its line break, so the next message starts a line of its own.
 TEST_F(DispatchTest, UiFormattedLinesAreCutTo99UnitsAndKeepTheirLineBreak) {
-    std::u16string path(150, u'p');
+    std::u16string path = u"C:\\" + std::u16string(100, u'p') + u"\\Подъезд 2.lv24";
     ui_log_format(u"Данные записаны в файл \"%s\".\r\n", path.c_str());
     std::u16string shown = log_text(dialog);
-    EXPECT_EQ(shown, u"Данные записаны в файл \"" + std::u16string(70, u'p') + u"…\".\r\n");
+    EXPECT_EQ(shown, u"Данные записаны в файл \"C:\\…\\Подъезд 2.lv24\".\r\n");
     ui_log_format_int(u"Количество COM-портов: %d\r\n", 3);
-    EXPECT_EQ(log_text(dialog).substr(99), u"Количество COM-портов: 3\r\n");
+    EXPECT_EQ(log_text(dialog).substr(shown.size()), u"Количество COM-портов: 3\r\n");
 }
 
 // After every append, from this thread and through the log message alike, the status window is
@@ -271,39 +274,104 @@ TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
     CloseHandle(worker);
 }
 
-// A file handed over by a later start is taken and loaded like a command-line file (a missing one
-// is reported the same way). Anything but exactly one terminated path, and anything at all once
-// the window is closing, is not taken: the later start then loads the file itself.
-TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedOrClosing) {
+// Hands over `bytes` bytes of `text` after this process's id, as a later start does, with a claim
+// of `counts` counts (none when negative); 99 when the message fails. `*left`: the count is still
+// there afterwards.
+DWORD_PTR hand_over(HWND dialog, ULONG_PTR tag, const void* text, DWORD bytes, LONG counts = 1,
+                    bool* left = nullptr) {
+    const std::wstring name =
+        L"Local\\LUMIVO24 settings window hand-over " + std::to_wstring(GetCurrentProcessId());
+    HANDLE claim = counts < 0 ? nullptr : CreateSemaphoreW(nullptr, counts, 1, name.c_str());
+    std::vector<uint8_t> data(4 + bytes);
+    const uint32_t process = GetCurrentProcessId();
+    memcpy(data.data(), &process, 4);
+    memcpy(data.data() + 4, text, bytes);
+    COPYDATASTRUCT copy{tag, static_cast<DWORD>(data.size()), data.data()};
+    DWORD_PTR answer = 99;
+    SendMessageTimeoutW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG,
+                        5000, &answer);
+    if (left != nullptr)
+        *left = claim != nullptr && WaitForSingleObject(claim, 0) == WAIT_OBJECT_0;
+    if (claim != nullptr)
+        CloseHandle(claim);
+    return answer;
+}
+
+DWORD_PTR hand_over_file(HWND dialog) {
+    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
+    return hand_over(dialog, HANDOVER_TAG, path, sizeof path);
+}
+
+// A file handed over by a later start is taken with its claim and loaded like a command-line file
+// (a missing one is reported the same way). Anything but exactly one terminated path, anything
+// once the window is closing, and a claim taken already (the later start stopped waiting and
+// loads the file itself) or never made, are not taken: the file is not loaded here.
+TEST_F(DispatchTest, HandedOverPathsAreLoadedUnlessMalformedClosingOrClaimed) {
     const std::u16string path = u"C:\\nowhere\\Сходи ї Ω.lv24";
     const DWORD whole = static_cast<DWORD>((path.size() + 1) * sizeof(char16_t));
-    auto hand_over = [&](ULONG_PTR tag, const void* data, DWORD bytes) {
-        COPYDATASTRUCT copy{tag, bytes, const_cast<void*>(data)};
-        return SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
-    };
-    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), HANDOVER_TAKEN);
+    bool left = true;
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, path.c_str(), whole, 1, &left), HANDOVER_TAKEN);
+    EXPECT_FALSE(left);
     const std::u16string reported = u"Ошибка открытия файла " + path + u".\r\n";
     EXPECT_EQ(log_text(dialog), reported);
     const char16_t unterminated[] = {u'a', u'b'};
     const char16_t two_texts[] = u"a\0b";
-    EXPECT_EQ(hand_over(HANDOVER_TAG + 1, path.c_str(), whole), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, unterminated, sizeof unterminated), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole - 1), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, two_texts, sizeof two_texts), 0);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, u"", sizeof(char16_t)), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG + 1, path.c_str(), whole), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, unterminated, sizeof unterminated), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, path.c_str(), whole - 1), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, two_texts, sizeof two_texts), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, u"", sizeof(char16_t)), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, path.c_str(), whole, 0), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, path.c_str(), whole, -1), 0);
     link_flags_set(LINK_CLOSING);
-    EXPECT_EQ(hand_over(HANDOVER_TAG, path.c_str(), whole), 0);
+    EXPECT_EQ(hand_over(dialog, HANDOVER_TAG, path.c_str(), whole, 1, &left), 0);
+    EXPECT_TRUE(left);
     EXPECT_EQ(log_text(dialog), reported);
 }
 
-// Hands a file over as a later start does; 99 when the message fails.
-DWORD_PTR hand_over_file(HWND dialog) {
-    const wchar_t path[] = L"C:\\nowhere\\handed.lv24";
-    COPYDATASTRUCT copy{HANDOVER_TAG, sizeof path, const_cast<wchar_t*>(path)};
-    DWORD_PTR answer = 99;
-    SendMessageTimeoutW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG,
-                        5000, &answer);
-    return answer;
+// A window busy past the sender's wait: one that took the claim (and answers late) has the file,
+// and the sender must not load it too; one that did not leaves it with the sender.
+TEST_F(DispatchTest, TheSenderKeepsTheFileExactlyWhenTheWindowDidNotTakeTheClaim) {
+    static bool takes;
+    WNDCLASSW busy{};
+    busy.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) -> LRESULT {
+        if (message != WM_COPYDATA)
+            return DefWindowProcW(window, message, wparam, lparam);
+        uint32_t process = 0;
+        memcpy(&process, reinterpret_cast<COPYDATASTRUCT*>(lparam)->lpData, 4);
+        const std::wstring name =
+            L"Local\\LUMIVO24 settings window hand-over " + std::to_wstring(process);
+        HANDLE claim = takes ? OpenSemaphoreW(SYNCHRONIZE, FALSE, name.c_str()) : nullptr;
+        const bool took = claim != nullptr && WaitForSingleObject(claim, 0) == WAIT_OBJECT_0;
+        if (claim != nullptr)
+            CloseHandle(claim);
+        Sleep(HANDOVER_WAIT_MS + 1000);
+        return took ? HANDOVER_TAKEN : 0;
+    };
+    busy.lpszClassName = L"lumivo busy window";
+    RegisterClassW(&busy);
+    static HWND window = nullptr;
+    HANDLE other = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            window = CreateWindowW(L"lumivo busy window", L"", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                   nullptr, nullptr);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+                DispatchMessageW(&msg);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    while (window == nullptr)
+        Sleep(10);
+    for (bool take : {true, false}) {
+        takes = take;
+        EXPECT_EQ(handover_offer(window, L"C:\\nowhere\\handed.lv24"), take);
+        Sleep(1500); // the late answer goes out
+    }
+    PostMessageW(window, WM_QUIT, 0, 0);
+    WaitForSingleObject(other, 5000);
+    CloseHandle(other);
 }
 
 // While the open dialog or a file's message box is up, a hand-over is refused: the file would
@@ -363,6 +431,57 @@ TEST_F(DispatchTest, CancelCommandClosesTheProgram) {
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(app_message_loop(), 0);
     EXPECT_FALSE(IsWindow(dialog));
+}
+
+// Presses `key` (with Shift held or not) on the control with the focus, or on `target`, and lets
+// the message loop handle it; gives the control that has the focus afterwards.
+int press(WPARAM key, bool shift, HWND target = nullptr) {
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    PostMessageW(target != nullptr ? target : GetFocus(), WM_KEYDOWN, key, 1);
+    PostQuitMessage(0);
+    app_message_loop();
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    return GetDlgCtrlID(GetFocus());
+}
+
+std::vector<int> tab_walk(HWND dialog, int from, bool shift, int steps) {
+    SetFocus(GetDlgItem(dialog, from));
+    std::vector<int> ids;
+    while (steps-- > 0)
+        ids.push_back(press(VK_TAB, shift));
+    return ids;
+}
+
+// Tab and Shift+Tab go through the form in reading order: each grid row from left to right, row
+// after row, then the global settings row by row, then the five buttons, and round again. The
+// locked form's read-only edits take the focus; hidden check boxes, the readings and the status
+// window do not. Enter and Esc do nothing, on "Записать" of
+// "Настройки" (the dialog manager would click the default button) or in the status window (a
+// multi-line edit closes its dialog on Esc).
+TEST_F(DispatchTest, TabAndShiftTabGoThroughTheFormInReadingOrderEnterAndEscDoNothing) {
+    ShowWindow(dialog, SW_SHOW);
+    using Ids = std::vector<int>;
+    EXPECT_EQ(tab_walk(dialog, 1011, false, 9),
+              (Ids{1012, 1013, 1083, 1107, 1108, 1109, 1224, 1260, 1014}));
+    EXPECT_EQ(tab_walk(dialog, 1249, false, 15), (Ids{1301, 1006, 1009, 1304, 1007, 1010, 1008, 13,
+                                                      14, 15, 16, 17, 1011, 1012, 1013}));
+    EXPECT_EQ(tab_walk(dialog, 1011, true, 7), (Ids{17, 16, 15, 14, 13, 1008, 1010}));
+    set_form_lock(0);
+    EXPECT_EQ(tab_walk(dialog, 1224, false, 3), (Ids{1250, 1260, 1014}));
+    EXPECT_EQ(tab_walk(dialog, 13, true, 2), (Ids{1302, 1008}));
+    EXPECT_EQ(tab_walk(dialog, IDC_STATUS_LOG, false, 1), (Ids{13}));
+    for (int id : {IDC_DEVICE_WRITE, IDC_STATUS_LOG}) {
+        SetFocus(item(id));
+        EXPECT_EQ(press(VK_RETURN, false, item(id)), id);
+        EXPECT_EQ(press(VK_ESCAPE, false, item(id)), id);
+        EXPECT_TRUE(IsWindowVisible(dialog) && !link_flags_test(LINK_CLOSING)) << id;
+        EXPECT_EQ(pending_command_get(), PENDING_NONE) << id;
+    }
+    EXPECT_EQ(log_text(dialog), u"");
 }
 
 // The log message shares its value with the dialog manager's "set default button" message;
