@@ -91,21 +91,6 @@ void line_put_clipped(Line* line, const char16_t* text, size_t n, size_t room) {
     }
 }
 
-// The shortest text that reads back as the value, with a decimal comma: for a field whose text
-// is too long to quote ("1e+30" rather than the 31 digits the form shows).
-size_t short_value_text(char16_t* out, size_t cap, float value) {
-    char narrow[VALUES_TEXT_BYTES];
-    const size_t n = values_number_text(value, narrow);
-    size_t i = 0;
-    for (; i < n && i + 1 < cap; ++i) {
-        out[i] = narrow[i] == '.' ? u',' : static_cast<char16_t>(narrow[i]);
-    }
-    if (cap != 0) {
-        out[i] = 0;
-    }
-    return i;
-}
-
 } // namespace
 
 FormFaults form_check(const FormGathered* form, FormCheckFor target) {
@@ -172,8 +157,8 @@ size_t form_field_name(char16_t* out, size_t cap, int position) {
     return line.used;
 }
 
-size_t form_fault_line(char16_t* out, size_t cap, FormCheckFor target, const FormGathered* form,
-                       const FormFaults* faults, const char16_t* text) {
+size_t form_fault_line(char16_t* out, size_t cap, FormCheckFor target, const FormFaults* faults,
+                       const char16_t* text) {
     const int p = faults->first;
     // Everything but the field's text first, to know the room left for it.
     char16_t name[TEXT_LINE_UNITS];
@@ -216,11 +201,6 @@ size_t form_fault_line(char16_t* out, size_t cap, FormCheckFor target, const For
         line_put(&line, u"«");
         line_put_clipped(&line, shown, n, room);
     } else {
-        char16_t value[TEXT_LINE_UNITS];
-        if (n > room) { // the value itself, shorter than its text
-            shown = value;
-            n = short_value_text(value, TEXT_LINE_UNITS, form->values[p]);
-        }
         line_put_clipped(&line, shown, n, room);
     }
     line_put(&line, after, tail.used);

@@ -54,5 +54,5 @@ size_t form_field_name(char16_t* out, size_t cap, int position);
 // допустимо 0…6553,5.", "Файл не записан: «Таймер Выкл., с»: «abc» — не число; ещё ошибок: 2.".
 // `text` is the first failing field's text as it stands; it is cut to what room the line
 // leaves. Returns the units written.
-size_t form_fault_line(char16_t* out, size_t cap, FormCheckFor target, const FormGathered* form,
-                       const FormFaults* faults, const char16_t* text);
+size_t form_fault_line(char16_t* out, size_t cap, FormCheckFor target, const FormFaults* faults,
+                       const char16_t* text);

@@ -130,7 +130,7 @@ bool form_refused(FormCheckFor target, const FormGathered* form) {
     SendMessageW(position_control(faults.first), WM_GETTEXT, GATHER_TEXT_UNITS,
                  reinterpret_cast<LPARAM>(text));
     char16_t line[TEXT_LINE_UNITS];
-    form_fault_line(line, TEXT_LINE_UNITS, target, form, &faults, text);
+    form_fault_line(line, TEXT_LINE_UNITS, target, &faults, text);
     status_log_line(line);
     return true;
 }

@@ -39,7 +39,7 @@ std::u16string line_for(const std::vector<Typed>& typed, FormCheckFor target) {
         }
     }
     char16_t line[TEXT_LINE_UNITS];
-    const size_t n = form_fault_line(line, TEXT_LINE_UNITS, target, &form, &faults, first_text);
+    const size_t n = form_fault_line(line, TEXT_LINE_UNITS, target, &faults, first_text);
     EXPECT_EQ(n, std::char_traits<char16_t>::length(line));
     return line;
 }
@@ -78,10 +78,11 @@ TEST(FormCheck, TheFirstFieldThatFailsIsNamedWithWhatItHoldsAndWhatFits) {
         {CHECK_FOR_CONTROLLER,
          {{ON_DELAY_2, u"  "}},
          u"Не записано: Лестница 2, «Задержка вкл., мс»: пустое поле.\r\n"},
-        // what a file of 1e30 shows is too long to quote: the value stands for it
+        // what a file of 1e30 shows is cut to the room the line leaves
         {CHECK_FOR_CONTROLLER,
          {{ON_DELAY_1, u"1000000015047466200000000000000"}},
-         u"Не записано: Лестница 1, «Задержка вкл., мс»: 1e+30 — допустимо 0…4294967040.\r\n"},
+         u"Не записано: Лестница 1, «Задержка вкл., мс»: 100000001504746620000000… — допустимо "
+         u"0…4294967040.\r\n"},
         // the first in listing order (the global values first), and how many others fail
         {CHECK_FOR_CONTROLLER,
          {{ON_DELAY_2, u"abc"}, {POS_OFF_TIMER, u"99999"}, {ON_START_3, u"7000"}},
