@@ -5,8 +5,8 @@
 // serial port and the link buffers while it runs. Each member says which thread writes it.
 //
 // The records are plain data so that the entry can zero them as a whole. The two members that
-// both threads change at the same moment, `link_flags` and `pending_command`, are touched only
-// through the link_flags_* and pending_command_* routines below, which use atomic operations.
+// both threads change at the same moment, `link_flags` and `pending_commands`, are touched only
+// through the link_flags_* and pending_commands_* routines below, which use atomic operations.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,7 @@
 
 #include "app/command_line.h" // COMMAND_LINE_UNITS
 #include "base/text_line.h"
+#include "link/command_queue.h"
 #include "link/dialog_timers.h"
 #include "link/link_flags.h"
 #include "link/link_timing.h"
@@ -121,7 +122,9 @@ struct AppState {
 
     float settings_table[SETTINGS_COUNT]; // SettingsTable (UI thread only, see form.h)
 
-    int32_t pending_command; // PendingDeviceCommand; only through pending_command_* (both)
+    // PendingDeviceCommand, a queue of the clicked controller commands: put in by the UI
+    // thread, taken out by the worker; only through pending_commands_* and command_queue_*
+    CommandQueue pending_commands;
 };
 
 extern AppState app;            // the one AppState
@@ -144,9 +147,11 @@ inline void link_flags_clear(uint32_t bits) {
 inline void link_flags_reset() {
     std::atomic_ref<uint32_t>(app.link_flags).store(0);
 }
-inline int32_t pending_command_get() {
-    return cell_load(&app.pending_command);
+// User-interface thread: queues a clicked controller command; false when too many wait.
+inline bool pending_commands_put(int32_t command) {
+    return command_queue_put(&app.pending_commands, command);
 }
-inline void pending_command_set(int32_t value) {
-    cell_store(&app.pending_command, value);
+// User-interface thread, while no worker runs: drops the commands waiting.
+inline void pending_commands_clear() {
+    command_queue_clear(&app.pending_commands);
 }

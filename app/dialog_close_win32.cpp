@@ -3,9 +3,10 @@
 // To the user the window goes at once: it is hidden first, and no later start hands it a file.
 // A connection that runs is then given up to CLOSE_WAIT_MS to end by itself: the worker finishes
 // the request under way (a settings write cut off mid-frame would be lost on a real adapter),
-// carries out a write clicked before the close, closes the port and ends. The wait covers the
-// slowest such ending: a line whose handshake holds every write for the whole write time-out,
-// during a settings read and again for the write that follows it. Meanwhile this thread keeps
+// carries out a write clicked before the close (and reads it back), closes the port and ends.
+// The wait covers the slowest such ending: a line whose handshake holds every write for the
+// whole write time-out, during a settings read and again for the write and the read-back that
+// follow it. Meanwhile this thread keeps
 // dispatching messages, because the worker's requests are timed by this window's timer and its
 // form transfers and log lines are carried out here while it waits. This thread holds nothing
 // the worker needs, and only watches the running bit, which the worker clears as it ends.
@@ -31,9 +32,11 @@ constexpr DWORD request_ms(int32_t reply_ms) {
 
 constexpr DWORD CLOSE_SLACK_MS = 500; // the worker's own work and its messages to this thread
 // The longest a close waits for the connection to end: a settings read under way, the read
-// between two requests, and a settings write clicked before the close.
+// between two requests, and a settings write clicked before the close, with the read between it
+// and its read-back, and the read-back.
 constexpr DWORD CLOSE_WAIT_MS = request_ms(LINK_READ_REPLY_MS) + LINK_READ_TIMEOUT_MS +
-                                request_ms(LINK_WRITE_REPLY_MS) + CLOSE_SLACK_MS;
+                                request_ms(LINK_WRITE_REPLY_MS) + LINK_READ_TIMEOUT_MS +
+                                request_ms(LINK_READ_REPLY_MS) + CLOSE_SLACK_MS;
 constexpr DWORD CLOSE_LOOK_MS = 10; // how often the running bit is looked at meanwhile
 
 void dispatch_waiting_messages() {

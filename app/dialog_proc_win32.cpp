@@ -22,6 +22,24 @@
 #include "settings/settings_file.h"
 
 static const char16_t DEFAULTS_RESTORED[] = u"Восстановлены значения по умолчанию.\r\n";
+static const char16_t WRITE_CLICK_SKIPPED[] =
+    u"Нажатие «Записать» в группе «Настройки» пропущено: ещё не выполнены %d предыдущих.\r\n";
+static const char16_t READ_CLICK_SKIPPED[] =
+    u"Нажатие «Прочитать» в группе «Настройки» пропущено: ещё не выполнены %d предыдущих.\r\n";
+
+// A click of a controller button waits in the queue until the worker carries it out, in the
+// order of the clicks. While no controller is connected it is not kept: the next connection
+// would carry it out on whatever controller is plugged in then.
+static void controller_click(int32_t command) {
+    if (!link_flags_test(LINK_WORKER_RUNS)) {
+        return;
+    }
+    if (!pending_commands_put(command)) {
+        ui_log_format_int(command == PENDING_WRITE_SETTINGS ? WRITE_CLICK_SKIPPED
+                                                            : READ_CLICK_SKIPPED,
+                          static_cast<int32_t>(COMMAND_QUEUE_SLOTS));
+    }
+}
 
 // The counter is set back to 10 by the link worker at the end of a connection.
 static void scan_tick() {
@@ -72,10 +90,10 @@ static bool on_command(HWND dialog, WORD id) {
         settings_file_open_command();
         break;
     case IDC_DEVICE_WRITE:
-        pending_command_set(PENDING_WRITE_SETTINGS);
+        controller_click(PENDING_WRITE_SETTINGS);
         break;
     case IDC_DEVICE_READ:
-        pending_command_set(PENDING_READ_SETTINGS);
+        controller_click(PENDING_READ_SETTINGS);
         break;
     case IDC_LOAD_DEFAULTS:
         load_defaults();
@@ -88,12 +106,19 @@ static bool on_command(HWND dialog, WORD id) {
 }
 
 // The link worker's form transfers, each carried out whole here on the user-interface thread, so
-// that a file save or load never lands in the middle of one: gather the form into the table and
-// hand the worker a copy to pack; or unpack a checked controller payload into the table and show
-// it.
+// that a file save or load never lands in the middle of one: gather and check the form, and
+// hand the worker a copy of the table to pack (or, when the form fails its check, log why and
+// hand it nothing); or unpack a checked controller payload into the table and show it. A form
+// that fails leaves the table as it was and the fields as typed.
 static void form_to_table_for_worker(FormCopy* copy) {
-    gather_form();
-    memcpy(copy->values, app.settings_table, sizeof(copy->values));
+    FormGathered form;
+    form_gather_checked(&form);
+    if (form_refused(CHECK_FOR_CONTROLLER, &form)) {
+        copy->refused = true;
+    } else {
+        memcpy(app.settings_table, form.values, sizeof(app.settings_table));
+        memcpy(copy->values, form.values, sizeof(copy->values));
+    }
     copy->filled = true;
 }
 

@@ -235,14 +235,27 @@ bool is_digit(uint32_t unit) {
     return unit >= '0' && unit <= '9';
 }
 
+// The number read from the start of a text, and where it ends.
+struct ParsedPrefix {
+    double value;
+    size_t end; // units read, leading blanks included; 0 when the text starts with no number
+};
+
 // Reads the longest numeric prefix of text[0..length), which may end earlier at a 0 unit.
-template <typename Unit> double parse_units(const Unit* text, size_t length) {
+template <typename Unit>
+ParsedPrefix parse_units(const Unit* text, size_t length, uint32_t options) {
     size_t at = 0;
     auto unit_at = [&](size_t index) -> uint32_t {
         if (index >= length) {
             return 0;
         }
         return static_cast<uint32_t>(static_cast<std::make_unsigned_t<Unit>>(text[index]));
+    };
+    // A point always separates the fraction; with the option, so does a comma with a digit after
+    // it (without one the comma is no part of the number: "12," is 12 and a comma).
+    auto separator_at = [&](size_t index) {
+        return unit_at(index) == '.' || ((options & NUM_COMMA_SEPARATES) != 0 &&
+                                         unit_at(index) == ',' && is_digit(unit_at(index + 1)));
     };
     // The terminator ends the text, so no index below passes it.
     while (is_blank(unit_at(at))) {
@@ -265,7 +278,7 @@ template <typename Unit> double parse_units(const Unit* text, size_t length) {
             number.point = saturate(number.point + 1);
         }
     }
-    if (unit_at(at) == '.') {
+    if (separator_at(at)) {
         for (++at; is_digit(unit_at(at)); ++at) {
             any_digit = true;
             if (number.count > 0 || number.dropped_nonzero || unit_at(at) != '0') {
@@ -276,7 +289,7 @@ template <typename Unit> double parse_units(const Unit* text, size_t length) {
         }
     }
     if (!any_digit) {
-        return 0.0;
+        return {0.0, 0};
     }
     uint32_t mark = unit_at(at);
     if (mark == 'e' || mark == 'E' || mark == 'd' || mark == 'D') {
@@ -287,27 +300,60 @@ template <typename Unit> double parse_units(const Unit* text, size_t length) {
             ++next;
         }
         int64_t exponent = 0;
+        const size_t digits_at = next;
         for (; is_digit(unit_at(next)); ++next) {
             exponent = saturate(exponent * 10 + (unit_at(next) - '0'));
         }
         // Without a digit the letter is not part of the number and the exponent stays 0.
-        number.point = saturate(number.point + (exponent_negative ? -exponent : exponent));
+        if (next != digits_at) {
+            at = next;
+            number.point = saturate(number.point + (exponent_negative ? -exponent : exponent));
+        }
     }
-    return number_value(&number, negative);
+    return {number_value(&number, negative), at};
+}
+
+// True when text[0..length) holds one number and blanks around it, nothing else.
+template <typename Unit>
+bool parse_whole(const Unit* text, size_t length, uint32_t options, double* value) {
+    const ParsedPrefix prefix = parse_units(text, length, options);
+    if (prefix.end == 0) {
+        return false;
+    }
+    auto unit_at = [&](size_t index) -> uint32_t {
+        return index < length ? static_cast<std::make_unsigned_t<Unit>>(text[index]) : 0;
+    };
+    size_t at = prefix.end;
+    while (is_blank(unit_at(at))) {
+        ++at;
+    }
+    if (unit_at(at) != 0) {
+        return false; // something other than blanks follows the number
+    }
+    *value = prefix.value;
+    return true;
 }
 
 } // namespace
 
-double num_parse_wide(const char16_t* text) {
+double num_parse_wide(const char16_t* text, uint32_t options) {
     if (text == nullptr) {
         return 0.0;
     }
-    return parse_units(text, SIZE_MAX);
+    return parse_units(text, SIZE_MAX, options).value;
 }
 
-double num_parse_narrow(const char* text, size_t len) {
+double num_parse_narrow(const char* text, size_t len, uint32_t options) {
     if (text == nullptr) {
         return 0.0;
     }
-    return parse_units(text, len);
+    return parse_units(text, len, options).value;
+}
+
+bool num_parse_whole_wide(const char16_t* text, uint32_t options, double* value) {
+    return text != nullptr && parse_whole(text, SIZE_MAX, options, value);
+}
+
+bool num_parse_whole_narrow(const char* text, size_t len, uint32_t options, double* value) {
+    return text != nullptr && parse_whole(text, len, options, value);
 }

@@ -1,9 +1,8 @@
 // The cells the user-interface thread and the link worker share without a lock: the LinkFlags
-// word, the pending controller command and the port-scan counter. Every change of a LinkFlags
-// bit is an atomic read-modify-write, so that a bit set by one thread at the same moment as
-// another bit is changed by the other thread is never lost; the command cell is written with
-// atomic 32-bit stores and emptied by an atomic exchange as the worker takes a command; the
-// counter is stepped in one atomic read-modify-write.
+// word and the port-scan counter (the clicked controller commands wait in a queue of their own,
+// link/command_queue.h). Every change of a LinkFlags bit is an atomic read-modify-write, so that
+// a bit set by one thread at the same moment as another bit is changed by the other thread is
+// never lost; the counter is stepped in one atomic read-modify-write.
 #pragma once
 
 #include <atomic>
@@ -20,7 +19,7 @@ enum : uint32_t {
     LINK_POLL_DUE = 0x1000,      // a status poll is due
 };
 
-// Controller commands held in the pending command cell.
+// Controller commands, as the controller buttons queue them.
 constexpr int32_t PENDING_NONE = 0;
 constexpr int32_t PENDING_WRITE_SETTINGS = 15; // write the form into the controller
 constexpr int32_t PENDING_READ_SETTINGS = 16;  // read the controller's settings into the form
@@ -39,12 +38,6 @@ inline int32_t cell_load(int32_t* cell) {
 }
 inline void cell_store(int32_t* cell, int32_t value) {
     std::atomic_ref<int32_t>(*cell).store(value, std::memory_order_seq_cst);
-}
-
-// Returns the cell's value and leaves 0 in it, in one atomic step: a value the other thread
-// stores afterwards stays in the cell, and none stored before is lost.
-inline int32_t cell_take(int32_t* cell) {
-    return std::atomic_ref<int32_t>(*cell).exchange(0, std::memory_order_seq_cst);
 }
 
 // One tick of the port-scan counter: a tick that finds a value above 2 sets it to 0 and scans,

@@ -102,7 +102,7 @@ void connect_controller(PortEntry* entry, const IdentAnswer* answer) {
     // A controller command clicked while nothing was connected, or left over by a connection
     // that failed during its transfer, was meant for that moment: it is not carried out on
     // whatever controller is plugged in now.
-    pending_command_set(PENDING_NONE);
+    pending_commands_clear();
     link_flags_set(LINK_WORKER_RUNS);
     if (link_thread_start(link_worker, 0, app.dialog) == static_cast<uintptr_t>(-1)) {
         give_up_connection();

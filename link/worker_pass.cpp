@@ -6,6 +6,11 @@
 
 namespace {
 
+const char16_t WRITE_NOT_HELD_LINE[] =
+    u"Данные не записаны в контроллер: считанные обратно настройки отличаются от отправленных.\r\n";
+const char16_t WRITE_UNREAD_LINE[] =
+    u"Запись не проверена: ответ на чтение настроек неполный или повреждён.\r\n";
+
 enum Transfer {
     TRANSFER_DONE,         // the request was answered
     TRANSFER_NO_REPLY,     // the request got no reply
@@ -26,15 +31,38 @@ bool window_closing(uint32_t* link_flags) {
     return (flags_load(link_flags) & LINK_CLOSING) != 0;
 }
 
+// The answer to a write says nothing of what the controller stored (a controller may answer and
+// keep its old settings), so the settings are read back and compared with what was sent. The
+// drain read between the two takes in whatever of the write's answer came late, so that it
+// does not stand before the read's reply.
 Transfer write_settings(const WorkerOps* ops) {
-    if (!ops->prepare_write(ops->context)) {
+    switch (ops->prepare_write(ops->context)) {
+    case WRITE_PACKED:
+        break;
+    case WRITE_REFUSED:
+        return TRANSFER_DONE; // nothing was sent; the check has said why
+    case WRITE_NO_FORM:
         return TRANSFER_NOT_GATHERED;
     }
     if (ops->transact(ops->context, CMD_WRITE_SETTINGS, static_cast<int32_t>(WIRE_IMAGE_BYTES),
                       LINK_WRITE_REPLY_MS) != 0) {
         return TRANSFER_NO_REPLY;
     }
-    ops->log(ops->context, u"Данные записаны в контроллер.\r\n");
+    ops->receive(ops->context);
+    if (ops->transact(ops->context, CMD_READ_SETTINGS, 0, LINK_READ_REPLY_MS) != 0) {
+        return TRANSFER_NO_REPLY;
+    }
+    switch (ops->check_written(ops->context)) {
+    case WRITE_HELD:
+        ops->log(ops->context, u"Данные записаны в контроллер.\r\n");
+        break;
+    case WRITE_NOT_HELD:
+        ops->log(ops->context, WRITE_NOT_HELD_LINE);
+        break;
+    case WRITE_UNREAD:
+        ops->log(ops->context, WRITE_UNREAD_LINE);
+        break;
+    }
     return TRANSFER_DONE;
 }
 
@@ -53,10 +81,15 @@ Transfer read_settings(const WorkerOps* ops) {
 }
 
 // The pass after the window began to close: no poll, no read; a settings write clicked before
-// the close is still carried out, since the user expects it to reach the controller.
-WorkerPassResult last_pass(int32_t* pending_command, const WorkerOps* ops) {
-    if (cell_take(pending_command) == PENDING_WRITE_SETTINGS &&
-        write_settings(ops) == TRANSFER_NO_REPLY) {
+// the close is still carried out, since the user expects it to reach the controller. Writes
+// waiting behind others would each send the form as it stands now: one does.
+WorkerPassResult last_pass(CommandQueue* commands, const WorkerOps* ops) {
+    bool write = false;
+    for (int32_t command = command_queue_take(commands); command != PENDING_NONE;
+         command = command_queue_take(commands)) {
+        write = write || command == PENDING_WRITE_SETTINGS;
+    }
+    if (write && write_settings(ops) == TRANSFER_NO_REPLY) {
         return disconnected(ops);
     }
     return PASS_STOPPED;
@@ -64,12 +97,12 @@ WorkerPassResult last_pass(int32_t* pending_command, const WorkerOps* ops) {
 
 } // namespace
 
-WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, const WorkerOps* ops) {
+WorkerPassResult worker_pass(uint32_t* link_flags, CommandQueue* commands, const WorkerOps* ops) {
     if (!connection_runs(link_flags)) {
         return PASS_STOPPED;
     }
     if (window_closing(link_flags)) {
-        return last_pass(pending_command, ops);
+        return last_pass(commands, ops);
     }
     if ((flags_load(link_flags) & LINK_POLL_DUE) != 0) {
         flags_clear(link_flags, LINK_POLL_DUE);
@@ -79,9 +112,9 @@ WorkerPassResult worker_pass(uint32_t* link_flags, int32_t* pending_command, con
         ops->show_status(ops->context);
     }
     ops->receive(ops->context);
-    // The command is taken out of the cell in one atomic step, so that any click made from now
-    // on, even a second click of the same button during this transfer, stays for the next pass.
-    const int32_t command = cell_take(pending_command);
+    // One command a pass: any click made from now on, even a second click of the same button
+    // during this transfer, waits in the queue for a later pass.
+    const int32_t command = command_queue_take(commands);
     if (command == PENDING_WRITE_SETTINGS || command == PENDING_READ_SETTINGS) {
         if (!connection_runs(link_flags)) {
             return PASS_STOPPED;

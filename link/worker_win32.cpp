@@ -31,6 +31,9 @@ namespace {
 // The worker's own formatting buffers; the user-interface thread formats in the UiRecord.
 char16_t reading_text[3][TEXT_LINE_UNITS];
 
+// The payload of the last settings write, for the comparison with the settings read back.
+uint8_t sent_image[WIRE_IMAGE_BYTES];
+
 void worker_log(void*, const char16_t* line) {
     SendMessageW(app.dialog, WM_APP_LOG, 0, reinterpret_cast<LPARAM>(line));
 }
@@ -71,25 +74,47 @@ void worker_show_status(void*) {
 
 // Packs the form for a settings write. The copy starts zeroed and unfilled; if the window is
 // already gone the message is never carried out, the copy stays unfilled, and nothing is packed.
-bool worker_prepare_write(void*) {
+// A form that failed its check comes back refused: the user-interface thread has logged why.
+WriteReady worker_prepare_write(void*) {
     FormCopy copy{};
     SendMessageW(app.dialog, WM_APP_FORM_TO_TABLE, 0, reinterpret_cast<LPARAM>(&copy));
     if (!copy.filled) {
-        return false;
+        return WRITE_NO_FORM;
+    }
+    if (copy.refused) {
+        return WRITE_REFUSED;
     }
     wire_image_pack(copy.values, app.tx + LINK_FRAME_PAYLOAD_AT);
-    return true;
+    memcpy(sent_image, app.tx + LINK_FRAME_PAYLOAD_AT, WIRE_IMAGE_BYTES);
+    return WRITE_PACKED;
 }
 
-bool worker_take_settings(void*) {
+// Where the payload of the settings reply just received stands in RX, and whether it is whole.
+const uint8_t* settings_reply(bool* whole) {
     size_t start = 0;
     const size_t available =
         frame_payload_received(LINK_BUFFER_BYTES, app.received_count, app.frame_start, &start);
-    if (!wire_image_valid(app.rx + start, available)) {
+    *whole = wire_image_valid(app.rx + start, available);
+    return app.rx + start;
+}
+
+// The read-back is compared, never shown: the form stays as the user left it.
+WriteCheck worker_check_written(void*) {
+    bool whole = false;
+    const uint8_t* payload = settings_reply(&whole);
+    if (!whole) {
+        return WRITE_UNREAD;
+    }
+    return memcmp(payload, sent_image, WIRE_IMAGE_BYTES) == 0 ? WRITE_HELD : WRITE_NOT_HELD;
+}
+
+bool worker_take_settings(void*) {
+    bool whole = false;
+    const uint8_t* payload = settings_reply(&whole);
+    if (!whole) {
         return false;
     }
-    SendMessageW(app.dialog, WM_APP_TABLE_FROM_CONTROLLER, 0,
-                 reinterpret_cast<LPARAM>(app.rx + start));
+    SendMessageW(app.dialog, WM_APP_TABLE_FROM_CONTROLLER, 0, reinterpret_cast<LPARAM>(payload));
     return true;
 }
 
@@ -99,7 +124,8 @@ const WorkerOps worker_ops = {nullptr,
                               worker_show_status,
                               worker_prepare_write,
                               worker_take_settings,
-                              worker_log};
+                              worker_log,
+                              worker_check_written};
 
 bool allocate_buffers() {
     app.rx = static_cast<uint8_t*>(malloc(LINK_BUFFER_BYTES));
@@ -171,7 +197,7 @@ void connection_release() {
 
 void __cdecl link_worker(void*) {
     if (allocate_buffers() && link_flags_test(LINK_WORKER_RUNS)) {
-        while (worker_pass(&app.link_flags, &app.pending_command, &worker_ops) == PASS_CONTINUE) {
+        while (worker_pass(&app.link_flags, &app.pending_commands, &worker_ops) == PASS_CONTINUE) {
         }
     }
     exit_sequence();

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "settings/form_check.h"
 #include "settings/form_text.h"
 #include "settings/settings_layout.h"
 
@@ -28,6 +29,14 @@ void set_form_lock(uint8_t lock);
 
 // Reads every settings control into `table`.
 void form_gather(float table[SETTINGS_COUNT]);
+
+// The same, with what each text holds, for a check before a write or a save.
+void form_gather_checked(FormGathered* form);
+
+// User-interface thread: checks a gathered form for a write (CHECK_FOR_CONTROLLER) or a save
+// (CHECK_FOR_FILE). When it fails, logs one line that names the first field failing, with its
+// text as it stands, and returns true: nothing may be sent or saved. The fields are left as typed.
+bool form_refused(FormCheckFor target, const FormGathered* form);
 
 // Writes every value of `table` into its control, formatted for `variant`.
 void form_show(const float table[SETTINGS_COUNT], ShowVariant variant);

@@ -3,10 +3,13 @@
 // Whole numbers (distances, timers, times) show as "%.0f", brightness levels as "%.1f", and
 // LightThreshold as "%.1f" after a file load but "%.0f" after a controller read. A check box is
 // on exactly when its value is 1.0. A typed text becomes the correctly rounded double of its
-// longest numeric prefix, then single precision.
+// longest numeric prefix, then single precision; a comma followed by a digit is read as the
+// decimal point ("12,5" is 12.5), as a Russian technician types it. Values are still shown with
+// the point.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "base/text_line.h" // TEXT_LINE_UNITS, the buffer of one value's text
 
@@ -27,3 +30,12 @@ bool form_flag_checked(float value);
 // The table value of a typed text; a text with no leading number gives 0. Values beyond the
 // single-precision range become infinities.
 float form_text_value(const char16_t* text);
+
+// What a typed text holds, for the checks before a write or a save: one number (blanks before
+// and after it aside), nothing but blanks, or anything else ("abc", "100 %", "12,", "1 000").
+enum TextKind : uint8_t {
+    TEXT_NUMBER = 0,
+    TEXT_EMPTY = 1,
+    TEXT_NOT_A_NUMBER = 2,
+};
+TextKind form_text_kind(const char16_t* text);

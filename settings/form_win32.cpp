@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/status_log.h"
 #include "base/text_line.h"
 #include "resources/resource_ids.h"
 
@@ -94,20 +95,44 @@ void set_form_lock(uint8_t lock) {
     }
 }
 
-void form_gather(float table[SETTINGS_COUNT]) {
+void form_gather_checked(FormGathered* form) {
     char16_t text[GATHER_TEXT_UNITS];
     for (int16_t position : GatherOrder) {
         HWND control = position_control(position);
+        form->kinds[position] = TEXT_NUMBER;
         if (is_flag(position)) {
-            table[position] = 0.0f;
+            form->values[position] = 0.0f;
             if (SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED)
-                table[position] = 1.0f;
+                form->values[position] = 1.0f;
             continue;
         }
         text[0] = u'\0';
         SendMessageW(control, WM_GETTEXT, GATHER_TEXT_UNITS, reinterpret_cast<LPARAM>(text));
-        table[position] = form_text_value(text);
+        form->values[position] = form_text_value(text);
+        form->kinds[position] = form_text_kind(text);
     }
+}
+
+void form_gather(float table[SETTINGS_COUNT]) {
+    FormGathered form;
+    form_gather_checked(&form);
+    memcpy(table, form.values, sizeof(form.values));
+}
+
+// The line is formatted in a buffer of this call's own: this runs on the user-interface thread,
+// while the worker may be waiting for it with a line of its own.
+bool form_refused(FormCheckFor target, const FormGathered* form) {
+    const FormFaults faults = form_check(form, target);
+    if (faults.count == 0)
+        return false;
+    static char16_t text[GATHER_TEXT_UNITS]; // the first failing field's text (UI thread)
+    text[0] = u'\0';
+    SendMessageW(position_control(faults.first), WM_GETTEXT, GATHER_TEXT_UNITS,
+                 reinterpret_cast<LPARAM>(text));
+    char16_t line[TEXT_LINE_UNITS];
+    form_fault_line(line, TEXT_LINE_UNITS, target, &faults, text);
+    status_log_line(line);
+    return true;
 }
 
 void form_show(const float table[SETTINGS_COUNT], ShowVariant variant) {

@@ -70,6 +70,10 @@ enum WireCarry : int {
 };
 
 // One setting: a global value, or a channel column (the same for each of the 24 channels).
+// Its captions are the form's: a global value's field is named by the caption of its row (the
+// label beside it) and of its column (the group over it), where it has one; a channel column's
+// field by the row of its channel, SETTING_CHANNEL_ROW_CAPTION and the channel number
+// ("Лестница 3"), and by the column's caption, both lines of it ("Нач. ярк. вкл., %").
 struct SettingRow {
     const char* name;   // the name scripts know it by (show --json, set); null: it has none
     const char* unit;   // of its value: "cm", "%", "s", "ms"; "" for a flag
@@ -80,7 +84,11 @@ struct SettingRow {
     uint8_t wire_width; // its field's bytes: 1, 2 or 4; 0 without a field
     uint8_t wire_scale; // the field's integer is the value times this (10: tenths); 0: no plain one
     int8_t file_index;  // its float in the file image (global) or in a channel's record; -1: none
+    const char16_t* row_caption;    // a global value's row in the form; null for a channel column
+    const char16_t* column_caption; // the column (or group) over the field; null: it has none
 };
+
+inline constexpr char16_t SETTING_CHANNEL_ROW_CAPTION[] = u"Лестница"; // then the channel number
 
 // ---- The controller's payload ----------------------------------------------------------------
 constexpr size_t WIRE_CHANNELS_AT = 13;          // channel 1's record, the others one by one after
@@ -95,29 +103,29 @@ constexpr int SETTINGS_FILE_RECORD_FLOATS = 10; // one channel record
 
 // clang-format off
 inline constexpr SettingRow GlobalRows[GLOBAL_COUNT] = {
-    // name                      unit  kind             control carry             at  width scale file
-    {"sensor1_min_cm",          "cm", VALUE_WHOLE,      1006, WIRE_FIELD,         0,  2, 1,  0}, // Sensor1Min
-    {"sensor1_max_cm",          "cm", VALUE_WHOLE,      1009, WIRE_FIELD,         2,  2, 1,  2}, // Sensor1Max
-    {"sensor2_min_cm",          "cm", VALUE_WHOLE,      1007, WIRE_FIELD,         4,  2, 1,  1}, // Sensor2Min
-    {"sensor2_max_cm",          "cm", VALUE_WHOLE,      1010, WIRE_FIELD,         6,  2, 1,  3}, // Sensor2Max
-    {"light_threshold_percent", "%",  VALUE_THRESHOLD,  1008, WIRE_THRESHOLD,     8,  2, 0,  4}, // LightThreshold, 0 night to 100 day
-    {"use_light_sensor",        "",   VALUE_FLAG,       1302, WIRE_FIELD,        12,  1, 1,  5}, // UseLightSensor
-    {"off_timer_s",             "s",  VALUE_WHOLE,      1304, WIRE_FIELD,        10,  2, 1,  6}, // OffTimer
-    {nullptr,                   "s",  VALUE_WHOLE,      1309, WIRE_NOT_CARRIED,   0,  0, 0, -1}, // RepeatTimer, hidden in the form, never sent nor saved
+    // name                      unit  kind             control carry             at  width scale file row caption                            column caption
+    {"sensor1_min_cm",          "cm", VALUE_WHOLE,      1006, WIRE_FIELD,         0,  2, 1,  0, u"Датчик 1, см",                       u"Минимум"},  // Sensor1Min
+    {"sensor1_max_cm",          "cm", VALUE_WHOLE,      1009, WIRE_FIELD,         2,  2, 1,  2, u"Датчик 1, см",                       u"Максимум"}, // Sensor1Max
+    {"sensor2_min_cm",          "cm", VALUE_WHOLE,      1007, WIRE_FIELD,         4,  2, 1,  1, u"Датчик 2, см",                       u"Минимум"},  // Sensor2Min
+    {"sensor2_max_cm",          "cm", VALUE_WHOLE,      1010, WIRE_FIELD,         6,  2, 1,  3, u"Датчик 2, см",                       u"Максимум"}, // Sensor2Max
+    {"light_threshold_percent", "%",  VALUE_THRESHOLD,  1008, WIRE_THRESHOLD,     8,  2, 0,  4, u"Освещённость, %",                    nullptr},     // LightThreshold, 0 night to 100 day
+    {"use_light_sensor",        "",   VALUE_FLAG,       1302, WIRE_FIELD,        12,  1, 1,  5, u"Использовать датчик освещенности",   nullptr},     // UseLightSensor
+    {"off_timer_s",             "s",  VALUE_WHOLE,      1304, WIRE_FIELD,        10,  2, 1,  6, u"Таймер Выкл., с",                    nullptr},     // OffTimer
+    {nullptr,                   "s",  VALUE_WHOLE,      1309, WIRE_NOT_CARRIED,   0,  0, 0, -1, u"Таймер Повт., с",                    nullptr},     // RepeatTimer, hidden in the form, never sent nor saved
 };
 
 inline constexpr SettingRow ChannelRows[CHANNEL_COLUMNS] = {
-    // name                      unit  kind          control carry       at  width scale file
-    {"on_delay_ms",             "ms", VALUE_WHOLE,  0,      WIRE_FIELD,  0,  4, 1,   0}, // OnDelay
-    {"on_start_level_percent",  "%",  VALUE_TENTHS, 0,      WIRE_FIELD,  4,  2, 10,  1}, // OnStartLevel
-    {"on_end_level_percent",    "%",  VALUE_TENTHS, 0,      WIRE_FIELD,  6,  2, 10,  2}, // OnEndLevel
-    {"rise_time_ms",            "ms", VALUE_WHOLE,  0,      WIRE_FIELD,  8,  4, 1,   3}, // RiseTime
-    {"off_delay_ms",            "ms", VALUE_WHOLE,  0,      WIRE_FIELD, 12,  4, 1,   4}, // OffDelay
-    {"off_start_level_percent", "%",  VALUE_TENTHS, 0,      WIRE_FIELD, 16,  2, 10,  5}, // OffStartLevel
-    {"off_end_level_percent",   "%",  VALUE_TENTHS, 0,      WIRE_FIELD, 18,  2, 10,  6}, // OffEndLevel
-    {"fall_time_ms",            "ms", VALUE_WHOLE,  0,      WIRE_FIELD, 20,  4, 1,   7}, // FallTime
-    {"standby_enabled",         "",   VALUE_FLAG,   0,      WIRE_MASK,   0,  0, 0,   9}, // StandbyEnabled
-    {"standby_level_percent",   "%",  VALUE_TENTHS, 0,      WIRE_FIELD, 24,  2, 10,  8}, // StandbyLevel
+    // name                      unit  kind          control carry       at  width scale file row      column caption
+    {"on_delay_ms",             "ms", VALUE_WHOLE,  0,      WIRE_FIELD,  0,  4, 1,   0, nullptr, u"Задержка вкл., мс"},  // OnDelay
+    {"on_start_level_percent",  "%",  VALUE_TENTHS, 0,      WIRE_FIELD,  4,  2, 10,  1, nullptr, u"Нач. ярк. вкл., %"},  // OnStartLevel
+    {"on_end_level_percent",    "%",  VALUE_TENTHS, 0,      WIRE_FIELD,  6,  2, 10,  2, nullptr, u"Кон. ярк. вкл., %"},  // OnEndLevel
+    {"rise_time_ms",            "ms", VALUE_WHOLE,  0,      WIRE_FIELD,  8,  4, 1,   3, nullptr, u"Нараст. ярк., мс"},   // RiseTime
+    {"off_delay_ms",            "ms", VALUE_WHOLE,  0,      WIRE_FIELD, 12,  4, 1,   4, nullptr, u"Задержка выкл., мс"}, // OffDelay
+    {"off_start_level_percent", "%",  VALUE_TENTHS, 0,      WIRE_FIELD, 16,  2, 10,  5, nullptr, u"Нач. ярк. выкл., %"}, // OffStartLevel
+    {"off_end_level_percent",   "%",  VALUE_TENTHS, 0,      WIRE_FIELD, 18,  2, 10,  6, nullptr, u"Кон. ярк. выкл., %"}, // OffEndLevel
+    {"fall_time_ms",            "ms", VALUE_WHOLE,  0,      WIRE_FIELD, 20,  4, 1,   7, nullptr, u"Спад ярк., мс"},      // FallTime
+    {"standby_enabled",         "",   VALUE_FLAG,   0,      WIRE_MASK,   0,  0, 0,   9, nullptr, u"Деж. режим"},         // StandbyEnabled
+    {"standby_level_percent",   "%",  VALUE_TENTHS, 0,      WIRE_FIELD, 24,  2, 10,  8, nullptr, u"Ярк. деж. реж., %"},  // StandbyLevel
 };
 // clang-format on
 

@@ -89,7 +89,14 @@ void save_settings_file(const wchar_t* path) {
     if (path == nullptr || path[0] == 0) {
         return;
     }
-    gather_form();
+    // A field that is not one number is named in the log and nothing is saved; the table keeps
+    // what it held (the last channel's standby flag, which no file holds, comes from it).
+    FormGathered form;
+    form_gather_checked(&form);
+    if (form_refused(CHECK_FOR_FILE, &form)) {
+        return;
+    }
+    memcpy(app.settings_table, form.values, sizeof(app.settings_table));
     settings_image_pack(app.settings_table, app.settings_image);
     static uint8_t disk[SETTINGS_FILE_DISK_MAX];
     const size_t size = settings_file_bytes(app.settings_table, disk);

@@ -50,6 +50,12 @@ ValueRange values_range(int position) {
     if (!is_flag(position)) {
         wire_image_field_range(position, &lowest, &highest);
     }
+    // The light threshold is a point on the sensor's scale, night (0 %, raw 4096) to day (100 %,
+    // raw 0). Its field also takes raw values beyond 4096, which come back as negative percents
+    // no light reading ever reaches, so a threshold there is no threshold at all.
+    if (settings_value_kind(position) == VALUE_THRESHOLD) {
+        lowest = 0.0;
+    }
     // The single-precision values within the field's range: a u32 field's highest integer,
     // 4294967295, has none of its own and rounds up to 2^32, which the field cannot take.
     ValueRange range{static_cast<float>(lowest), static_cast<float>(highest)};
@@ -97,8 +103,27 @@ size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_
     wire_image_pack(table, image);
     float held[SETTINGS_COUNT] = {};
     wire_image_unpack(image, held);
-    // A value the source does not give is compared with itself: only the given ones can differ.
-    return values_verify(source, held, held, out, cap);
+    int order[VALUES_LISTED];
+    const size_t listed = values_listing_order(order);
+    size_t n = 0;
+    for (size_t i = 0; i < listed; ++i) {
+        const int p = order[i];
+        if (!source->held[p]) {
+            continue;
+        }
+        // What comes back must be the value within its field's rounding, and within the range
+        // the field stands for (a light threshold of -1 % comes back as -0.98 %, still outside).
+        const ValueRange range = values_range(p);
+        if (values_field_holds(p, table[p], held[p]) && held[p] >= range.lowest &&
+            held[p] <= range.highest) {
+            continue;
+        }
+        if (n < cap) {
+            out[n] = {p, table[p], held[p]};
+        }
+        ++n;
+    }
+    return n;
 }
 
 size_t values_verify(const SettingsValues* given, const float before[SETTINGS_COUNT],

@@ -33,13 +33,15 @@ size_t values_verify(const SettingsValues* given, const float before[SETTINGS_CO
                      const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap);
 
 // The mismatches between the values `source` holds and what the controller would hold after they
-// were packed and sent: the values that cannot travel.
+// were packed and sent: the values that cannot travel, and those that would come back outside
+// their range (values_range), in listing order; returns how many there are in all.
 size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap);
 
 // The range of values the controller can hold at a position: the lowest and highest
 // single-precision values its field gives back, in the position's unit (values_unit); 0 and 1
-// for a flag, which holds only those two. A value within the range is held, within its field's
-// rounding; one beyond it by more than that rounding is not.
+// for a flag, which holds only those two; 0 to 100 % for the light threshold, from night to day. A
+// value within the range is held, within its field's rounding; one beyond it by more than that
+// rounding is not.
 struct ValueRange {
     float lowest;
     float highest;

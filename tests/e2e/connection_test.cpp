@@ -4,6 +4,7 @@
 // the program and leaves the emulators as it found them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -506,4 +507,136 @@ TEST_F(Connection, OddPortNamesDoNotConfuseTheTimers) {
     EXPECT_GE(more, 10); // about 15 in 3 s
     EXPECT_TRUE(polled);
     EXPECT_TRUE(counted) << log;
+}
+
+namespace {
+
+// The log lines of the checks and the read-back after a write.
+const wchar_t NOT_HELD[] = L"Данные не записаны в контроллер: считанные обратно настройки "
+                           L"отличаются от отправленных.";
+const wchar_t UNREAD[] = L"Запись не проверена: ответ на чтение настроек неполный или повреждён.";
+
+constexpr int LOAD_DEFAULTS = 17;
+
+} // namespace
+
+// What reaches the controller of what was typed: one number that its field carries goes out
+// (a comma before a digit is the decimal point), exactly as the emulator's own encoder packs it;
+// anything else sends nothing at all, names the field in the log and leaves it as typed. The
+// connection goes on throughout.
+TEST_F(Connection, TypedTextsReachTheControllerOnlyAsNumbersTheirFieldsCarry) {
+    const int level5 = channel_position(COL_ON_START_LEVEL, 5);
+    const struct {
+        int position;
+        const wchar_t* text;
+        float sent; // the value the controller holds afterwards; NAN: nothing is sent
+        const wchar_t* line;
+        size_t at;         // sent: where its field stands in the payload
+        const char* bytes; // and its bytes there
+    } rows[] = {
+        {level5, L"12,5", 12.5f, WRITTEN, 13 + 26 * 4 + 4, "7d00"}, // 125 tenths
+        {POS_SENSOR1_MIN, L"abc", NAN, L"Не записано: Датчик 1, см, «Минимум»: «abc» — не число.",
+         0, nullptr},
+        {POS_LIGHT_THRESHOLD, L"100 %", NAN, L"Не записано: «Освещённость, %»: «100 %» — не число.",
+         0, nullptr},
+        {POS_SENSOR1_MAX, L"70000", NAN,
+         L"Не записано: Датчик 1, см, «Максимум»: 70000 — допустимо 0…65535.", 0, nullptr},
+        {channel_position(COL_OFF_END_LEVEL, 2), L"-1", NAN,
+         L"Не записано: Лестница 2, «Кон. ярк. выкл., %»: -1 — допустимо 0…6553,5.", 0, nullptr},
+        {channel_position(COL_ON_DELAY, 7), L"1e30", NAN,
+         L"Не записано: Лестница 7, «Задержка вкл., мс»: 1e30 — допустимо 0…4294967040.", 0,
+         nullptr},
+        {POS_LIGHT_THRESHOLD, L" 0,5 ", 0.5f, WRITTEN, 8, "eb0f"}, // raw light value 4075
+    };
+    start_connected();
+    float table[SETTINGS_COUNT];
+    emu_settings_factory_table(table); // the controller's, and what the form shows at start-up
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.text)));
+        app_click(LOAD_DEFAULTS);
+        app_set_text(control_of(row.position), row.text);
+        const long writes = requests("write");
+        const int seen = app_log_count(row.line);
+        app_click(DEVICE_WRITE);
+        ASSERT_TRUE(wait_log(row.line, seen + 1)) << log_text();
+        EXPECT_EQ(requests("write"), writes + (std::isnan(row.sent) ? 0 : 1));
+        float expected[SETTINGS_COUNT];
+        emu_settings_factory_table(expected);
+        if (!std::isnan(row.sent)) {
+            expected[row.position] = row.sent;
+        }
+        uint8_t want[EMU_SETTINGS_BYTES], stored[EMU_SETTINGS_BYTES];
+        emu_settings_encode(expected, want);
+        ASSERT_TRUE(stored_payload(stored));
+        EXPECT_EQ(hex_encode(stored, EMU_SETTINGS_BYTES), hex_encode(want, EMU_SETTINGS_BYTES));
+        if (row.bytes != nullptr) {
+            EXPECT_EQ(hex_encode(stored + row.at, 2), row.bytes);
+        }
+        EXPECT_EQ(app_text(control_of(row.position)), row.text);
+        ASSERT_TRUE(emu_ok("defaults"));
+    }
+    EXPECT_FALSE(app_log_contains(DISCONNECTED)) << log_text();
+}
+
+// The controller answers the write but keeps its settings (the emulator's refuse-writes): the
+// read-back shows it, and the log says that the controller does not hold what was sent; the
+// form stays as typed. A read-back that comes back cut short is reported as such. Once the
+// controller keeps what it is sent, the write is reported as done.
+TEST_F(Connection, AWriteIsReportedDoneOnlyWhenTheControllerHoldsWhatWasSent) {
+    start_connected();
+    app_set_text(control_of(POS_SENSOR1_MIN), L"17");
+    uint8_t factory[EMU_SETTINGS_BYTES], stored[EMU_SETTINGS_BYTES];
+    ASSERT_TRUE(stored_payload(factory));
+
+    ASSERT_TRUE(emu_ok("refuse-writes on"));
+    ASSERT_TRUE(emu_ok("clear-requests"));
+    app_click(DEVICE_WRITE);
+    ASSERT_TRUE(wait_log(NOT_HELD)) << log_text();
+    EXPECT_EQ(requests("write"), 1);
+    EXPECT_EQ(requests("read"), 1); // the read-back
+    ASSERT_TRUE(stored_payload(stored));
+    EXPECT_EQ(hex_encode(stored, EMU_SETTINGS_BYTES), hex_encode(factory, EMU_SETTINGS_BYTES));
+    EXPECT_EQ(app_text(control_of(POS_SENSOR1_MIN)), L"17");
+    ASSERT_TRUE(emu_ok("refuse-writes off"));
+
+    ASSERT_TRUE(emu_ok("truncate read 100"));
+    app_click(DEVICE_WRITE);
+    ASSERT_TRUE(wait_log(UNREAD)) << log_text();
+    ASSERT_TRUE(emu_ok("truncate read off"));
+
+    app_click(DEVICE_WRITE);
+    ASSERT_TRUE(wait_log(WRITTEN)) << log_text();
+    ASSERT_TRUE(stored_payload(stored));
+    EXPECT_EQ(hex_encode(stored, 2), "1100"); // Sensor1Min 17
+    EXPECT_EQ(app_log_count(WRITTEN), 1);
+    EXPECT_EQ(app_log_count(NOT_HELD), 1);
+    EXPECT_EQ(app_log_count(UNREAD), 1);
+    EXPECT_FALSE(app_log_contains(DISCONNECTED)) << log_text();
+}
+
+// «Прочитать», «Записать», «Прочитать» clicked within a millisecond (posted, as quick clicks
+// land in the window's queue): two reads and the write between them, in that order. The first read
+// replaces the 23 typed with the controller's 17, so the write sends 17 back: a write carried out
+// before that read would leave 23 in the controller.
+TEST_F(Connection, QuickClicksAreCarriedOutInTheirOrder) {
+    float chosen[SETTINGS_COUNT];
+    chosen_table(chosen);
+    ASSERT_TRUE(emu_ok(("set settings " + payload_hex(chosen)).c_str()));
+    start_connected();
+    app_set_text(control_of(POS_SENSOR1_MIN), L"23");
+    ASSERT_TRUE(emu_ok("clear-requests"));
+    app_click_async(DEVICE_READ);
+    app_click_async(DEVICE_WRITE);
+    app_click_async(DEVICE_READ);
+    ASSERT_TRUE(wait_log(READ_DONE, 2)) << log_text();
+    EXPECT_EQ(requests("write"), 1);
+    EXPECT_EQ(requests("read"), 3); // two reads and the write's read-back
+    const std::wstring log = app_log();
+    const size_t first_read = log.find(READ_DONE);
+    const size_t write = log.find(WRITTEN);
+    ASSERT_NE(write, std::wstring::npos) << log_text();
+    EXPECT_LT(first_read, write);
+    EXPECT_LT(write, log.rfind(READ_DONE));
+    EXPECT_EQ(emu("get settings").substr(3), payload_hex(chosen));
+    EXPECT_EQ(app_text(control_of(POS_SENSOR1_MIN)), L"17");
 }

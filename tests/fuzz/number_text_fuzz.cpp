@@ -3,7 +3,10 @@
 //
 // Input, read twice. As text, it goes through the narrow parser (with its length), the wide
 // parser (the same bytes as UTF-16 units, terminated) and the C library's strtod, which must
-// agree to the bit where their grammars do; the form's reading of it must be the nearest float.
+// agree to the bit where their grammars do, and strtod's end tells whether the text is one
+// number and blanks; with the comma option the parsers must read it as the point-only parser
+// reads the text with that comma made a point; the form's reading of it must be the nearest
+// float of the reading with the comma.
 // As fields, it gives a double's bits, a number of decimals, a width, a buffer size, a table
 // position and where the value came from for the formatters (and the form's text of a table
 // value), whose texts must equal "%W.Nf" built from the exact decimal expansion with halves
@@ -25,6 +28,37 @@ uint64_t bits_of_double(double value) {
     return bits;
 }
 
+// The comma rule, written apart from the parser: after the leading blanks, a sign and the
+// digits, a comma with a digit after it is the decimal point.
+std::string comma_as_point(const char* text, size_t len) {
+    std::string copy(text, strnlen(text, len));
+    size_t at = copy.find_first_not_of(" \t\n\v\f\r");
+    if (at == std::string::npos) {
+        return copy;
+    }
+    at += copy[at] == '+' || copy[at] == '-';
+    while (at < copy.size() && copy[at] >= '0' && copy[at] <= '9') {
+        ++at;
+    }
+    if (at + 1 < copy.size() && copy[at] == ',' && copy[at + 1] >= '0' && copy[at + 1] <= '9') {
+        copy[at] = '.';
+    }
+    return copy;
+}
+
+// Whether strtod reads the whole text as one number, blanks after it aside.
+bool reference_whole(const std::string& text) {
+    std::string copy = text;
+    std::replace(copy.begin(), copy.end(), 'd', 'e');
+    std::replace(copy.begin(), copy.end(), 'D', 'E');
+    char* end = nullptr;
+    strtod(copy.c_str(), &end);
+    if (end == copy.c_str()) {
+        return false;
+    }
+    return strspn(end, " \t\n\v\f\r") == strlen(end);
+}
+
 void check_parsers(const uint8_t* data, size_t size) {
     ExactBytes narrow = exact_copy(data, size);
     double from_narrow = num_parse_narrow(reinterpret_cast<const char*>(narrow.get()), size);
@@ -36,14 +70,31 @@ void check_parsers(const uint8_t* data, size_t size) {
     wide[size] = 0;
     double from_wide = num_parse_wide(wide.get());
     FUZZ_CHECK(bits_of_double(from_narrow) == bits_of_double(from_wide));
+
+    const char* text = reinterpret_cast<const char*>(narrow.get());
+    const std::string pointed = comma_as_point(text, size);
+    double with_comma = num_parse_narrow(text, size, NUM_COMMA_SEPARATES);
+    FUZZ_CHECK(bits_of_double(with_comma) ==
+               bits_of_double(num_parse_narrow(pointed.c_str(), pointed.size())));
+    FUZZ_CHECK(bits_of_double(with_comma) ==
+               bits_of_double(num_parse_wide(wide.get(), NUM_COMMA_SEPARATES)));
     // A typed value goes into the table as the nearest float (infinite beyond its range).
     float typed = form_text_value(wide.get());
-    FUZZ_CHECK(bits_of_float(typed) == bits_of_float(static_cast<float>(from_wide)));
+    FUZZ_CHECK(bits_of_float(typed) == bits_of_float(static_cast<float>(with_comma)));
+
+    double whole_value = 0.0;
+    const bool whole = num_parse_whole_narrow(text, size, NUM_POINT_ONLY, &whole_value);
+    FUZZ_CHECK(!whole || bits_of_double(whole_value) == bits_of_double(from_narrow));
+    double wide_whole = 0.0;
+    FUZZ_CHECK(
+        num_parse_whole_wide(wide.get(), NUM_COMMA_SEPARATES, &wide_whole) ==
+        num_parse_whole_narrow(pointed.c_str(), pointed.size(), NUM_POINT_ONLY, &whole_value));
 
     bool comparable = false;
-    double expected = reference_number(reinterpret_cast<const char*>(data), size, &comparable);
+    double expected = reference_number(text, size, &comparable);
     if (comparable) {
         FUZZ_CHECK(bits_of_double(from_narrow) == bits_of_double(expected));
+        FUZZ_CHECK(whole == reference_whole(std::string(text, strnlen(text, size))));
     } else {
         FUZZ_CHECK(from_narrow == 0.0);
     }

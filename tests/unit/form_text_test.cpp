@@ -55,7 +55,8 @@ TEST(FormText, TypedTextsBecomeFloats) {
     EXPECT_EQ(typed(u"50.0"), 50.0f);
     EXPECT_EQ(typed(u"0.1"), 0.1f);
     EXPECT_EQ(typed(u" 7"), 7.0f);
-    EXPECT_EQ(typed(u"1,5"), 1.0f);
+    EXPECT_EQ(typed(u"1,5"), 1.5f); // a comma before a digit is the decimal point
+    EXPECT_EQ(typed(u"0,1"), 0.1f);
     EXPECT_EQ(typed(u"-5"), -5.0f);
     EXPECT_EQ(typed(u"NaN"), 0.0f);
 }

@@ -192,6 +192,34 @@ TEST(NumParse, IncompletePrefixes) {
     EXPECT_TRUE(std::signbit(parse("-0")));
 }
 
+// With the comma option a comma followed by a digit is the decimal point; any other comma ends
+// the number. A whole text is one number with nothing but blanks around it.
+TEST(NumParse, CommaOptionAndWholeTexts) {
+    const struct {
+        const char* text;
+        double with_comma; // its leading number with the option (without it, "12,5" is 12)
+        bool whole;
+    } rows[] = {{"12,5", 12.5, true},    {"0,1", 0.1, true},    {",5", 0.5, true},
+                {"-1,25e2", -125, true}, {" 7 \t", 7, true},    {"3e+5", 3e5, true},
+                {"12,", 12, false},      {"1,5,3", 1.5, false}, {"1.5,3", 1.5, false},
+                {"1 000", 1, false},     {"100 %", 100, false}, {"", 0, false},
+                {"   ", 0, false},       {"3e", 3, false},      {"NaN", 0, false}};
+    for (const auto& row : rows) {
+        const std::u16string text = wide(row.text);
+        EXPECT_EQ(num_parse_wide(text.c_str(), NUM_COMMA_SEPARATES), row.with_comma) << row.text;
+        double value = -7.0;
+        EXPECT_EQ(num_parse_whole_wide(text.c_str(), NUM_COMMA_SEPARATES, &value), row.whole)
+            << row.text;
+        EXPECT_EQ(value, row.whole ? row.with_comma : -7.0) << row.text;
+        EXPECT_EQ(num_parse_whole_narrow(row.text, strlen(row.text), NUM_COMMA_SEPARATES, &value),
+                  row.whole)
+            << row.text;
+    }
+    double value = 0.0;
+    EXPECT_FALSE(num_parse_whole_wide(u"12,5", NUM_POINT_ONLY, &value));
+    EXPECT_TRUE(num_parse_whole_narrow("12,5", 2, NUM_COMMA_SEPARATES, &value)); // "12"
+}
+
 TEST(NumParse, ExtremeExponentsAndLengths) {
     EXPECT_EQ(parse("1e400"), HUGE_VAL);
     EXPECT_EQ(parse("-1e400"), -HUGE_VAL);

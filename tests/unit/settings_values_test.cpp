@@ -188,6 +188,7 @@ TEST(CliValues, AWriteKeepsTheControllersBytesWhereverNothingNewIsGiven) {
 // The range named when a value is refused: both ends are held, and a unit beyond either is not
 // (1, a tenth, 256 ms where floats are that far apart; a whole percent for the threshold, whose
 // two scales let a value a little below its lowest end still come back within the rounding).
+// The threshold's field would carry -1 % too, as a raw value past night that no reading reaches.
 // The command-line cases show each kind of range with its unit.
 TEST(CliValues, TheRangeOfAFieldIsWhatItHolds) {
     const struct {
@@ -195,7 +196,7 @@ TEST(CliValues, TheRangeOfAFieldIsWhatItHolds) {
         float lowest, highest, unit;
     } rows[] = {
         {POS_OFF_TIMER, 0.0f, 65535.0f, 1.0f},
-        {POS_LIGHT_THRESHOLD, -1499.9755859375f, 100.0f, 1.0f},
+        {POS_LIGHT_THRESHOLD, 0.0f, 100.0f, 1.0f}, // night to day; -1 % would still travel
         {channel_position(COL_ON_DELAY, 1), 0.0f, 4294967040.0f, 256.0f}, // below 2^32
         {channel_position(COL_STANDBY_LEVEL, 24), 0.0f, 6553.5f, 0.1f},
         {channel_position(COL_STANDBY_ENABLED, 5), 0.0f, 1.0f, 1.0f},

@@ -5,6 +5,7 @@
 // ThreadSanitizer it shows that the two threads share nothing but the atomic cells.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -23,14 +24,15 @@ struct Fake {
     std::vector<int32_t> commands; // commands of the transactions, in order
     std::vector<std::string> calls;
     std::vector<std::u16string> lines;
-    bool answer = true;         // transactions get a reply
-    bool settings_valid = true; // a settings reply is complete and valid
-    bool form_gathered = true;  // the window was there to gather the form
+    int answers = 1000;              // transactions that get a reply, the others get none
+    bool settings_valid = true;      // a settings reply is complete and valid
+    WriteReady form = WRITE_PACKED;  // what became of the form for a write
+    WriteCheck written = WRITE_HELD; // what the read-back of a write found
     int32_t last_payload_length = -1;
-    // What the user does while a transaction is under way: clicks a controller button (stores
-    // `click` in the cell); or, during the drain read, closes the window (sets the closing bit, or
-    // clears the running bit as a close does that gave up waiting).
-    int32_t* pending = nullptr;
+    // What the user does while a transaction is under way: clicks a controller button (queues
+    // `click`); or, during the drain read, closes the window (sets the closing bit, or clears
+    // the running bit as a close does that gave up waiting).
+    CommandQueue* pending = nullptr;
     int32_t click = PENDING_NONE;
     uint32_t* flags = nullptr;
     uint32_t drain_sets = 0;
@@ -50,10 +52,10 @@ WorkerOps fake_ops(Fake* f) {
             f->last_payload_length = length;
             f->calls.push_back("transact");
             if (f->click != PENDING_NONE) {
-                cell_store(f->pending, f->click);
+                command_queue_put(f->pending, f->click);
                 f->click = PENDING_NONE;
             }
-            return f->answer ? 0 : -1;
+            return f->answers-- > 0 ? 0 : -1;
         },
         [](void* c) {
             Fake* f = fake(c);
@@ -66,14 +68,25 @@ WorkerOps fake_ops(Fake* f) {
         [](void* c) { fake(c)->calls.push_back("show"); },
         [](void* c) {
             fake(c)->calls.push_back("gather");
-            return fake(c)->form_gathered;
+            return fake(c)->form;
         },
         [](void* c) {
             fake(c)->calls.push_back("take");
             return fake(c)->settings_valid;
         },
         [](void* c, const char16_t* line) { fake(c)->lines.push_back(line); },
+        [](void* c) {
+            fake(c)->calls.push_back("compare");
+            return fake(c)->written;
+        },
     };
+}
+
+CommandQueue queue_of(std::initializer_list<int32_t> commands) {
+    CommandQueue queue{};
+    for (int32_t command : commands)
+        command_queue_put(&queue, command);
+    return queue;
 }
 
 } // namespace
@@ -82,7 +95,7 @@ TEST(WorkerPass, PollsOnlyWhenDueAndDrainsEveryPass) {
     Fake f;
     const WorkerOps ops = fake_ops(&f);
     uint32_t flags = LINK_WORKER_RUNS;
-    int32_t pending = PENDING_NONE;
+    CommandQueue pending{};
     EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
     EXPECT_EQ(f.calls, std::vector<std::string>({"receive"}));
 
@@ -94,19 +107,44 @@ TEST(WorkerPass, PollsOnlyWhenDueAndDrainsEveryPass) {
     EXPECT_EQ(flags & LINK_POLL_DUE, 0u);
 }
 
+// A write sends the form only when it passed its check, then reads the settings back: the
+// success line only when the controller holds what was sent.
 TEST(WorkerPass, SettingsTransfersAndTheirLogLines) {
     Fake f;
     const WorkerOps ops = fake_ops(&f);
     uint32_t flags = LINK_WORKER_RUNS;
-    int32_t pending = PENDING_WRITE_SETTINGS;
+    CommandQueue pending = queue_of({PENDING_WRITE_SETTINGS});
     EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
-    EXPECT_EQ(f.calls, std::vector<std::string>({"receive", "gather", "transact"}));
-    EXPECT_EQ(f.commands.back(), CMD_WRITE_SETTINGS);
-    EXPECT_EQ(f.last_payload_length, 643);
+    EXPECT_EQ(f.calls, std::vector<std::string>(
+                           {"receive", "gather", "transact", "receive", "transact", "compare"}));
+    EXPECT_EQ(f.commands, std::vector<int32_t>({CMD_WRITE_SETTINGS, CMD_READ_SETTINGS}));
     EXPECT_EQ(f.lines.back(), u"Данные записаны в контроллер.\r\n");
-    EXPECT_EQ(pending, PENDING_NONE);
+    const struct {
+        WriteReady form;
+        WriteCheck written;
+        const char16_t* line; // nullptr: none, and nothing sent
+    } writes[] = {
+        {WRITE_PACKED, WRITE_NOT_HELD,
+         u"Данные не записаны в контроллер: считанные обратно настройки отличаются от "
+         u"отправленных.\r\n"},
+        {WRITE_PACKED, WRITE_UNREAD,
+         u"Запись не проверена: ответ на чтение настроек неполный или повреждён.\r\n"},
+        {WRITE_REFUSED, WRITE_HELD, nullptr}, // the check has logged why
+    };
+    for (const auto& w : writes) {
+        f.form = w.form;
+        f.written = w.written;
+        f.lines.clear();
+        f.commands.clear();
+        pending = queue_of({PENDING_WRITE_SETTINGS});
+        EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
+        EXPECT_EQ(f.lines, w.line != nullptr ? std::vector<std::u16string>{w.line}
+                                             : std::vector<std::u16string>{});
+        EXPECT_EQ(f.commands.size(), w.line != nullptr ? 2u : 0u);
+    }
+    f.form = WRITE_PACKED;
 
-    pending = PENDING_READ_SETTINGS;
+    pending = queue_of({PENDING_READ_SETTINGS});
     EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
     EXPECT_EQ(f.commands.back(), CMD_READ_SETTINGS);
     EXPECT_EQ(f.lines.back(), u"Данные прочитаны из контроллера.\r\n");
@@ -114,33 +152,41 @@ TEST(WorkerPass, SettingsTransfersAndTheirLogLines) {
     // A reply that is short or fails its checksum is not taken and not reported as read; the
     // connection goes on.
     f.settings_valid = false;
-    pending = PENDING_READ_SETTINGS;
+    pending = queue_of({PENDING_READ_SETTINGS});
     EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
     EXPECT_EQ(f.lines.back(), u"Ошибка чтения данных из контроллера.\r\n");
-    EXPECT_EQ(pending, PENDING_NONE);
+    EXPECT_EQ(command_queue_take(&pending), PENDING_NONE);
 }
 
+// Any request without a reply ends it, the read-back of a write (answers 1) too.
 TEST(WorkerPass, MissingReplyEndsTheConnectionOnce) {
-    for (int32_t command : {PENDING_NONE, PENDING_WRITE_SETTINGS, PENDING_READ_SETTINGS}) {
+    const struct {
+        int32_t command;
+        int answers;
+    } cases[] = {{PENDING_NONE, 0},
+                 {PENDING_WRITE_SETTINGS, 0},
+                 {PENDING_WRITE_SETTINGS, 1},
+                 {PENDING_READ_SETTINGS, 0}};
+    for (const auto& [command, answers] : cases) {
         Fake f;
-        f.answer = false;
+        f.answers = answers;
         const WorkerOps ops = fake_ops(&f);
         uint32_t flags = LINK_WORKER_RUNS;
         if (command == PENDING_NONE) {
             flags |= LINK_POLL_DUE;
         }
-        int32_t pending = command;
+        CommandQueue pending = queue_of({command});
         EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_DISCONNECTED);
         ASSERT_EQ(f.lines.size(), 1u);
         EXPECT_EQ(f.lines[0], u"Контроллер отключен.\r\n");
         // The command was taken when the pass read it; the next connection starts with an empty
-        // cell in any case, so nothing is carried over to whatever controller is plugged in next.
-        EXPECT_EQ(pending, PENDING_NONE);
+        // queue in any case, so nothing is carried over to whatever controller is plugged in next.
+        EXPECT_EQ(command_queue_take(&pending), PENDING_NONE);
     }
 }
 
-// A click on either controller button while a settings transfer is under way is kept and carried
-// out in the next pass; the transfer's own command is the one cleared.
+// A click on either controller button while a settings transfer is under way waits and is
+// carried out in the next pass.
 TEST(WorkerPass, AClickDuringATransferIsCarriedOutInTheNextPass) {
     const struct {
         int32_t running, clicked, next_command;
@@ -151,24 +197,25 @@ TEST(WorkerPass, AClickDuringATransferIsCarriedOutInTheNextPass) {
                  {PENDING_READ_SETTINGS, PENDING_READ_SETTINGS, CMD_READ_SETTINGS}};
     for (const auto& c : cases) {
         Fake f;
-        int32_t pending = c.running;
+        CommandQueue pending = queue_of({c.running});
         f.pending = &pending;
         f.click = c.clicked;
         const WorkerOps ops = fake_ops(&f);
         uint32_t flags = LINK_WORKER_RUNS;
         EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
-        EXPECT_EQ(pending, c.clicked);
+        const size_t first = f.commands.size(); // a write reads back too
         EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_CONTINUE);
-        ASSERT_EQ(f.commands.size(), 2u);
-        EXPECT_EQ(f.commands[1], c.next_command);
-        EXPECT_EQ(pending, PENDING_NONE);
+        ASSERT_GT(f.commands.size(), first);
+        EXPECT_EQ(f.commands[first], c.next_command);
+        EXPECT_EQ(command_queue_take(&pending), PENDING_NONE);
         EXPECT_EQ(f.lines.size(), 2u);
     }
 }
 
 // Closing the window: the worker finishes the request under way and carries out a settings write
 // clicked before the close (the user expects it in the controller), even one the pass had no
-// longer seen, but no read and no poll; then it ends. A close that gave up waiting clears the
+// longer seen, but no read and no poll (several writes waiting send the form once); then it
+// ends. A form that fails its check sends nothing. A close that gave up waiting clears the
 // running bit: from then on nothing is sent, and above all no write whose form could not be
 // gathered (the copy would hold no form values at all).
 TEST(WorkerPass, ClosingCarriesOutAClickedWriteOnlyAndEnds) {
@@ -176,18 +223,20 @@ TEST(WorkerPass, ClosingCarriesOutAClickedWriteOnlyAndEnds) {
     const int32_t WRITE = PENDING_WRITE_SETTINGS, READ = PENDING_READ_SETTINGS;
     const struct {
         uint32_t start, drain_sets, drain_clears; // the flags, and what the close does to them
-        int32_t command;
-        bool gathered;
+        std::vector<int32_t> commands;
+        WriteReady form;
         std::vector<WorkerPassResult> results; // of the passes until the worker ends
         std::vector<std::string> calls;
     } cases[] = {
         // clang-format off
-        {RUNS, CLOSING, 0, WRITE, true, {PASS_CONTINUE, PASS_STOPPED}, {"receive", "gather", "transact"}},
-        {RUNS, CLOSING, 0, READ, true, {PASS_CONTINUE, PASS_STOPPED}, {"receive"}},
-        {RUNS | CLOSING, 0, 0, WRITE, true, {PASS_STOPPED}, {"gather", "transact"}},
-        {RUNS, 0, RUNS, WRITE, true, {PASS_STOPPED}, {"receive"}},
-        {RUNS, 0, RUNS, READ, true, {PASS_STOPPED}, {"receive"}},
-        {RUNS, 0, 0, WRITE, false, {PASS_STOPPED}, {"receive", "gather"}},
+        {RUNS, CLOSING, 0, {WRITE}, WRITE_PACKED, {PASS_CONTINUE, PASS_STOPPED}, {"receive", "gather", "transact", "receive", "transact", "compare"}},
+        {RUNS, CLOSING, 0, {READ}, WRITE_PACKED, {PASS_CONTINUE, PASS_STOPPED}, {"receive"}},
+        {RUNS | CLOSING, 0, 0, {WRITE}, WRITE_PACKED, {PASS_STOPPED}, {"gather", "transact", "receive", "transact", "compare"}},
+        {RUNS | CLOSING, 0, 0, {READ, WRITE, READ, WRITE}, WRITE_PACKED, {PASS_STOPPED}, {"gather", "transact", "receive", "transact", "compare"}},
+        {RUNS | CLOSING, 0, 0, {WRITE}, WRITE_REFUSED, {PASS_STOPPED}, {"gather"}},
+        {RUNS, 0, RUNS, {WRITE}, WRITE_PACKED, {PASS_STOPPED}, {"receive"}},
+        {RUNS, 0, RUNS, {READ}, WRITE_PACKED, {PASS_STOPPED}, {"receive"}},
+        {RUNS, 0, 0, {WRITE}, WRITE_NO_FORM, {PASS_STOPPED}, {"receive", "gather"}},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -197,9 +246,11 @@ TEST(WorkerPass, ClosingCarriesOutAClickedWriteOnlyAndEnds) {
         f.flags = &flags;
         f.drain_sets = c.drain_sets;
         f.drain_clears = c.drain_clears;
-        f.form_gathered = c.gathered;
+        f.form = c.form;
         const WorkerOps ops = fake_ops(&f);
-        int32_t pending = c.command;
+        CommandQueue pending{};
+        for (int32_t command : c.commands)
+            command_queue_put(&pending, command);
         std::vector<WorkerPassResult> results;
         do {
             results.push_back(worker_pass(&flags, &pending, &ops));
@@ -207,7 +258,7 @@ TEST(WorkerPass, ClosingCarriesOutAClickedWriteOnlyAndEnds) {
         } while (results.back() == PASS_CONTINUE && results.size() < 4);
         EXPECT_EQ(results, c.results);
         EXPECT_EQ(f.calls, c.calls);
-        EXPECT_EQ(f.lines.size(), f.commands.size()); // "Данные записаны в контроллер."
+        EXPECT_EQ(f.lines.size() * 2, f.commands.size()); // "Данные записаны в контроллер."
     }
 }
 
@@ -215,7 +266,7 @@ TEST(WorkerPass, StopsWhenTheConnectionIsNoLongerRunning) {
     Fake f;
     const WorkerOps ops = fake_ops(&f);
     uint32_t flags = LINK_POLL_DUE; // not even the poll that is due goes out
-    int32_t pending = PENDING_NONE;
+    CommandQueue pending = queue_of({PENDING_WRITE_SETTINGS});
     EXPECT_EQ(worker_pass(&flags, &pending, &ops), PASS_STOPPED);
     EXPECT_TRUE(f.lines.empty());
     EXPECT_TRUE(f.commands.empty());
@@ -224,11 +275,14 @@ TEST(WorkerPass, StopsWhenTheConnectionIsNoLongerRunning) {
 namespace {
 
 // The user-interface thread of the threaded test: it sets the poll bit like TIMER_POLL, ends the
-// reply window like TIMER_REPLY, stores clicked commands, and carries out the worker's form
-// transfers on its own thread while the worker waits, as SendMessageW does.
+// reply window like TIMER_REPLY, queues clicks (now and then more than the queue holds), and
+// carries out the worker's form transfers on its own thread while the worker waits, as
+// SendMessageW does.
 struct Simulation {
     uint32_t flags = LINK_WORKER_RUNS;
-    int32_t pending = PENDING_NONE;
+    CommandQueue pending{};
+    std::vector<int32_t> clicked; // queued (user-interface thread)
+    std::vector<int32_t> carried; // carried out (worker thread)
     std::atomic<bool> reply_timer{false};
     std::atomic<bool> stop{false};
     std::mutex mutex;
@@ -257,8 +311,9 @@ void ui_thread(Simulation* s) {
         if (++tick % 20 == 0) {
             flags_set(&s->flags, LINK_POLL_DUE);
         }
-        if (tick % 97 == 0) {
-            cell_store(&s->pending, tick % 2 ? PENDING_READ_SETTINGS : PENDING_WRITE_SETTINGS);
+        const int32_t click = tick % 3 ? PENDING_READ_SETTINGS : PENDING_WRITE_SETTINGS;
+        if ((tick % 97 == 0 || tick % 1000 < 12) && command_queue_put(&s->pending, click)) {
+            s->clicked.push_back(click);
         }
         if (s->reply_timer.exchange(false)) {
             flags_set(&s->flags, LINK_REPLY_ELAPSED);
@@ -300,14 +355,17 @@ WorkerOps simulation_ops(Simulation* s) {
         [](void*) { std::this_thread::sleep_for(std::chrono::microseconds(50)); },
         [](void*) {},
         [](void* c) {
+            sim(c)->carried.push_back(PENDING_WRITE_SETTINGS);
             send_to_ui(sim(c), 1);
-            return true;
+            return WRITE_PACKED;
         },
         [](void* c) {
+            sim(c)->carried.push_back(PENDING_READ_SETTINGS);
             send_to_ui(sim(c), 2);
             return true;
         },
         [](void*, const char16_t*) {},
+        [](void*) { return WRITE_HELD; },
     };
 }
 
@@ -329,4 +387,11 @@ TEST(WorkerPass, RunsBesideTheUserInterfaceThreadSharingOnlyTheAtomicCells) {
     EXPECT_EQ(result, PASS_STOPPED);
     EXPECT_GE(s.status_polls, 50);
     EXPECT_GE(s.transfers, 10);
+    // Every click queued was carried out, in its order, but those still waiting at the end.
+    size_t left = 0;
+    while (command_queue_take(&s.pending) != PENDING_NONE) {
+        ++left;
+    }
+    ASSERT_EQ(s.carried.size() + left, s.clicked.size());
+    EXPECT_TRUE(std::equal(s.carried.begin(), s.carried.end(), s.clicked.begin()));
 }

@@ -52,14 +52,28 @@ TEST_F(DispatchTest, DefaultsCommandRestoresTheFormAndLogsIt) {
     EXPECT_FALSE(has_style(standby, WS_VISIBLE));
 }
 
-TEST_F(DispatchTest, ControllerButtonsOnlyRecordTheCommand) {
+// The controller buttons queue their commands, in the order clicked, while a connection runs; a
+// click beyond the eight waiting is not carried out, and the log says which. With nothing
+// connected a click is not kept: the next connection would carry it out on whatever controller
+// is plugged in then.
+TEST_F(DispatchTest, ControllerButtonsQueueTheirCommandsWhileConnected) {
     command(dialog, IDC_DEVICE_READ);
-    EXPECT_EQ(pending_command_get(), PENDING_READ_SETTINGS);
-    command(dialog, IDC_DEVICE_WRITE);
-    EXPECT_EQ(pending_command_get(), PENDING_WRITE_SETTINGS);
+    EXPECT_EQ(command_queue_take(&app.pending_commands), PENDING_NONE);
+    link_flags_set(LINK_WORKER_RUNS);
+    const int clicks[] = {IDC_DEVICE_READ,  IDC_DEVICE_WRITE, IDC_DEVICE_READ, IDC_DEVICE_READ,
+                          IDC_DEVICE_WRITE, IDC_DEVICE_WRITE, IDC_DEVICE_READ, IDC_DEVICE_WRITE};
+    for (int id : clicks)
+        command(dialog, id);
     command(dialog, 999); // unknown commands change nothing
-    EXPECT_EQ(pending_command_get(), PENDING_WRITE_SETTINGS);
     EXPECT_EQ(log_text(dialog), u"");
+    command(dialog, IDC_DEVICE_WRITE);
+    EXPECT_EQ(log_text(dialog), u"Нажатие «Записать» в группе «Настройки» пропущено: ещё не "
+                                u"выполнены 8 предыдущих.\r\n");
+    for (int id : clicks)
+        EXPECT_EQ(command_queue_take(&app.pending_commands),
+                  id == IDC_DEVICE_READ ? PENDING_READ_SETTINGS : PENDING_WRITE_SETTINGS);
+    EXPECT_EQ(command_queue_take(&app.pending_commands), PENDING_NONE);
+    link_flags_clear(LINK_WORKER_RUNS);
 }
 
 TEST_F(DispatchTest, PollAndReplyTimersSetTheirBits) {
@@ -248,7 +262,8 @@ TEST_F(DispatchTest, CloseWaitsForTheWorkerThenStopsIt) {
 
 // A line whose handshake holds every write: the read under way at the close waits out the write
 // time-out, its answer window and a read time-out; the write clicked before the close, after the
-// read between requests, does the same. The close waits for it all: the worker ends by itself.
+// read between requests, does the same, and so does its read-back after one more read. The close
+// waits for it all: the worker ends by itself.
 TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
     link_flags_set(LINK_IDENTIFIED | LINK_WORKER_RUNS);
     static std::atomic<bool> ended;
@@ -260,7 +275,8 @@ TEST_F(DispatchTest, CloseWaitsOutWritesHeldByTheLine) {
                 Sleep(10);
             Sleep(LINK_WRITE_TIMEOUT_MS + LINK_READ_REPLY_MS + LINK_READ_TIMEOUT_MS +
                   LINK_READ_TIMEOUT_MS + LINK_WRITE_TIMEOUT_MS + LINK_WRITE_REPLY_MS +
-                  LINK_READ_TIMEOUT_MS);
+                  LINK_READ_TIMEOUT_MS + LINK_READ_TIMEOUT_MS + LINK_WRITE_TIMEOUT_MS +
+                  LINK_READ_REPLY_MS + LINK_READ_TIMEOUT_MS);
             ended = true;
             link_flags_clear(LINK_WORKER_RUNS);
             return 0;

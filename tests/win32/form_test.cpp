@@ -119,12 +119,14 @@ TEST_F(FormTest, NonFiniteValuesShowAndGatherBackConsistently) {
     }
 }
 
+// A comma followed by a digit is the decimal point, as a Russian technician types it.
 TEST_F(FormTest, TypedTextsAreReadByTheirLeadingNumber) {
     const struct {
         const char16_t* text;
         float value;
-    } cases[] = {{u"", 0.0f},    {u" 7", 7.0f},     {u"12abc", 12.0f}, {u"abc", 0.0f},
-                 {u"1,5", 1.0f}, {u"1e3", 1000.0f}, {u"1d3", 1000.0f}, {u"-5", -5.0f}};
+    } cases[] = {{u"", 0.0f},      {u" 7", 7.0f},     {u"12abc", 12.0f}, {u"abc", 0.0f},
+                 {u"1,5", 1.5f},   {u"1e3", 1000.0f}, {u"1d3", 1000.0f}, {u"-5", -5.0f},
+                 {u"12,5", 12.5f}, {u"0,1", 0.1f},    {u"12,", 12.0f},   {u"1,5e2", 150.0f}};
     HWND on_delay = position_window(ON_DELAY_1);
     for (const auto& c : cases) {
         set_window_text(on_delay, c.text);

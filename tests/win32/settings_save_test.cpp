@@ -15,6 +15,7 @@
 #include "resources/resource_ids.h"
 #include "settings/file_replace.h"
 #include "settings/file_replace_steps_win32.h"
+#include "settings/form.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -87,6 +88,45 @@ TEST_F(SettingsSaveTest, ASaveOverAFileLeavesAHardLinkToItWithTheOldBytes) {
     ASSERT_GE(saved.size(), 1054u);
     EXPECT_EQ(std::string(saved.begin(), saved.begin() + banner.size()), banner);
     EXPECT_EQ(listing(), (std::vector<std::wstring>{L"link.lv24", L"stairs.lv24"}));
+}
+
+// A field that is not one number is named in the log and nothing is saved: the old file keeps
+// its bytes and the field its text. A comma value, a negative or a huge one is a number, and a
+// file holds any float: those are saved, and load back as typed.
+TEST_F(SettingsSaveTest, AFieldThatIsNotOneNumberIsNamedAndNothingIsSaved) {
+    const std::wstring target = in_folder(L"stairs.lv24");
+    const int level = channel_position(COL_OFF_START_LEVEL, 12);
+    const int delay = channel_position(COL_ON_DELAY, 1);
+    const struct {
+        int position;
+        const char16_t* text;
+        const char16_t* refused; // the line; nullptr: saved
+        const char16_t* loaded;  // saved: what the field shows when the file is loaded back
+    } rows[] = {
+        {level, u"abc",
+         u"Файл не записан: Лестница 12, «Нач. ярк. выкл., %»: «abc» — не число.\r\n", nullptr},
+        {level, u"12,5", nullptr, u"12.5"},
+        {delay, u"1e30", nullptr, u"1000000015047466200000000000000"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(row.text)));
+        ASSERT_TRUE(write_file(target, OLD_BYTES));
+        load_defaults();
+        set_window_text(position_window(row.position), row.text);
+        app.ui->log[0] = 0;
+        save_settings_file(target.c_str());
+        if (row.refused != nullptr) {
+            EXPECT_EQ(log(), row.refused);
+            EXPECT_EQ(file_bytes(target), OLD_BYTES);
+            EXPECT_EQ(window_text(position_window(row.position)), row.text);
+            continue;
+        }
+        EXPECT_EQ(log(), line(u"Данные записаны в файл \"", target));
+        set_window_text(position_window(row.position), u"0");
+        load_settings_file(target.c_str());
+        EXPECT_EQ(window_text(position_window(row.position)), row.loaded);
+    }
+    EXPECT_EQ(listing(), std::vector<std::wstring>{L"stairs.lv24"});
 }
 
 // A target just under the old path length limit, as a deep folder gives it: the new file beside

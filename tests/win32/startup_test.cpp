@@ -219,7 +219,7 @@ TEST_F(StartupTest, InitialisationLeavesScanAndFileDialogStateReady) {
     EXPECT_EQ(app.last_port_count, -1);
     ASSERT_NE(app.ports, nullptr);
     EXPECT_EQ(app.ports[PORT_TABLE_ENTRIES - 1].handle, nullptr);
-    EXPECT_EQ(pending_command_get(), PENDING_NONE);
+    EXPECT_EQ(command_queue_take(&app.pending_commands), PENDING_NONE);
     EXPECT_EQ(settings_file_dialog.hwndOwner, dialog);
     EXPECT_EQ(settings_file_dialog.lStructSize, sizeof(OPENFILENAMEW));
     EXPECT_EQ(settings_file_dialog.lpstrFile, settings_file_path);
