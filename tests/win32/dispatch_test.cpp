@@ -495,7 +495,7 @@ TEST_F(DispatchTest, TabAndShiftTabGoThroughTheFormInReadingOrderEnterAndEscDoNo
         EXPECT_EQ(press(VK_RETURN, false, item(id)), id);
         EXPECT_EQ(press(VK_ESCAPE, false, item(id)), id);
         EXPECT_TRUE(IsWindowVisible(dialog) && !link_flags_test(LINK_CLOSING)) << id;
-        EXPECT_EQ(pending_command_get(), PENDING_NONE) << id;
+        EXPECT_EQ(command_queue_take(&app.pending_commands), PENDING_NONE) << id;
     }
     EXPECT_EQ(log_text(dialog), u"");
 }
