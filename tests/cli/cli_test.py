@@ -394,12 +394,18 @@ def case_read(emu):
     check(b"\x00\x00\x0d\x0a\x45" in expected and b"\x00\x00\x1a\x44" in expected,
           "the expected file lacks the 0x0A and 0x1A floats")
 
+    # A file with two names is not split: refused, both keep the old content.
     write_file("site.lv24", b"old contents")
     os.link(path("site.lv24"), path("old.lv24"))
+    rc, _, err, _ = cli("read", "--port", PORT, "--output", "site.lv24")
+    check(rc == 4 and "it has 2 names (hard links)" in err and
+          read_file("site.lv24") == read_file("old.lv24") == b"old contents", f"{rc} {err}")
+    os.remove(path("old.lv24"))
+    replaced = os.stat(path("site.lv24")).st_ino
     _, _, err, _ = cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
     check(read_file("site.lv24") == expected, "the saved file differs from the window's")
-    check(read_file("old.lv24") == b"old contents", "the old file was rewritten in place")
-    check(sorted(os.listdir(WORK)) == ["emu.log", "old.lv24", "port", "site.lv24"],
+    check(os.stat(path("site.lv24")).st_ino != replaced, "the old file was rewritten in place")
+    check(sorted(os.listdir(WORK)) == ["emu.log", "port", "site.lv24"],
           f"left behind: {os.listdir(WORK)}")
     check("site.lv24" in err and PORT in err, err)
     # Loaded again, it shows what the controller holds.
