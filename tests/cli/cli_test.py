@@ -580,6 +580,7 @@ def case_write_refusals(emu):
     odd.update(off_timer_s=-2, sensor1_max_cm=70000)
     odd["channels"][1]["on_start_level_percent"] = -2
     odd["channels"][4]["on_delay_ms"] = 4294967296
+    odd["channels"][5]["rise_time_ms"] = float("-inf")
     odd["channels"][6]["fall_time_ms"] = float("nan")
     odd["channels"][8]["standby_enabled"] = 0.5
     write_file("odd.lv24", settings_file(odd))
@@ -588,10 +589,11 @@ def case_write_refusals(emu):
                  "off_timer_s: -2 (it holds 0 to 65535 s)",
                  "channel 2 on_start_level_percent: -2 (it holds 0 to 6553.5 %)",
                  "channel 5 on_delay_ms: 4294967296 (it holds 0 to 4294967040 ms)",
+                 "channel 6 rise_time_ms: -inf (it holds 0 to 4294967040 ms)",
                  "channel 7 fall_time_ms: nan (it holds 0 to 4294967040 ms)",
                  "channel 9 standby_enabled: 0.5 (it holds true or false)"):
         check(f"  {line}\n" in err, f"{line!r} not in {err}")
-    check(rc == 4 and err.count("\n") == 7, f"{rc} {err}")
+    check(rc == 4 and err.count("\n") == 8, f"{rc} {err}")
 
     write_file("site.lv24", settings_file(site()))
     damaged = bytearray(settings_file(site()))
@@ -602,10 +604,22 @@ def case_write_refusals(emu):
     # with its line ends decoded, 4 bytes short: refused, for what it is.
     write_file("dos2unix.lv24", settings_file(site()).replace(b"\r\n", b"\n"))
     check(len(read_file("dos2unix.lv24")) == 1050, "dos2unix copy")
+    os.mkfifo(path("fifo.lv24"))  # nobody writes to it: a read that waited would never end
+    os.mkdir(path("folder.lv24"))
     for name, said in (("damaged.lv24", "checksum"), ("short.lv24", "too short"),
-                       ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends")):
-        rc, _, err, _ = cli("write", name, "--port", PORT)
-        check(rc == 4 and name in err and said in err, f"{name}: {rc} {err}")
+                       ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends"),
+                       ("fifo.lv24", "it is a pipe (FIFO), not a regular file"),
+                       ("/dev/zero", "it is a device, not a regular file"),
+                       ("folder.lv24", "it is a folder")):
+        rc, _, err, seconds = cli("write", name, "--port", PORT)
+        check(rc == 4 and name in err and said in err and seconds < 5, f"{name}: {rc} {err}")
+    # JSON has no NaN or infinity: such a file would not be read back, so none is written.
+    write_file("kept.json", b"kept")
+    for output in ("odd.json", "kept.json"):
+        rc, _, err, _ = cli("convert", "odd.lv24", "-o", output)
+        check(rc == 4 and "JSON has no number for these values" in err and
+              "  channel 6 rise_time_ms: -inf\n  channel 7 fall_time_ms: nan\n" in err, f"{rc} {err}")
+    check(not os.path.exists(path("odd.json")) and read_file("kept.json") == b"kept", "saved")
     check(all(count == "0" for count in emu.requests().values()), "a bad file reached the port")
     with open(emu.log) as log:
         check("port opened" not in log.read(), "the port was opened for a bad file")
@@ -807,7 +821,8 @@ def case_set(emu):
     check(rc == 4 and "off_timer" in err and "line" in err, f"{rc} {err}")
 
     # From the defaults into a new file, and on the controller itself with a backup first.
-    cli("set", "defaults", "sensor1_max_cm=150", "-o", "new.lv24", check_rc=0)
+    cli("set", "defaults", "sensor1_max_cm=150", "sensor2_min_cm=1e-400", "-o", "new.lv24",
+        check_rc=0)  # too small for a double: 0, as JSON takes it
     fresh = factory()
     fresh["sensor1_max_cm"] = 150
     check(read_file("new.lv24") == settings_file(fresh), "set defaults saved other bytes")
