@@ -29,15 +29,35 @@ double field_scale(int position) {
     return row != nullptr && row->wire_scale != 0 ? row->wire_scale : 1.0;
 }
 
+// Whether the controller already holds `given` at `position`: it is the very value the field
+// reads as, unpacked (`held`) or as a read shows it (`shown`), so that a file saved from the
+// controller writes nothing back; or packing it would change no byte of the image. The light
+// threshold, whose two scales differ, is held within its rounding as a read-back is checked.
+bool already_held(const uint8_t current[WIRE_IMAGE_BYTES], int position, float given, float held,
+                  float shown) {
+    if (given == held || given == shown) {
+        return true;
+    }
+    if (settings_value_kind(position) == VALUE_THRESHOLD) {
+        return values_field_holds(position, given, held);
+    }
+    uint8_t packed[WIRE_IMAGE_BYTES];
+    memcpy(packed, current, WIRE_IMAGE_BYTES);
+    wire_image_put(packed, position, given);
+    return memcmp(packed, current, WIRE_IMAGE_BYTES) == 0;
+}
+
 } // namespace
 
 void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
                            uint8_t out[WIRE_IMAGE_BYTES]) {
     float held[SETTINGS_COUNT] = {};
     wire_image_unpack(current, held);
+    SettingsValues shown{};
+    values_from_controller(current, &shown);
     memcpy(out, current, WIRE_IMAGE_BYTES);
     for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (given->held[p] && !values_field_holds(p, given->table[p], held[p])) {
+        if (given->held[p] && !already_held(current, p, given->table[p], held[p], shown.table[p])) {
             wire_image_put(out, p, given->table[p]);
         }
     }
@@ -49,6 +69,12 @@ ValueRange values_range(int position) {
     double highest = 1.0;
     if (!is_flag(position)) {
         wire_image_field_range(position, &lowest, &highest);
+    }
+    // The light threshold's field also takes raw values above the sensor's full scale, which
+    // give percentages below 0 that no reading of the sensor reaches: what is meant is 0 (night)
+    // to 100 % (day).
+    if (settings_value_kind(position) == VALUE_THRESHOLD) {
+        lowest = 0.0;
     }
     // The single-precision values within the field's range: a u32 field's highest integer,
     // 4294967295, has none of its own and rounds up to 2^32, which the field cannot take.
@@ -97,6 +123,18 @@ size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_
     wire_image_pack(table, image);
     float held[SETTINGS_COUNT] = {};
     wire_image_unpack(image, held);
+    // A value that travels but lies beyond the range meant, by more than its rounding, is
+    // refused too, as if it came back as the range's end.
+    for (int p = 0; p < SETTINGS_COUNT; ++p) {
+        const ValueRange range = values_range(p);
+        const float v = table[p];
+        const float end = v < range.lowest ? range.lowest : range.highest;
+        const bool beyond = v < range.lowest || v > range.highest;
+        if (source->held[p] && !is_flag(p) && beyond && !values_field_holds(p, v, end) &&
+            values_field_holds(p, v, held[p])) {
+            held[p] = end;
+        }
+    }
     // A value the source does not give is compared with itself: only the given ones can differ.
     return values_verify(source, held, held, out, cap);
 }

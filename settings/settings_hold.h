@@ -33,13 +33,16 @@ size_t values_verify(const SettingsValues* given, const float before[SETTINGS_CO
                      const float stored[SETTINGS_COUNT], ValueMismatch* out, size_t cap);
 
 // The mismatches between the values `source` holds and what the controller would hold after they
-// were packed and sent: the values that cannot travel.
+// were packed and sent: the values that cannot travel, and those beyond the range a person means
+// (values_range) by more than their field's rounding.
 size_t values_unholdable(const SettingsValues* source, ValueMismatch* out, size_t cap);
 
 // The range of values the controller can hold at a position: the lowest and highest
 // single-precision values its field gives back, in the position's unit (values_unit); 0 and 1
-// for a flag, which holds only those two. A value within the range is held, within its field's
-// rounding; one beyond it by more than that rounding is not.
+// for a flag, which holds only those two; 0 (night) to 100 % (day) for the light threshold,
+// whose field would also take raw values beyond the sensor's full scale, below 0 %. A value
+// within the range is held, within its field's rounding; one beyond it by more than that
+// rounding is not.
 struct ValueRange {
     float lowest;
     float highest;
@@ -48,10 +51,14 @@ ValueRange values_range(int position);
 
 // The settings image to send so that the controller holds the values given: the controller's
 // current image byte for byte, with each value given that the controller does not already hold
-// (values_field_holds) packed into its field. A value nobody gave keeps the exact bytes the
-// controller sent: unpacked and packed again it could move (the light threshold's two scales
-// differ, so a threshold below 50 % would drop a step with every write). An image equal to the
-// current one means that nothing has to change. The last channel's standby flag, which no
-// .lv24 file holds, thus stays the controller's own after a write of a file.
+// packed into its field. A value is already held when it is exactly what the field reads as,
+// unpacked or as a read shows it (so a file saved from the controller writes nothing back), or
+// when packing it would change no byte: a rise time of 0.5 ms against a controller holding 1 ms
+// is not (it packs to 0). The light threshold is held within its rounding (values_field_holds). A
+// value nobody gave keeps the exact bytes the controller sent: unpacked and packed again it could
+// move (the light threshold's two scales differ, so a threshold below 50 % would drop a step with
+// every write). An image equal to the current one means that nothing has to change. The last
+// channel's standby flag, which no .lv24 file holds, thus stays the controller's own after a write
+// of a file.
 void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
                            uint8_t out[WIRE_IMAGE_BYTES]);

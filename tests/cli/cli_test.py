@@ -747,6 +747,14 @@ def case_show_diff(emu):
 
     _, out, _, _ = cli("diff", "defaults", "device", "--port", PORT, check_rc=0)
     check(out == "", out)
+    # A raw threshold of 4097, beyond the sensor's 4096, is below 0 %: not "-0".
+    image = bytearray(wire_image(factory()))
+    struct.pack_into("<H", image, 8, 4097)
+    struct.pack_into("<H", image, 641, crc16(image[:641]))
+    emu("set settings " + bytes(image).hex())
+    _, out, _, _ = cli("show", "device", "--port", PORT, check_rc=0)
+    check("light threshold, %      -0.024414062\n" in out, out)
+    emu("set settings " + wire_image(factory()).hex())
     rc, out, _, _ = cli("diff", "site.lv24", "defaults", "--json")
     differences = json.loads(out)["differences"]
     check(rc == 1, f"diff exited {rc}")
@@ -779,12 +787,20 @@ def case_set(emu):
         rc, _, err, _ = cli("set", "site.lv24", bad)
         check(rc == 2 and bad in err, f"{bad}: {rc} {err}")
     # Each value out of its field's range named (the ranges: the unit tests of the values).
-    for assignment, lines in (("ch1.on_delay_ms=-5", ["1 on_delay_ms: -5"]),
+    for assignment, lines in (("ch1.on_delay_ms=-5", ["channel 1 on_delay_ms: -5"]),
                               ("ch15-1.off_delay_ms=1000+-100",
-                               [f"{n} off_delay_ms: {100 * n - 500}" for n in (4, 3, 2, 1)])):
+                               [f"channel {n} off_delay_ms: {100 * n - 500}" for n in (4, 3, 2, 1)]),
+                              # as typed, not as the float it becomes (4294967296)
+                              ("ch1.on_delay_ms=4294967295", ["channel 1 on_delay_ms: 4294967295"]),
+                              ("ch1-3.on_delay_ms=4294967000+100",
+                               ["channel 3 on_delay_ms: 4294967200"]),
+                              ("light_threshold_percent=-5", ["light_threshold_percent: -5"])):
         rc, _, err, _ = cli("set", "site.lv24", assignment)
+        holds = "0 to 100 %" if "threshold" in assignment else "0 to 4294967040 ms"
         check(rc == 4 and err.count("\n") == len(lines) + 1 and all(
-            f"  channel {line} (it holds 0 to 4294967040 ms)\n" in err for line in lines), err)
+            f"  {line} (it holds {holds})\n" in err for line in lines), err)
+    rc, _, err, _ = cli("set", "site.lv24", "light_threshold_percent=30,5")
+    check(rc == 2 and "\"30,5\" is not a number: write 30.5, with a point." in err, err)
     check(read_file("site.lv24") == settings_file(site()), "a refused set changed the file")
     # --backup, --no-backup and --force are for the controller; a file target refuses them.
     for option in (["--backup", "b.lv24"], ["--backup", ""], ["--no-backup"], ["--force"]):
@@ -837,6 +853,11 @@ def case_set(emu):
     check(len(os.listdir(BACKUPS)) == 1, f"backups: {os.listdir(BACKUPS)}")
     rc, _, err, _ = cli("set", "device", "--port", PORT, "ch2.rise_time_ms=1e10")
     check(rc == 4 and emu.settings() == wire_image(dark), f"an unholdable value went out: {err}")
+    # Channel 1 rises in 1 ms: 0.5 is within its rounding, but packs to 0, so it is written.
+    _, _, err, _ = cli("set", "device", "--port", PORT, "ch1.rise_time_ms=0.5", "--no-backup",
+                       check_rc=0)
+    dark["channels"][0]["rise_time_ms"] = 0
+    check("nothing had to change" not in err and emu.settings() == wire_image(dark), err)
 
     # A value nobody assigned keeps the controller's own bytes: a 30 % threshold, stored as 2867
     # and read back as 30.0048828125, would lose a step with every write if packed again. An
