@@ -148,7 +148,7 @@ class Emulator:
             [EMULATOR, "--static", "--link", PORT, "--log", self.log, "--lifetime", "300",
              *OPTIONS],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.process.stdout.readline()  # pty
+        self.pty = self.process.stdout.readline().split()[1]  # "pty /dev/pts/N"
         control = int(self.process.stdout.readline().split()[1])
         self.control = socket.create_connection(("127.0.0.1", control), timeout=10)
         self.lines = self.control.makefile("rwb")
@@ -222,6 +222,8 @@ def case_usage(emu):
     # -p is repeatable for ports only.
     _, out, _, _ = cli("help", "write", check_rc=0)
     check("--dry-run" in out and "--force" in out, out)
+    _, out, _, _ = cli("help", "read", check_rc=0)
+    check("Usage: lumivo24-cli read [OPTIONS]\n" in out and "FILE.lv24|FILE.json" in out, out)
     for command, repeatable in (("ports", True), ("status", False), ("write", False)):
         _, out, _, _ = cli("help", command, check_rc=0)
         check(("-p,--port P ..." in out) == repeatable and "-p,--port P" in out, out)
@@ -236,7 +238,11 @@ def case_usage(emu):
                         (["status", "--count", "0"], "a whole number of 1 or more, not '0'"),
                         (["status", "--watch", "--count", "2"], "excludes"),
                         (["read", "my stairs.lv24"], "lumivo24-cli read -o 'my stairs.lv24'\n"),
-                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many")):
+                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many"),
+                        (["read", "-o"], "-o needs the name of the file to save to after it"),
+                        (["timeline", "defaults", "--output", "-q"], "--output needs the name of "
+                         "the picture"),
+                        (["write", "defaults", "--backup"], "--backup needs the name of a new")):
         rc, out, err, _ = cli(*wrong)
         check(rc == 2 and out == "" and said in err, f"{wrong}: {rc} {out!r} {err!r}")
         check(len(err) < 300, f"{wrong}: {err!r}")  # no range of a double's 309 digits
@@ -525,6 +531,21 @@ def case_write(emu):
     cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
     check(emu.settings() == wire_image(device), "the backup did not put the settings back")
     check(len(os.listdir(BACKUPS)) == 1, "--no-backup made a backup")
+    # A port that is a bare number (/dev/pts/N) keeps its folder's name, so that a second backup
+    # of the same second ("-2") never reads as the port; those seconds' first names are taken.
+    pts = "pts" + os.path.basename(emu.pty)
+    now = time.time()
+    taken = [time.strftime("%Y%m%d-%H%M%S", time.localtime(now + s)) + f"-{pts}.lv24"
+             for s in range(-1, 10)]
+    for name in taken:
+        write_file(os.path.join(BACKUPS, name), b"taken")
+    cli("set", "device", "--port", emu.pty, "off_timer_s=181", check_rc=0)
+    made = sorted(set(os.listdir(BACKUPS)) - set(taken) - {backups[0]})
+    check(len(made) == 1 and re.fullmatch(r"\d{8}-\d{6}-" + pts + r"-2\.lv24", made[0]) and
+          made[0].replace("-2.lv24", ".lv24") in taken, f"{made}")
+    for name in taken + made:
+        os.remove(os.path.join(BACKUPS, name))
+    cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
     # A named backup never replaces anything (a dangling link neither), the file being written
     # least of all; each refusal comes before anything is sent, and names the file.
     os.symlink(path("nowhere.lv24"), path("dangling.lv24"))
