@@ -973,6 +973,15 @@ def case_timeline(emu):
     check("┊" not in out and "█" not in out, f"a chart on a pipe: {out}")
     rc, out = on_terminal("timeline", "stairs.lv24")
     check(rc == 0 and STAIRS_CHART_15 in out.splitlines() and out.endswith(NOTE + "\n"), out)
+    # An absurd on-delay, taken as the limit, is marked; it squashes nothing, and every line of
+    # its table and chart fits 80 columns.
+    late = staircase(factory())
+    late["channels"][2]["on_delay_ms"] = 1e30
+    write_file("late.lv24", settings_file(late))
+    rc, out = on_terminal("timeline", "late.lv24")
+    check(rc == 0 and max(len(line) for line in out.splitlines()) <= 80 and
+          "  3   1193 h*   1193 h*" in out and STAIRS_CHART_15 in out.splitlines() and
+          "\n  » goes on past the axis" in out, out)
 
     # The controller's settings, read as the window reads them.
     emu("set settings " + wire_image(staircase(factory())).hex())
@@ -992,7 +1001,7 @@ def case_timeline(emu):
         rc, out, err, _ = cli("timeline", "device", "--port", PORT, "--output", output)
         check(rc == code and out == "" and said in err, f"{output!r}: {rc} {out!r} {err!r}")
     check(emu.requests()["read"] == "1", f"requests {emu.requests()}")
-    check(sorted(os.listdir(WORK)) == ["emu.log", "port", "stairs.lv24", "wave.svg"],
+    check(sorted(os.listdir(WORK)) == ["emu.log", "late.lv24", "port", "stairs.lv24", "wave.svg"],
           f"left behind: {os.listdir(WORK)}")
 
     # A dry run says what the change does to the wave, and says it when it does nothing to it.
