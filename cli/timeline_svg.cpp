@@ -4,6 +4,7 @@
 // would vanish, and a technician must see which steps rest lit.
 #include "cli/timeline_svg.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "cli/timeline_axis.h"
@@ -119,8 +120,9 @@ std::string lane_wave(const TimelineChannel& c, const TimelineAxis& axis, double
                              "stroke-width=\"3\" stroke-linejoin=\"round\" ";
     // A late phase (settings/timeline.h) goes on past the axis: said at the lane's end.
     if (on_phase ? c.on_late : c.off_late) {
-        const std::string late = on_phase ? "fully lit at " + num(c.on_end_ms) + " ms »"
-                                          : "dark at " + num(c.off_end_ms - axis.from_ms) + " ms »";
+        char late[64];
+        snprintf(late, sizeof late, on_phase ? "fully lit at %s ms »" : "dark at %s ms »",
+                 num(on_phase ? c.on_end_ms : c.off_end_ms - axis.from_ms).c_str());
         svg += text_at(panel_x + PANEL_W - 3.0, top + 11.0, halo + "text-anchor=\"end\"", late);
     }
 
