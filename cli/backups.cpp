@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <ctime>
+#include <vector>
 
 #include "cli/backup_folder.h"
 #include "cli/console.h"
@@ -129,7 +130,13 @@ int backup_settings(const CliRequest& request, const std::string& port,
             return code;
         }
     }
-    note_line("Saved the settings the controller held to " + *path +
-              ". To put them back: " + shell_command_line({"write", *path}));
+    // The port given goes into the command as it was given; a port the search found is found
+    // again the same way.
+    std::vector<std::string> restore = {"write", *path};
+    if (!request.ports.empty()) {
+        restore.insert(restore.end(), {"--port", port});
+    }
+    note_line(text_of("Saved the settings the controller held to %s. To put them back: %s",
+                      {*path, shell_command_line(restore)}));
     return EXIT_DONE;
 }

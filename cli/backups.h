@@ -16,7 +16,8 @@ int backup_check(const CliRequest& request, const std::string& source);
 // Saves the controller's present settings (its image as read) as the window would save them
 // after reading it: to --backup (as JSON for a name ending in .json), or to the backup folder as
 // YYYYMMDD-HHMMSS-PORT.lv24, never over an existing file, and says where on standard error,
-// with the command that restores them, quoted for the platform's shell. With --no-backup it
+// with the command that restores them (with --port when the port was given), quoted for the
+// platform's shell. With --no-backup it
 // saves nothing and *path stays empty. EXIT_DONE, or EXIT_FILE after saying why (then nothing
 // may be written to the controller), or EXIT_INTERRUPTED.
 int backup_settings(const CliRequest& request, const std::string& port,

@@ -4,8 +4,10 @@
 // bytes sent). A dry run stops before the backup and lists the changes.
 //
 // Values the controller cannot hold are refused before any port is opened. A Ctrl+C before the
-// request goes out leaves the controller as it was; one after it ends the command with what the
-// controller may hold and how to look.
+// request goes out leaves the controller as it was; one after it, like a write that is not
+// answered, a port that fails once the request went out and a read-back that fails, ends the
+// command with what the controller may hold and how to look: the controller may have taken the
+// request whatever came after it.
 #include "cli/device_write.h"
 
 #include <cstring>
@@ -19,20 +21,53 @@
 #include "cli/shell_quote.h"
 #include "cli/sources.h"
 #include "cli/timeline_chart.h"
+#include "link/link_timing.h"
 #include "link/wire_image.h"
 #include "settings/settings_hold.h"
 
 namespace {
 
-// Says what a Ctrl+C after the settings went out leaves behind; `compare` is what to compare
-// the controller with (the file written, or the backup of what it held before), if anything.
-int interrupted_after_write(const std::string& port, const std::string& compare) {
-    const std::vector<std::string> check =
+// The command that shows what the controller holds after settings may have reached it;
+// `compare` is what to compare it with (the file written, or the backup of what it held
+// before), if anything.
+std::string check_command(const std::string& port, const std::string& compare) {
+    return shell_command_line(
         compare.empty() ? std::vector<std::string>{"show", "device", "--port", port}
-                        : std::vector<std::string>{"diff", "device", compare, "--port", port};
-    err_line("Interrupted after the settings were sent: the controller on " + port +
-             " may already hold them. Check with: " + shell_command_line(check));
+                        : std::vector<std::string>{"diff", "device", compare, "--port", port});
+}
+
+// Says what a Ctrl+C after the settings went out leaves behind.
+int interrupted_after_write(const std::string& port, const std::string& compare) {
+    err_line(text_of("Interrupted after the settings were sent: the controller on %s may "
+                     "already hold them. Check with: %s",
+                     {port, check_command(port, compare)}));
     return EXIT_INTERRUPTED;
+}
+
+// Says what a write that failed after its request went out may leave behind. Below the slowest
+// line waited for, the request itself takes longer to cross than the answer is waited for, so
+// no write is answered: that is said too.
+int failed_after_write(SessionResult written, const SessionLink& link, const std::string& port,
+                       const std::string& compare) {
+    if (written == SESSION_PORT_FAILED && !link.request_sent) {
+        err_line(text_of("The port %s failed before the settings were sent; nothing was written.",
+                         {port}));
+        return EXIT_NO_CONTROLLER;
+    }
+    const std::string check = check_command(port, compare);
+    if (written == SESSION_PORT_FAILED) {
+        err_line(text_of("The port %s failed after the settings were sent: the controller may "
+                         "already hold them. Check with: %s",
+                         {port, check}));
+        return EXIT_NO_CONTROLLER;
+    }
+    err_line(text_of("The controller on %s did not answer the settings write: it may already "
+                     "hold the settings sent. Check with: %s",
+                     {port, check}));
+    err_line(text_of("The line may be slower than the tool waits for: below %s bit/s a write "
+                     "is never answered in time.",
+                     {std::to_string(LINK_TOOL_SLOWEST_BAUD)}));
+    return EXIT_NO_CONTROLLER;
 }
 
 // Lists what a write would change, writing nothing.
@@ -55,14 +90,17 @@ int dry_run(const Connection& c, const SettingsValues& now, const SettingsValues
 int verify(Connection* c, const DeviceWrite& change, const SettingsValues& before,
            const std::string& compare) {
     uint8_t back[WIRE_IMAGE_BYTES];
+    const SessionLink& link = c->controller->link; // its slot outlasts the port
     const SessionResult read_back = session_read_settings(&c->controller->link, back);
     close_all(c);
     if (console_interrupted()) {
         return interrupted_after_write(c->port, compare);
     }
     if (read_back != SESSION_OK) {
-        report_failure(read_back, c->port, "settings read after the write");
-        err_line("The write to " + c->port + " could not be verified.");
+        report_failure(read_back, link, c->port, ASK_READ_BACK);
+        err_line(text_of("The write to %s could not be verified: the controller may hold the "
+                         "settings sent or those it held before. Check with: %s",
+                         {c->port, check_command(c->port, compare)}));
         return EXIT_VERIFY;
     }
     float stored[SETTINGS_COUNT] = {};
@@ -122,6 +160,7 @@ int send_image(Connection* c, const uint8_t image[WIRE_IMAGE_BYTES], const std::
         err_line("Interrupted; nothing was written to the controller on " + c->port + ".");
         return EXIT_INTERRUPTED;
     }
+    const SessionLink& link = c->controller->link; // its slot outlasts the port
     const SessionResult written = session_write_settings(&c->controller->link, image);
     if (console_interrupted()) {
         close_all(c);
@@ -129,8 +168,7 @@ int send_image(Connection* c, const uint8_t image[WIRE_IMAGE_BYTES], const std::
     }
     if (written != SESSION_OK) {
         close_all(c);
-        report_failure(written, c->port, "settings write");
-        return EXIT_NO_CONTROLLER;
+        return failed_after_write(written, link, c->port, compare);
     }
     return EXIT_DONE;
 }

@@ -4,6 +4,7 @@
 
 #include "cli/output.h"
 #include "cli/console.h"
+#include "link/link_timing.h"
 #include "link/port_list.h"
 #include "link/port_ops.h"
 
@@ -70,6 +71,7 @@ size_t probe(const CliRequest& request, Connection* c) {
     c->slots.assign(c->names.size(), ProbeSlot{});
     for (size_t i = 0; i < c->names.size(); ++i) {
         c->slots[i].name = c->names[i].c_str();
+        c->slots[i].left_alone = i < c->left_alone.size() && c->left_alone[i];
     }
     return session_probe(port_ops_system(), c->slots.data(), c->slots.size());
 }
@@ -109,6 +111,8 @@ std::string no_controller_text(const Connection& c) {
         case PORT_BUSY:
             in_use.push_back(name);
             break;
+        case PORT_LEFT_ALONE:
+            break; // said in a sentence of its own
         default:
             failed.push_back(name);
         }
@@ -137,9 +141,38 @@ std::string no_controller_text(const Connection& c) {
     return text;
 }
 
+void report_consoles_left_alone(const Connection& c) {
+    for (size_t i = 0; i < c.slots.size(); ++i) {
+        if (c.slots[i].open_result == PORT_LEFT_ALONE) {
+            err_line(text_of("%s is the system console, which the search leaves alone; name it "
+                             "with --port to look for the controller there.",
+                             {c.names[i]}));
+        }
+    }
+}
+
+std::string incomplete_ident_text(const SessionLink& link, const std::string& port) {
+    const std::string got = std::to_string(link.answer_received);
+    const std::string of = std::to_string(link.answer_bytes);
+    if (link.answer_still_coming) {
+        return text_of("The answer to the identification request from the device on %s was "
+                       "still coming after %s of %s bytes when the tool stopped waiting: the "
+                       "line may be slower than the %s bit/s the tool waits for.",
+                       {port, got, of, std::to_string(LINK_TOOL_SLOWEST_BAUD)});
+    }
+    return text_of("The answer to the identification request from the device on %s stopped "
+                   "after %s of %s bytes.",
+                   {port, got, of});
+}
+
 int connect(const CliRequest& request, Connection* c) {
     const bool named = !request.ports.empty();
     c->names = named ? std::vector<std::string>{request.ports.front()} : candidate_ports();
+    // A search leaves the system console alone; a port named is the user's to choose.
+    c->left_alone.clear();
+    for (const std::string& name : c->names) {
+        c->left_alone.push_back(!named && port_is_console(name.c_str()));
+    }
     if (c->names.empty()) {
         err_line("No serial ports were found to look for the controller on; name one with "
                  "--port.");
@@ -161,6 +194,8 @@ int connect(const CliRequest& request, Connection* c) {
             err_line("No controller answered on " + port + ".");
         } else if (slot.answer == SESSION_INVALID) {
             err_line("The device on " + port + " did not answer as a LUMIVO24 controller.");
+        } else if (slot.answer == SESSION_INCOMPLETE) {
+            err_line(incomplete_ident_text(slot.link, port));
         } else if (slot.answer == SESSION_PORT_FAILED) {
             err_line("The port " + port + " failed while the controller was looked for.");
         }
@@ -169,6 +204,12 @@ int connect(const CliRequest& request, Connection* c) {
         }
     } else if (found == 0) {
         err_line(no_controller_text(*c));
+        for (size_t i = 0; i < c->slots.size(); ++i) {
+            if (c->slots[i].answer == SESSION_INCOMPLETE) {
+                err_line(incomplete_ident_text(c->slots[i].link, c->names[i]));
+            }
+        }
+        report_consoles_left_alone(*c);
         return EXIT_NO_CONTROLLER;
     } else if (found > 1) {
         std::vector<std::string> ports;
@@ -194,15 +235,73 @@ int connect(const CliRequest& request, Connection* c) {
     return EXIT_DONE;
 }
 
-void report_failure(SessionResult result, const std::string& port, const std::string& what) {
+namespace {
+
+// The sentences that tell how one request failed; each %s is the port, and for an answer that
+// stopped short the bytes that came, the bytes it has and the slowest line waited for.
+struct AskFailures {
+    const char* silent;
+    const char* port_failed;
+    const char* invalid;
+    const char* stopped_short;
+    const char* too_slow;
+    const char* interrupted;
+};
+
+// clang-format off
+const AskFailures ASK_FAILURES[] = {
+    { // ASK_STATUS
+        "The controller on %s did not answer the status request.",
+        "The port %s failed during the status request.",
+        "The controller on %s sent no valid answer to the status request.",
+        "The answer to the status request from the controller on %s stopped after %s of %s bytes.",
+        "The answer to the status request from the controller on %s was still coming after %s of "
+        "%s bytes when the tool stopped waiting: the line may be slower than the %s bit/s the "
+        "tool waits for.",
+        "Interrupted during the status request on %s.",
+    },
+    { // ASK_READ
+        "The controller on %s did not answer the settings read.",
+        "The port %s failed during the settings read.",
+        "The controller on %s sent no valid answer to the settings read.",
+        "The answer to the settings read from the controller on %s stopped after %s of %s bytes.",
+        "The answer to the settings read from the controller on %s was still coming after %s of "
+        "%s bytes when the tool stopped waiting: the line may be slower than the %s bit/s the "
+        "tool waits for.",
+        "Interrupted during the settings read on %s.",
+    },
+    { // ASK_READ_BACK
+        "The controller on %s did not answer the settings read after the write.",
+        "The port %s failed during the settings read after the write.",
+        "The controller on %s sent no valid answer to the settings read after the write.",
+        "The answer to the settings read after the write from the controller on %s stopped after "
+        "%s of %s bytes.",
+        "The answer to the settings read after the write from the controller on %s was still "
+        "coming after %s of %s bytes when the tool stopped waiting: the line may be slower than "
+        "the %s bit/s the tool waits for.",
+        "Interrupted during the settings read after the write on %s.",
+    },
+};
+// clang-format on
+
+} // namespace
+
+void report_failure(SessionResult result, const SessionLink& link, const std::string& port,
+                    DeviceAsk ask) {
+    const AskFailures& texts = ASK_FAILURES[ask];
     if (result == SESSION_STOPPED) {
-        err_line("Interrupted during the " + what + " on " + port + ".");
+        err_line(text_of(texts.interrupted, {port}));
     } else if (result == SESSION_SILENT) {
-        err_line("The controller on " + port + " did not answer the " + what + ".");
+        err_line(text_of(texts.silent, {port}));
     } else if (result == SESSION_PORT_FAILED) {
-        err_line("The port " + port + " failed during the " + what + ".");
+        err_line(text_of(texts.port_failed, {port}));
+    } else if (result == SESSION_INCOMPLETE) {
+        err_line(
+            text_of(link.answer_still_coming ? texts.too_slow : texts.stopped_short,
+                    {port, std::to_string(link.answer_received), std::to_string(link.answer_bytes),
+                     std::to_string(LINK_TOOL_SLOWEST_BAUD)}));
     } else {
-        err_line("The controller on " + port + " sent no valid answer to the " + what + ".");
+        err_line(text_of(texts.invalid, {port}));
     }
 }
 
@@ -214,7 +313,7 @@ int read_image(Connection* c, uint8_t image[WIRE_IMAGE_BYTES]) {
         return EXIT_INTERRUPTED;
     }
     if (result != SESSION_OK) {
-        report_failure(result, c->port, "settings read");
+        report_failure(result, c->controller->link, c->port, ASK_READ);
         return EXIT_NO_CONTROLLER;
     }
     return EXIT_DONE;

@@ -12,6 +12,7 @@
 // The ports of one search and the controller found among them.
 struct Connection {
     std::vector<std::string> names;  // the ports probed
+    std::vector<bool> left_alone;    // per name, where set: the system console, not opened
     std::vector<ProbeSlot> slots;    // one per name, in the same order
     ProbeSlot* controller = nullptr; // the slot the controller answered on, open
     std::string port;                // the controller's port
@@ -45,8 +46,24 @@ void close_all(Connection* c);
 // saying why.
 int connect(const CliRequest& request, Connection* c);
 
-// Says why a request got no usable answer: "the controller on P did not answer the WHAT".
-void report_failure(SessionResult result, const std::string& port, const std::string& what);
+// The requests whose failures report_failure tells.
+enum DeviceAsk : int {
+    ASK_STATUS,    // a status reading
+    ASK_READ,      // the settings read
+    ASK_READ_BACK, // the settings read after a write
+};
+
+// Says in one sentence why a request on the controller's port got no usable answer; `link` is
+// the controller's, for how far an answer that stopped short came.
+void report_failure(SessionResult result, const SessionLink& link, const std::string& port,
+                    DeviceAsk ask);
+
+// How far an answer that stopped short came (SESSION_INCOMPLETE), in one sentence: "The
+// answer to the identification request from the device on P stopped after N of M bytes."
+std::string incomplete_ident_text(const SessionLink& link, const std::string& port);
+
+// The sentence for each system console that a search left alone.
+void report_consoles_left_alone(const Connection& c);
 
 // Reads the controller's settings image on an open connection; EXIT_DONE, or EXIT_NO_CONTROLLER
 // or EXIT_INTERRUPTED after saying why.

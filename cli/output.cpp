@@ -65,6 +65,20 @@ void out_set_quiet(bool quiet) {
     output_quiet = quiet;
 }
 
+std::string text_of(const char* pattern, std::initializer_list<std::string> values) {
+    std::string out;
+    const std::string* value = values.begin();
+    for (const char* at = pattern; *at != 0; ++at) {
+        if (at[0] == '%' && at[1] == 's' && value != values.end()) {
+            out += *value++;
+            ++at;
+        } else {
+            out += *at;
+        }
+    }
+    return out;
+}
+
 void out_trace(const char* port, bool sent, const uint8_t* bytes, size_t n) {
     const int64_t now = clock_now_ms();
     if (trace_start_ms == INT64_MIN) {

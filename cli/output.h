@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 using Json = nlohmann::ordered_json; // keys stay in the order they are fixed in
@@ -17,6 +18,10 @@ void out_json_line(const Json& value);       // one line, for a stream of docume
 void err_line(const std::string& sentence);  // an error, always said
 void note_line(const std::string& sentence); // what was done; nothing with -q
 void out_set_quiet(bool quiet);
+
+// A sentence with its variable parts: each "%s" in `pattern` is replaced by the next of
+// `values`, as printf replaces it, so that every sentence stands whole in the code.
+std::string text_of(const char* pattern, std::initializer_list<std::string> values);
 
 // Shows one frame on standard error for -v: seconds since the first frame shown, the port, the
 // direction (">>" sent, "<<" received) and the bytes in hex ("(nothing)" for an empty answer).

@@ -29,6 +29,7 @@ Json port_json(const std::string& name, const ProbeSlot& slot, const PortDetails
     out["board_revision"] = controller ? Json(slot.ident.board_revision) : Json();
     out["in_use_by_pid"] =
         slot.open_result == PORT_LOCKED && details.lock_pid > 0 ? Json(details.lock_pid) : Json();
+    out["system_console"] = details.console;
     out["by_id"] = detail_json(details.by_id);
     out["usb_vid"] = detail_json(details.usb_vid);
     out["usb_pid"] = detail_json(details.usb_pid);
@@ -38,6 +39,9 @@ Json port_json(const std::string& name, const ProbeSlot& slot, const PortDetails
 }
 
 std::string port_state_text(const ProbeSlot& slot) {
+    if (slot.open_result == PORT_LEFT_ALONE) {
+        return "system console: not probed (name it with --port to probe it)";
+    }
     if (slot.open_result == PORT_LOCKED) {
         return "in use by " + holder_text(slot.name);
     }
@@ -57,15 +61,27 @@ std::string port_state_text(const ProbeSlot& slot) {
         return "no answer";
     case SESSION_INVALID:
         return "answers, but not as a controller";
+    case SESSION_INCOMPLETE:
+        return text_of(slot.link.answer_still_coming
+                           ? "answer still coming after %s of %s bytes when the tool stopped "
+                             "waiting (a line slower than %s bit/s?)"
+                           : "answer stopped after %s of %s bytes",
+                       {std::to_string(slot.link.answer_received),
+                        std::to_string(slot.link.answer_bytes),
+                        std::to_string(LINK_TOOL_SLOWEST_BAUD)});
     default:
         return "failed while probed";
     }
 }
 
 // What the system tells of a port, for the line under its state, leaving out the name it is
-// listed by; empty when it tells nothing more.
-std::string port_details_text(const std::string& name, const PortDetails& details) {
+// listed by and what its state says; empty when it tells nothing more.
+std::string port_details_text(const std::string& name, const ProbeSlot& slot,
+                              const PortDetails& details) {
     std::vector<std::string> parts;
+    if (details.console && slot.open_result != PORT_LEFT_ALONE) {
+        parts.push_back("the system console");
+    }
     if (details.usb_vid[0] != 0) {
         parts.push_back(std::string("USB ") + details.usb_vid + ":" + details.usb_pid +
                         (details.usb_serial[0] != 0 ? std::string(" serial ") + details.usb_serial
@@ -86,6 +102,9 @@ constexpr char NO_FRAME[] = "the answer held no status frame";
 constexpr char NO_ANSWER[] = "the controller did not answer";
 constexpr char STOPPED_ANSWERING[] = "the controller stopped answering; waiting for it";
 constexpr char PORT_GONE[] = "the port failed (unplugged?); waiting for the controller";
+constexpr char ANSWER_STOPPED[] = "the answer stopped after %s of %s bytes";
+constexpr char ANSWER_TOO_SLOW[] = "the answer was still coming after %s of %s bytes when the "
+                                   "tool stopped waiting (a line slower than %s bit/s?)";
 
 // Readings in a row without an answer after which the controller is taken to be gone.
 constexpr int WATCH_MISSES_GONE = 3;
@@ -162,6 +181,15 @@ void watch_reading(const CliRequest& request, Connection* c, Watch* w) {
     }
     ++w->failed;
     w->misses = result == SESSION_SILENT ? w->misses + 1 : 0;
+    if (result == SESSION_INCOMPLETE) {
+        const SessionLink& link = c->controller->link;
+        const std::string reason =
+            text_of(link.answer_still_coming ? ANSWER_TOO_SLOW : ANSWER_STOPPED,
+                    {std::to_string(link.answer_received), std::to_string(link.answer_bytes),
+                     std::to_string(LINK_TOOL_SLOWEST_BAUD)});
+        watch_show_none(request, *c, reason.c_str(), w);
+        return;
+    }
     if (result == SESSION_INVALID || (result == SESSION_SILENT && w->misses < WATCH_MISSES_GONE)) {
         watch_show_none(request, *c, result == SESSION_INVALID ? NO_FRAME : NO_ANSWER, w);
         return;
@@ -186,6 +214,7 @@ bool watch_find_again(const CliRequest& request, Connection* c) {
         return result == SESSION_OK;
     }
     c->names = {c->port};
+    c->left_alone.clear();
     if (probe(request, c) != 1) {
         close_all(c);
         return false;
@@ -249,26 +278,33 @@ int watch_status(const CliRequest& request, Connection* c) {
 
 // The ports to probe: those the system lists, and those named with --port, each device once
 // even under another of its names (a /dev/serial/by-id link), whose details show the other.
-std::vector<std::string> ports_to_probe(const CliRequest& request) {
-    std::vector<std::string> names = candidate_ports();
+// The system console is left alone unless it is named.
+void ports_to_probe(const CliRequest& request, Connection* c) {
+    c->names = candidate_ports();
     std::vector<std::string> devices;
-    for (const std::string& name : names) {
+    for (const std::string& name : c->names) {
         PortDetails details{};
         port_details(name.c_str(), &details);
         devices.push_back(details.device);
+        c->left_alone.push_back(details.console);
     }
     for (const std::string& port : request.ports) {
         PortDetails details{};
         port_details(port.c_str(), &details);
         const std::string device = details.device;
-        if (std::find(names.begin(), names.end(), port) == names.end() &&
-            (device.empty() ||
-             std::find(devices.begin(), devices.end(), device) == devices.end())) {
-            names.push_back(port);
+        auto listed = std::find(c->names.begin(), c->names.end(), port);
+        if (listed == c->names.end() && !device.empty()) {
+            listed = c->names.begin() +
+                     (std::find(devices.begin(), devices.end(), device) - devices.begin());
+        }
+        if (listed == c->names.end()) {
+            c->names.push_back(port);
             devices.push_back(device);
+            c->left_alone.push_back(false);
+        } else {
+            c->left_alone[listed - c->names.begin()] = false;
         }
     }
-    return names;
 }
 
 void ports_show_text(const Connection& c, const std::vector<PortDetails>& details) {
@@ -279,7 +315,7 @@ void ports_show_text(const Connection& c, const std::vector<PortDetails>& detail
     for (size_t i = 0; i < c.names.size(); ++i) {
         out_text(c.names[i] + std::string(width + 2 - c.names[i].size(), ' ') +
                  port_state_text(c.slots[i]) + "\n");
-        const std::string more = port_details_text(c.names[i], details[i]);
+        const std::string more = port_details_text(c.names[i], c.slots[i], details[i]);
         if (!more.empty()) {
             out_text(std::string(width + 2, ' ') + more + "\n");
         }
@@ -290,7 +326,7 @@ void ports_show_text(const Connection& c, const std::vector<PortDetails>& detail
 
 int cli_ports(const CliRequest& request) {
     Connection c;
-    c.names = ports_to_probe(request);
+    ports_to_probe(request, &c);
     probe(request, &c);
     close_all(&c);
     if (console_interrupted()) {
@@ -330,6 +366,7 @@ int cli_status(const CliRequest& request) {
     }
     StatusReadings readings{};
     bool checksum_ok = false;
+    const SessionLink& link = c.controller->link; // its slot outlasts the port
     const SessionResult result = session_status(&c.controller->link, &readings, &checksum_ok);
     close_all(&c);
     if (result == SESSION_STOPPED) {
@@ -338,7 +375,7 @@ int cli_status(const CliRequest& request) {
         return EXIT_INTERRUPTED;
     }
     if (result != SESSION_OK) {
-        report_failure(result, c.port, "status request");
+        report_failure(result, link, c.port, ASK_STATUS);
         return EXIT_NO_CONTROLLER;
     }
     if (request.json) {

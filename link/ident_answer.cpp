@@ -69,6 +69,24 @@ bool ident_answer_whole(const uint8_t* data, size_t n) {
     return length >= LINK_FRAME_OVERHEAD && n >= at - LINK_FRAME_PAYLOAD_AT + length;
 }
 
+bool ident_answer_begins(const uint8_t* data, size_t n, size_t* at, size_t* bytes) {
+    constexpr size_t SHORTEST = LINK_FRAME_OVERHEAD + IDENT_MARK_BYTES;
+    constexpr size_t LONGEST = LINK_FRAME_OVERHEAD + IDENT_TEXT_CAP - 1;
+    for (size_t p = 0; p + LINK_FRAME_PAYLOAD_AT <= n; ++p) {
+        const size_t length = static_cast<size_t>(data[p + 2] | (data[p + 3] << 8));
+        const size_t text = p + LINK_FRAME_PAYLOAD_AT;
+        const size_t came = n - text < IDENT_MARK_BYTES ? n - text : IDENT_MARK_BYTES;
+        const bool command = (data[p] | (data[p + 1] << 8)) == CMD_IDENTIFY;
+        if (length >= SHORTEST && length <= LONGEST && p + length > n &&
+            memcmp(data + text, IDENT_MARK, came) == 0 && (came > 0 || command)) {
+            *at = p;
+            *bytes = length;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ident_parse(uint8_t* buf, size_t buf_cap, size_t n, IdentAnswer* out) {
     if (n > buf_cap) {
         n = buf_cap;

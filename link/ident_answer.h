@@ -27,6 +27,12 @@ bool ident_find_bytes(const uint8_t* needle, size_t m, const uint8_t* data, size
 // frame head before the string is never whole; it is taken when its window ends.
 bool ident_answer_whole(const uint8_t* data, size_t n);
 
+// True when the n bytes hold the start of an identification frame that runs past them, as the
+// controller sends it: a frame head (at *at) whose length field gives a text of the string's
+// length up to IDENT_TEXT_CAP - 1 bytes (*bytes: the whole frame), followed by as much of the
+// string as has come; with none of it yet, the head must carry the identification's command.
+bool ident_answer_begins(const uint8_t* data, size_t n, size_t* at, size_t* bytes);
+
 // Reads the n bytes received into buf (buf_cap bytes; n above buf_cap counts as buf_cap).
 // Returns false, leaving *out alone, when the identification string is not there. Otherwise
 // fills *out and returns true; buf is changed: the byte at n - 2, where the CRC of an answer

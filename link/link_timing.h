@@ -24,12 +24,15 @@ constexpr int32_t LINK_POLL_PERIOD_MS = 200;    // the status poll of a connecti
 // The command-line tool's deadlines for one answer, counted from the moment its request has
 // been handed to the port: its first byte must come within the time the request takes to cross
 // the line and LINK_TOOL_FIRST_BYTE_MS; after that the answer is waited for as long as no pause
-// between its bytes lasts LINK_TOOL_PAUSE_MS, but no longer than its longest form takes to cross
-// the line once the first byte was due, and LINK_TOOL_SLACK_MS for pauses.
-constexpr int32_t LINK_TOOL_FIRST_BYTE_MS = 300; // the first byte, once the request has crossed
-constexpr int32_t LINK_TOOL_SLOWEST_BAUD = 9600; // the line whose crossing times are allowed for
-constexpr int32_t LINK_TOOL_PAUSE_MS = 250;      // a pause between bytes of one answer
-constexpr int32_t LINK_TOOL_SLACK_MS = 1000;     // the pauses of one answer together
+// between its bytes lasts LINK_TOOL_ANSWER_PAUSE_MS when they begin the answer expected
+// (session.h), LINK_TOOL_PAUSE_MS when they do not, but no longer than its longest form takes
+// to cross the line once the first byte was due, and LINK_TOOL_SLACK_MS for pauses. So an
+// answer that keeps to the slowest line and pauses for no more than a second in all is taken.
+constexpr int32_t LINK_TOOL_FIRST_BYTE_MS = 300;    // the first byte, once the request has crossed
+constexpr int32_t LINK_TOOL_SLOWEST_BAUD = 9600;    // the line whose crossing times are allowed for
+constexpr int32_t LINK_TOOL_PAUSE_MS = 250;         // a pause after bytes that begin no answer
+constexpr int32_t LINK_TOOL_ANSWER_PAUSE_MS = 1000; // a pause within an answer that has begun
+constexpr int32_t LINK_TOOL_SLACK_MS = 1000;        // the pauses of one answer together
 
 // How long `bytes` take to cross the slowest line the tool waits for, at 10 bits a byte (8N1),
 // rounded up: the port takes a request at once, but the controller can answer only once it has

@@ -1,7 +1,8 @@
 // What Linux tells of a serial port besides its name: the device the name leads to, the name
 // udev gives a USB adapter under /dev/serial/by-id (it stays the same whichever ttyUSB number the
 // adapter gets), the adapter's USB ids and serial number from sysfs, the group that may open the
-// device, and the process that holds its lock file. Nothing here opens the port.
+// device, the process that holds its lock file, and whether it is the system console. Nothing
+// here opens the port.
 #include <dirent.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -128,6 +129,7 @@ bool port_details(const char* name, PortDetails* out) {
     if (S_ISCHR(st.st_mode)) {
         find_by_id(device, out);
         find_usb(device, out);
+        out->console = port_is_console(device);
     }
     out->lock_pid = port_lock_holder(device);
     return true;

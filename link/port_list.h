@@ -12,6 +12,10 @@ constexpr size_t PORT_CANDIDATES_MAX = 256; // ports looked at when none is name
 // have a UART behind them. Returns how many names were written.
 size_t port_candidates(char names[][PORT_NAME_BYTES], size_t cap);
 
+// Whether the named port is the system console (port_console.h), which a search leaves alone.
+// Never on Windows, which has no such thing.
+bool port_is_console(const char* name);
+
 // What the system tells of a port beyond its name. A text is empty where the system has
 // nothing, and on the platform that does not keep it.
 struct PortDetails {
@@ -23,6 +27,7 @@ struct PortDetails {
     char friendly_name[PORT_NAME_BYTES]; // Windows: the device manager's name of the port
     char group[PORT_NAME_BYTES];         // Linux: the group that owns the device
     long lock_pid; // a live process, not this one, whose lock file holds the port; 0 for none
+    bool console;  // Linux: the port is the system console (port_is_console)
 };
 
 // Fills *out for the named port. False when the name leads to no device (then only what could

@@ -56,3 +56,7 @@ size_t port_candidates(char names[][PORT_NAME_BYTES], size_t cap) {
     }
     return listed;
 }
+
+bool port_is_console(const char*) {
+    return false;
+}

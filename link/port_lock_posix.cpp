@@ -1,6 +1,10 @@
 // UUCP lock files. A new lock is written completely under a temporary name and then linked to
 // its real name, so that no other program ever reads a lock file that is still empty, and two
-// programs that try at once cannot both succeed: link() fails for the second.
+// programs that try at once cannot both succeed: link() fails for the second. Only that failure
+// means that the lock is held. The temporary name is this process's own: a random part, made
+// anew while a file of that name exists, so that a file somebody left or planted under a name
+// like it (another user's LTMP.<pid> in the shared lock folder, which this user may not remove)
+// never stands in the way.
 //
 // Taking over a stale lock is the delicate part. Two programs may both read the same stale lock
 // and both decide to remove it; if the second removes it only after the first has already
@@ -16,7 +20,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +40,7 @@ constexpr size_t LOCK_NAME_BYTES = 256;
 constexpr int TAKE_ATTEMPTS = 3;  // another program may take the lock between a look and a link
 constexpr int HOLD_ATTEMPTS = 50; // a stale lock another program is busy removing: tries ...
 constexpr int HOLD_PAUSE_MS = 2;  // ... this far apart
+constexpr int TEMPORARY_ATTEMPTS = 16; // temporary names tried while each is found taken
 
 constexpr long LOCK_ABSENT = -1;     // lock_file_pid: there is no such file
 constexpr long LOCK_UNREADABLE = -2; // lock_file_pid: a file that cannot be read
@@ -202,17 +209,46 @@ LockSeen look_at_locks(const char* name, bool remove, long* holder) {
     return result;
 }
 
+// 64 bits nobody can guess: from the system's random source, or where it gives none, from the
+// clock and a count.
+uint64_t random_part() {
+    uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits)) {
+        return bits;
+    }
+    static uint64_t count = 0;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec)) ^
+           (++count * 0x9E3779B97F4A7C15u);
+}
+
+// Creates a new file of this process's own in `folder`, LTMP.<pid>.<random>, whose path goes
+// into `temporary`. Returns its descriptor, or -1 with errno set; a name found taken is never
+// the answer, only another name.
+int create_temporary(const char* folder, char temporary[PORT_LOCK_PATH_BYTES]) {
+    for (int attempt = 0; attempt < TEMPORARY_ATTEMPTS; ++attempt) {
+        const int named =
+            snprintf(temporary, PORT_LOCK_PATH_BYTES, "%s/LTMP.%ld.%016llx", folder,
+                     static_cast<long>(getpid()), static_cast<unsigned long long>(random_part()));
+        if (named < 0 || static_cast<size_t>(named) >= PORT_LOCK_PATH_BYTES) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EIO; // every name taken: not a lock held by anybody
+    return -1;
+}
+
 // Writes this process's lock under a temporary name in `folder` and links it to `path`.
 // Returns 0, or the errno of the step that failed (EEXIST: somebody holds the lock).
 int make_lock(const char* folder, const char* path) {
     char temporary[PORT_LOCK_PATH_BYTES];
-    const int named =
-        snprintf(temporary, sizeof temporary, "%s/LTMP.%ld", folder, static_cast<long>(getpid()));
-    if (named < 0 || static_cast<size_t>(named) >= sizeof temporary) {
-        return ENAMETOOLONG;
-    }
-    unlink(temporary); // one left by a process long gone that had the same id
-    const int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    const int fd = create_temporary(folder, temporary);
     if (fd < 0) {
         return errno;
     }

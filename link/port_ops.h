@@ -18,6 +18,7 @@ enum PortOpenResult : int {
     PORT_NOT_SERIAL = -4, // opened, but not a serial line that takes the controller's settings
     PORT_FAILED = -5,     // any other failure
     PORT_LOCKED = -6,     // a live process holds the port's lock file; the port was not opened
+    PORT_LEFT_ALONE = -7, // not opened: the caller leaves it alone (the system console)
 };
 
 struct PortOps {

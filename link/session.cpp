@@ -33,6 +33,24 @@ constexpr size_t WRITE_ANSWER_BYTES = LINK_FRAME_OVERHEAD + 1;
 // once gathering ends.
 using AnswerComplete = bool (*)(const uint8_t* rx, size_t count);
 
+// Where an answer that has begun as the one expected stands, when it is not whole yet.
+struct AnswerBegun {
+    size_t at;    // its first byte among the bytes received
+    size_t bytes; // its whole length, as its frame head gives it
+};
+
+// Tells whether the bytes gathered so far hold the start of the answer expected that runs past
+// them: a frame head the controller would send, at the place the reader of the answer would
+// take it, with a length that the bytes received do not reach yet.
+using AnswerBegins = bool (*)(const uint8_t* rx, size_t count, AnswerBegun* begun);
+
+// What a transaction knows of the answer it waits for.
+struct AnswerShape {
+    size_t longest;          // bytes of its longest form, for its deadlines
+    AnswerComplete complete; // the answer is whole
+    AnswerBegins begins;     // the answer has begun and is not whole
+};
+
 // The deadlines of one answer on the clock (link_timing.h).
 struct AnswerDeadlines {
     int64_t first_byte; // nothing by then: no answer
@@ -57,6 +75,47 @@ enum GatherEnd : int {
 
 uint16_t get_u16(const uint8_t* at) {
     return static_cast<uint16_t>(at[0] | (at[1] << 8));
+}
+
+// A frame head at `at` whose length field is `bytes`, running past the count received.
+bool frame_runs_past(const uint8_t* rx, size_t count, size_t at, size_t bytes) {
+    return at + LINK_FRAME_PAYLOAD_AT <= count && get_u16(rx + at + 2) == bytes &&
+           at + bytes > count;
+}
+
+// The first frame head anywhere whose length field says 17 and which runs past the bytes.
+bool status_begins(const uint8_t* rx, size_t count, AnswerBegun* begun) {
+    for (size_t at = 0; at + LINK_FRAME_PAYLOAD_AT <= count; ++at) {
+        if (frame_runs_past(rx, count, at, STATUS_FRAME_BYTES)) {
+            *begun = {at, STATUS_FRAME_BYTES};
+            return true;
+        }
+    }
+    return false;
+}
+
+// The settings frame at the start, or one stray byte later, as the link realigns.
+bool settings_begins(const uint8_t* rx, size_t count, AnswerBegun* begun) {
+    for (size_t at = 0; at < 2; ++at) {
+        if (frame_runs_past(rx, count, at, SETTINGS_ANSWER_BYTES)) {
+            *begun = {at, SETTINGS_ANSWER_BYTES};
+            return true;
+        }
+    }
+    return false;
+}
+
+// The controller's answer of one payload byte.
+bool write_begins(const uint8_t* rx, size_t count, AnswerBegun* begun) {
+    if (frame_runs_past(rx, count, 0, WRITE_ANSWER_BYTES)) {
+        *begun = {0, WRITE_ANSWER_BYTES};
+        return true;
+    }
+    return false;
+}
+
+bool ident_begins(const uint8_t* rx, size_t count, AnswerBegun* begun) {
+    return ident_answer_begins(rx, count, &begun->at, &begun->bytes);
 }
 
 // Where the status frame stands among the bytes of an answer. Zero bytes before it are passed
@@ -150,6 +209,10 @@ bool settle(SessionLink* link) {
 // 0 when the port failed or nothing could be framed.
 size_t send_request(SessionLink* link, int32_t command, const uint8_t* payload, size_t n) {
     uint8_t tx[WIRE_IMAGE_BYTES + LINK_FRAME_OVERHEAD];
+    link->request_sent = false;
+    link->answer_bytes = 0;
+    link->answer_received = 0;
+    link->answer_still_coming = false;
     if (n > WIRE_IMAGE_BYTES) {
         return 0;
     }
@@ -166,16 +229,19 @@ size_t send_request(SessionLink* link, int32_t command, const uint8_t* payload, 
         return 0;
     }
     trace(link, true, tx, length);
+    link->request_sent = true; // a write that fails may have passed some bytes on
     return link->ops->write(link->ops->context, link->port, tx, length) ? length : 0;
 }
 
 // Gathers the answer until it is whole, or no byte comes by the first-byte deadline, or a pause
-// between bytes lasts LINK_TOOL_PAUSE_MS, or the limit comes while bytes are still coming.
-GatherEnd gather(SessionLink* link, const AnswerDeadlines& due, AnswerComplete complete) {
+// between bytes lasts LINK_TOOL_ANSWER_PAUSE_MS within an answer that has begun and
+// LINK_TOOL_PAUSE_MS after other bytes, or the limit comes while bytes are still coming or an
+// answer that has begun is still not whole.
+GatherEnd gather(SessionLink* link, const AnswerDeadlines& due, const AnswerShape& shape) {
     const PortOps* ops = link->ops;
     int64_t last = 0; // when the latest bytes came
     for (;;) {
-        if (complete(link->rx, link->count)) {
+        if (shape.complete(link->rx, link->count)) {
             return GATHER_WHOLE;
         }
         if (link->count == SESSION_RX_BYTES) {
@@ -184,7 +250,10 @@ GatherEnd gather(SessionLink* link, const AnswerDeadlines& due, AnswerComplete c
         if (!proceed()) {
             return GATHER_STOPPED;
         }
-        const int64_t quiet = link->count == 0 ? due.first_byte : last + LINK_TOOL_PAUSE_MS;
+        AnswerBegun begun{};
+        const bool begins = shape.begins(link->rx, link->count, &begun);
+        const int64_t pause = begins ? LINK_TOOL_ANSWER_PAUSE_MS : LINK_TOOL_PAUSE_MS;
+        const int64_t quiet = link->count == 0 ? due.first_byte : last + pause;
         const int64_t deadline = std::min(quiet, due.limit);
         // A deadline already past still takes what is there: bytes that waited in the driver
         // while another port of a search was read.
@@ -203,9 +272,15 @@ GatherEnd gather(SessionLink* link, const AnswerDeadlines& due, AnswerComplete c
     }
 }
 
-// What a transaction's gathering means: SESSION_OK when bytes came (the caller judges them).
-SessionResult gathered(SessionLink* link, GatherEnd end) {
-    link->unsettled = end == GATHER_CUT_OFF;
+// What a transaction's gathering means: SESSION_OK when bytes came (the caller judges them),
+// SESSION_INCOMPLETE when they began the answer and it stopped short, whatever else they hold.
+// The rest of an answer that stopped short may still come: it is drained before the next
+// request, as that of an answer cut off.
+SessionResult gathered(SessionLink* link, GatherEnd end, const AnswerShape& shape) {
+    AnswerBegun begun{};
+    const bool short_of_whole = (end == GATHER_QUIET || end == GATHER_CUT_OFF) &&
+                                shape.begins(link->rx, link->count, &begun);
+    link->unsettled = end == GATHER_CUT_OFF || short_of_whole;
     trace(link, false, link->rx, link->count);
     if (end == GATHER_FAILED) {
         return SESSION_PORT_FAILED;
@@ -213,12 +288,23 @@ SessionResult gathered(SessionLink* link, GatherEnd end) {
     if (end == GATHER_STOPPED) {
         return SESSION_STOPPED;
     }
+    if (short_of_whole) {
+        link->answer_bytes = begun.bytes;
+        link->answer_received = link->count - begun.at;
+        link->answer_still_coming = end == GATHER_CUT_OFF;
+        return SESSION_INCOMPLETE;
+    }
     return link->count == 0 ? SESSION_SILENT : SESSION_OK;
 }
 
-// One request and its answer of at most `answer_bytes`.
+const AnswerShape IDENT_SHAPE = {IDENT_ANSWER_BYTES, ident_answer_whole, ident_begins};
+const AnswerShape STATUS_SHAPE = {STATUS_FRAME_BYTES, status_complete, status_begins};
+const AnswerShape SETTINGS_SHAPE = {SETTINGS_ANSWER_BYTES, settings_complete, settings_begins};
+const AnswerShape WRITE_SHAPE = {WRITE_ANSWER_BYTES, write_complete, write_begins};
+
+// One request and its answer.
 SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payload, size_t n,
-                       size_t answer_bytes, AnswerComplete complete) {
+                       const AnswerShape& shape) {
     if (!proceed()) {
         return SESSION_STOPPED;
     }
@@ -227,7 +313,7 @@ SessionResult transact(SessionLink* link, int32_t command, const uint8_t* payloa
         return SESSION_PORT_FAILED;
     }
     const int64_t now = link->ops->now_ms(link->ops->context);
-    return gathered(link, gather(link, deadlines_from(now, sent, answer_bytes), complete));
+    return gathered(link, gather(link, deadlines_from(now, sent, shape.longest), shape), shape);
 }
 
 } // namespace
@@ -241,8 +327,7 @@ void session_set_proceed(SessionProceed proceed_while) {
 }
 
 SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
-    SessionResult result =
-        transact(link, CMD_IDENTIFY, nullptr, 0, IDENT_ANSWER_BYTES, ident_answer_whole);
+    SessionResult result = transact(link, CMD_IDENTIFY, nullptr, 0, IDENT_SHAPE);
     if (result != SESSION_OK) {
         return result;
     }
@@ -251,8 +336,7 @@ SessionResult session_identify(SessionLink* link, IdentAnswer* answer) {
 }
 
 SessionResult session_status(SessionLink* link, StatusReadings* readings, bool* checksum_ok) {
-    SessionResult result =
-        transact(link, CMD_GET_STATUS, nullptr, 0, STATUS_FRAME_BYTES, status_complete);
+    SessionResult result = transact(link, CMD_GET_STATUS, nullptr, 0, STATUS_SHAPE);
     if (result != SESSION_OK) {
         return result;
     }
@@ -265,8 +349,7 @@ SessionResult session_status(SessionLink* link, StatusReadings* readings, bool* 
 }
 
 SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_BYTES]) {
-    SessionResult result =
-        transact(link, CMD_READ_SETTINGS, nullptr, 0, SETTINGS_ANSWER_BYTES, settings_complete);
+    SessionResult result = transact(link, CMD_READ_SETTINGS, nullptr, 0, SETTINGS_SHAPE);
     if (result != SESSION_OK) {
         return result;
     }
@@ -280,8 +363,10 @@ SessionResult session_read_settings(SessionLink* link, uint8_t image[WIRE_IMAGE_
 }
 
 SessionResult session_write_settings(SessionLink* link, const uint8_t image[WIRE_IMAGE_BYTES]) {
-    return transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, WRITE_ANSWER_BYTES,
-                    write_complete);
+    // Any byte answers a write: one whose frame stopped short still came.
+    const SessionResult result =
+        transact(link, CMD_WRITE_SETTINGS, image, WIRE_IMAGE_BYTES, WRITE_SHAPE);
+    return result == SESSION_INCOMPLETE ? SESSION_OK : result;
 }
 
 size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
@@ -294,12 +379,17 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
         slot->link.name = slot->name;
         slot->link.count = 0;
         slot->link.unsettled = false;
+        if (slot->left_alone) {
+            slot->open_result = PORT_LEFT_ALONE;
+            continue;
+        }
         slot->open_result = ops->open(ops->context, slot->name, &slot->link.port);
         if (slot->open_result == PORT_OPENED) {
-            request_bytes = send_request(&slot->link, CMD_IDENTIFY, nullptr, 0);
-            if (request_bytes == 0) {
+            const size_t sent = send_request(&slot->link, CMD_IDENTIFY, nullptr, 0);
+            if (sent == 0) {
                 slot->answer = SESSION_PORT_FAILED;
             }
+            request_bytes = std::max(request_bytes, sent);
         }
     }
     // Every request is out: the answers come in together, each port's waiting in its driver
@@ -313,7 +403,8 @@ size_t session_probe(const PortOps* ops, ProbeSlot* slots, size_t n) {
             continue;
         }
         if (slot->answer == SESSION_SILENT) {
-            slot->answer = gathered(&slot->link, gather(&slot->link, due, ident_answer_whole));
+            slot->answer =
+                gathered(&slot->link, gather(&slot->link, due, IDENT_SHAPE), IDENT_SHAPE);
             if (slot->answer == SESSION_OK &&
                 !ident_parse(slot->link.rx, SESSION_RX_BYTES, slot->link.count, &slot->ident)) {
                 slot->answer = SESSION_INVALID;

@@ -9,6 +9,7 @@ own encoders (struct, and binascii.crc_hqx, which is the same CRC-16), never wit
 """
 import binascii
 import fcntl
+import glob
 import grp
 import os
 import shutil
@@ -192,6 +193,25 @@ def path(name):
     return os.path.join(WORK, name)
 
 
+def console_ports():
+    """The ports a search looks at that are this machine's system console: those whose device
+    number ends a line of /proc/consoles (major:minor)."""
+    try:
+        with open("/proc/consoles") as f:
+            numbers = {line.split()[-1] for line in f if line.strip()}
+    except OSError:
+        return []
+    found = []
+    for device in sorted(glob.glob("/dev/tty[SUA]*") + glob.glob("/dev/rfcomm*")):
+        number = os.stat(device).st_rdev
+        uart = os.path.join("/sys/class/tty", os.path.basename(device), "type")
+        if (f"{os.major(number)}:{os.minor(number)}" in numbers and
+                re.fullmatch(r"/dev/(ttyUSB|ttyACM|ttyAMA|ttyS|rfcomm)\d+", device) and
+                (not device.startswith("/dev/ttyS") or open(uart).read().strip() != "0")):
+            found.append(device)
+    return found
+
+
 def write_file(name, data):
     with open(path(name), "wb") as f:
         f.write(data)
@@ -258,12 +278,30 @@ def case_ports(emu):
     listed = {entry["port"]: entry for entry in json.loads(out)}
     check(listed[PORT] == {"port": PORT, "controller": True,
                            "identification": "VORK, kavren board v5.000 Лестница",
-                           "board_revision": 5000, "in_use_by_pid": None, "by_id": None,
-                           "usb_vid": None, "usb_pid": None, "usb_serial": None,
-                           "friendly_name": None}, f"controller entry {listed[PORT]}")
+                           "board_revision": 5000, "in_use_by_pid": None,
+                           "system_console": False, "by_id": None, "usb_vid": None,
+                           "usb_pid": None, "usb_serial": None, "friendly_name": None},
+          f"controller entry {listed[PORT]}")
     check(listed[path("none")]["controller"] is False, "a missing port answered")
     _, out, _, _ = cli("ports", "--port", PORT, check_rc=0)
     check(f"{PORT}" in out and "board revision 5000" in out and "Лестница" in out, out)
+
+    # A serial port that is the system console is listed as such, and no search sends it a byte
+    # (-v shows every frame sent); it is probed only when named, which these tests leave alone.
+    consoles = console_ports()
+    if not consoles:
+        print("cli ports: this machine's console is no serial port; its rows skipped")
+    _, out, _, _ = cli("ports", "--json", check_rc=0)
+    listed = {entry["port"]: entry for entry in json.loads(out)}
+    _, text, _, _ = cli("ports", check_rc=0)
+    rc, _, err, _ = cli("status", "-v")
+    for console in consoles:
+        check(listed[console]["system_console"] is True and not listed[console]["controller"],
+              out)
+        check(re.search(rf"^{re.escape(console)} +system console: not probed", text, re.M), text)
+        check(rc == 3 and f"{console} >>" not in err and
+              f"{console} is the system console, which the search leaves alone; name it with "
+              "--port to look for the controller there." in err, f"{rc} {err}")
 
 
 def case_status(emu):
@@ -283,7 +321,8 @@ def case_status(emu):
     # No status frame in the answer: no reading, no numbers.
     emu("truncate 2 12")
     rc, out, err, _ = cli("status", "--port", PORT)
-    check(rc == 3 and out == "" and PORT in err, f"truncated: {rc} {out!r} {err}")
+    check(rc == 3 and out == "" and f"The answer to the status request from the controller on "
+          f"{PORT} stopped after 12 of 17 bytes.\n" in err, f"truncated: {rc} {out!r} {err}")
     emu("truncate 2 off")
     emu("set light 5120")
     emu("set faults 2")
@@ -480,20 +519,29 @@ def case_read(emu):
 
 def case_read_failures(emu):
     write_file("keep.lv24", b"keep")
-    # A damaged image (inner CRC), a truncated one, a silent controller: no file, old one kept.
+    # A damaged image (inner CRC), a truncated one, an identification that stops for longer than
+    # a second, a silent controller: no file, old one kept, and each said as it is.
     image = bytearray(wire_image(factory()))
     image[100] ^= 1
-    for fault in (f"raw read {frame(3, bytes(image)).hex()}", "truncate read 300",
-                  "silent on"):
+    for fault, undo, said in (
+            (f"raw read {frame(3, bytes(image)).hex()}", "",
+             f"The controller on {PORT} sent no valid answer to the settings read."),
+            ("truncate read 300", "truncate read off", "The answer to the settings read from "
+             f"the controller on {PORT} stopped after 300 of 649 bytes."),
+            ("split 2 1200", "split 1 0", "The answer to the identification request from the "
+             f"device on {PORT} stopped after 16 of 31 bytes."),
+            ("silent on", "", f"No controller answered on {PORT}.")):
         emu(fault)
         for output in ("new.lv24", "keep.lv24"):
             rc, _, err, seconds = cli("read", "--port", PORT, "--output", output)
-            check(rc == 3 and err != "", f"{fault}: {rc} {err}")
+            check(rc == 3 and err == said + "\n", f"{fault}: {rc} {err}")
             check(seconds < 2.5, f"{fault}: gave up after {seconds:.2f} s")
-            if fault.startswith("raw"):
+            if fault.startswith("raw") and output == "new.lv24":
                 emu(fault)
         check(not os.path.exists(path("new.lv24")), f"{fault}: a file was saved")
         check(read_file("keep.lv24") == b"keep", f"{fault}: the old file changed")
+        if undo:
+            emu(undo)
     rc, _, err, _ = cli("status", "--port", PORT)
     check(rc == 3 and "No controller answered" in err, err)
 
@@ -572,9 +620,11 @@ def case_write(emu):
     rc, _, err, _ = cli("write", "defaults", "--port", PORT)
     os.environ["XDG_STATE_HOME"] = STATE
     restore = re.search(r"To put them back: (.*)$", err, re.M)
-    check(rc == 0 and restore is not None and "'\\''" in restore.group(1), f"{rc} {err}")
+    check(rc == 0 and restore is not None and "'\\''" in restore.group(1) and
+          restore.group(1).endswith(f" --port {PORT}"), f"{rc} {err}")
+    without_port = {k: v for k, v in shell_environment().items() if k != "LUMIVO24_PORT"}
     shell = subprocess.run(["sh", "-c", restore.group(1)], cwd=WORK, capture_output=True,
-                           timeout=60, env=shell_environment())
+                           timeout=60, env=without_port)
     site_held = site()
     site_held["channels"][23]["standby_enabled"] = False  # no file holds it: it stays as it was
     check(shell.returncode == 0 and emu.settings() == wire_image(site_held),
@@ -592,6 +642,42 @@ def case_write(emu):
     emu("refuse-writes on")
     rc, _, err, _ = cli("write", "new.lv24", "--port", PORT)
     check(rc == 5 and "sensor1_max_cm: 120 -> 100\n" in err, f"{rc} {err}")
+    emu("refuse-writes off")
+
+    # A write that is not answered, or whose port goes once the request is out, may have reached
+    # the controller: said so with the command that shows it, which then finds the settings sent
+    # (for set device compared with the backup, which the change is the difference from).
+    emu("truncate write 0")
+    for args, compare in ((["write", "new.lv24"], "new.lv24"),
+                          (["set", "device", "off_timer_s=99"], r"\S+\.lv24")):
+        emu("set settings " + wire_image(factory()).hex())
+        rc, _, err, _ = cli(*args, "--port", PORT)
+        found = re.search(r"did not answer the settings write: it may already hold the settings "
+                          rf"sent\. Check with: (lumivo24-cli diff device {compare} --port "
+                          rf"{re.escape(PORT)})\n", err)
+        check(rc == 3 and found and "below 9600 bit/s a write is never answered in time" in err,
+              f"{args}: {rc} {err}")
+        shell = subprocess.run(["sh", "-c", found.group(1)], cwd=WORK, capture_output=True,
+                               timeout=60, env=shell_environment())
+        check(shell.returncode == (0 if args[0] == "write" else 1) and
+              (args[0] == "write" or shell.stdout == b"off_timer_s: 99 -> 180\n"),
+              f"{args}: the check said {shell.returncode} {shell.stdout}")
+    emu("truncate write off")
+    emu("set settings " + wire_image(factory()).hex())
+    emu("delay 250")
+    emu("clear-requests")
+    tool = subprocess.Popen([CLI, "write", "new.lv24", "--port", PORT, "--no-backup"], cwd=WORK,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    deadline = time.monotonic() + 10
+    while emu.requests()["write"] == "0" and time.monotonic() < deadline:
+        time.sleep(0.005)
+    emu("unplug")
+    err = tool.communicate(timeout=10)[1].decode()
+    emu("plug")
+    emu("delay 0")
+    check(tool.returncode == 3 and f"The port {PORT} failed after the settings were sent: the "
+          "controller may already hold them. Check with: lumivo24-cli diff device new.lv24 "
+          f"--port {PORT}\n" in err, f"unplugged: {tool.returncode} {err}")
 
 
 def case_write_refusals(emu):
@@ -717,8 +803,21 @@ def case_interrupt(emu):
 
 def case_paced(emu, baud):
     """On a line paced at `baud` (at 9600, 676 ms for a 649-byte answer and as long for a write's
-    request) and with every answer in two parts 100 ms apart: read, write and set device work."""
-    for split in ("1 0", "2 100"):
+    request) and with every answer in two parts 400 ms apart: read, write and set device work.
+    Below 9600 a write's request alone takes longer to cross than its answer is waited for (at
+    4800, 1.35 s): the read works, and the write says what may have happened and why."""
+    if baud < 9600:
+        emu("set settings " + wire_image(site()).hex())
+        cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
+        check(read_file("site.lv24") == settings_file(site()), "the saved file differs")
+        write_file("factory.lv24", settings_file(factory()))
+        rc, _, err, _ = cli("write", "factory.lv24", "--port", PORT, "--no-backup")
+        check(rc == 3 and "it may already hold the settings sent" in err and
+              "The line may be slower than the tool waits for: below 9600 bit/s a write is never "
+              "answered in time." in err, f"{rc} {err}")
+        print(f"cli paced at {baud} baud: read works, the write says why it fails")
+        return
+    for split in ("1 0", "2 400"):
         emu(f"split {split}")
         emu("set settings " + wire_image(site()).hex())
         cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)

@@ -10,6 +10,7 @@
 
 #include <setupapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -424,6 +425,11 @@ TEST(CliUnderWine, DrawsTheWave) {
 // a dry run on another board revision lists the changes, a wrong word is named.
 TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
     ASSERT_TRUE(emu_ok("defaults"));
+    const std::vector<uint8_t> factory = stored_settings();
+    ASSERT_EQ(factory.size(), 643u);
+    std::vector<uint8_t> factory_changed = factory; // the off timer at 240 s
+    put(&factory_changed, 10, 240, 2);
+    put(&factory_changed, 641, reference_crc16(factory_changed.data(), 641), 2);
     const ToolRun defaults = run_tool(L"show defaults --json");
     ASSERT_EQ(defaults.exit_code, 0u);
     std::string odd = defaults.out;
@@ -446,6 +452,24 @@ TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
     EXPECT_NE(dry.out.find("off_timer_s: 180 -> 240"), std::string::npos) << dry.out;
     EXPECT_NE(dry.err.find("would need --force"), std::string::npos) << dry.err;
     EXPECT_EQ(emu_requests("write"), 0);
+
+    // A pause of 400 ms in the middle of every answer is waited through; a write that is not
+    // answered may have reached the controller, and the tool says so and how to look.
+    ASSERT_TRUE(emu_ok("split 2 400"));
+    const ToolRun paused = run_tool(L"show device --port COM5 --json");
+    ASSERT_TRUE(emu_ok("split 1 0"));
+    EXPECT_EQ(paused.exit_code, 0u) << paused.err;
+    ASSERT_TRUE(emu_ok(("set settings " + to_hex(factory_changed)).c_str()));
+    ASSERT_TRUE(emu_ok("truncate write 0"));
+    const ToolRun unanswered = run_tool(L"write defaults --port COM5 --no-backup");
+    ASSERT_TRUE(emu_ok("truncate write off"));
+    EXPECT_EQ(unanswered.exit_code, 3u) << unanswered.err;
+    EXPECT_NE(unanswered.err.find("did not answer the settings write: it may already hold the "
+                                  "settings sent. Check with: lumivo24-cli diff device defaults "
+                                  "--port COM5"),
+              std::string::npos)
+        << unanswered.err;
+    EXPECT_EQ(stored_settings(), factory) << "the controller did not take the write";
 
     // A device is refused at once, never read: reading CON would wait for the console.
     for (const wchar_t* device : {L"NUL", L"CON", L"COM5"}) {
@@ -477,16 +501,16 @@ TEST(CliUnderWine, ThePrintedRestoreCommandRunsInCmd) {
     const size_t from = at + said.size();
     const std::string line = set.err.substr(from, set.err.find_first_of("\r\n", from) - from);
     EXPECT_EQ(line.rfind("lumivo24-cli write \"", 0), 0u) << line; // the path quoted for cmd
+    const std::string port = " --port COM5"; // the port given: the command needs no other
+    EXPECT_EQ(line.substr(line.size() - std::min(line.size(), port.size())), port) << line;
 
     std::wstring folder = tool_path();
     folder.resize(folder.find_last_of(L'\\'));
     wchar_t path[32767];
     const DWORD n = GetEnvironmentVariableW(L"PATH", path, 32767);
     ASSERT_TRUE(SetEnvironmentVariableW(L"PATH", (folder + L";" + std::wstring(path, n)).c_str()));
-    ASSERT_TRUE(SetEnvironmentVariableW(L"LUMIVO24_PORT", L"COM5"));
     const ToolRun undo = run_line(L"cmd.exe /c " + wide_of(line));
     SetEnvironmentVariableW(L"PATH", std::wstring(path, n).c_str());
-    SetEnvironmentVariableW(L"LUMIVO24_PORT", nullptr);
     ASSERT_EQ(undo.exit_code, 0u) << line << "\n" << undo.err;
     EXPECT_EQ(stored_settings(), factory) << "the printed command did not restore";
 }

@@ -2,6 +2,8 @@
 // machine take them. A device name that no real device has keeps the tests off real ports.
 #include <gtest/gtest.h>
 
+#include <glob.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,4 +81,31 @@ TEST(PortLock, TwoProcessesRacingForAStaleLockTakeItOnce) {
         EXPECT_EQ(access(path, F_OK), -1) << "the winner's lock stayed after its release";
     }
     unlink(path);
+}
+
+// A name like the temporary one somebody left or planted in the lock folder (another user's
+// LTMP.<pid>, which this user may not remove; here a folder, which nobody can unlink as a file)
+// holds nothing: the lock is taken, and no temporary file of this process stays behind.
+TEST(PortLock, APlantedTemporaryNameHoldsNothing) {
+    const std::string device = "/dev/lumivo-planted-" + std::to_string(getpid());
+    char path[PORT_LOCK_PATH_BYTES];
+    long holder = 0;
+    if (port_lock_take(device.c_str(), path, &holder) != PORT_LOCK_TAKEN) {
+        GTEST_SKIP() << "no lock folder takes a lock from this user";
+    }
+    port_lock_release(path);
+    const std::string folder = std::string(path).substr(0, std::string(path).rfind('/'));
+    const std::string planted = folder + "/LTMP." + std::to_string(getpid());
+    ASSERT_EQ(mkdir(planted.c_str(), 0755), 0);
+    const int taken = port_lock_take(device.c_str(), path, &holder);
+    long in_file = 0;
+    std::ifstream(path) >> in_file;
+    port_lock_release(path);
+    rmdir(planted.c_str());
+    EXPECT_EQ(taken, PORT_LOCK_TAKEN);
+    EXPECT_EQ(holder, 0);
+    EXPECT_EQ(in_file, static_cast<long>(getpid()));
+    glob_t left{};
+    EXPECT_EQ(glob((planted + "*").c_str(), 0, nullptr, &left), GLOB_NOMATCH);
+    globfree(&left);
 }

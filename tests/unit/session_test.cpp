@@ -24,6 +24,7 @@ struct FakePort {
     std::vector<Chunk> arriving; // on their way, at clock times
     std::vector<uint8_t> written;
     bool open = false;
+    bool fails = false; // every write and read fails from now on: the port is gone
 };
 
 struct FakeLine {
@@ -58,6 +59,9 @@ const PortOps FAKE_OPS = {
     },
     [](void* c, PortHandle port, const uint8_t* bytes, size_t n) {
         FakePort& p = port_of(c, port);
+        if (p.fails) {
+            return false;
+        }
         p.written.assign(bytes, bytes + n);
         for (const Chunk& chunk : p.answer) {
             p.arriving.push_back({line_of(c)->now + chunk.at, chunk.bytes});
@@ -66,6 +70,9 @@ const PortOps FAKE_OPS = {
     },
     [](void* c, PortHandle port, uint8_t* buffer, size_t cap, int64_t deadline) -> long {
         FakeLine* line = line_of(c);
+        if (port_of(c, port).fails) {
+            return -1;
+        }
         std::vector<Chunk>& arriving = port_of(c, port).arriving;
         int64_t first = INT64_MAX;
         for (const Chunk& chunk : arriving) {
@@ -189,7 +196,7 @@ TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
         {bytes_of({noise, reply}), SESSION_OK},         // a false length field before it
         {bytes_of({{0x55}, bad_crc}), SESSION_INVALID}, // behind other bytes only with its CRC
         {bytes_of({{0xAA, 0xBB, 0xCC}, std::vector<uint8_t>(20, 0x33)}), SESSION_INVALID},
-        {{reply.begin(), reply.begin() + 16}, SESSION_INVALID},
+        {{reply.begin(), reply.begin() + 16}, SESSION_INCOMPLETE}, // one byte short: no reading
         {std::vector<uint8_t>(40, 0x5A), SESSION_INVALID},
     };
     for (const Row& row : rows) {
@@ -206,7 +213,10 @@ TEST_F(Session, StatusFrameIsFoundBehindStrayBytesAndNoiseOrNotAtAll) {
 }
 
 // The first byte is waited for 300 ms once the request has crossed a 9600 baud line (6 bytes:
-// 7 ms); after it, the answer as long as no pause between its bytes lasts 250 ms.
+// 7 ms). After it, an answer that has begun as the controller's is waited for through pauses
+// of up to a second, within its limit (the first byte's deadline, its longest form's crossing
+// and a second); other bytes as long as no pause lasts 250 ms. An answer that stops short is
+// told by how far it came.
 TEST_F(Session, FirstByteDeadlineAndPausesWithinTheAnswer) {
     const std::vector<uint8_t> reply = frame(0x0002, STATUS_FIELDS);
     StatusReadings readings{};
@@ -219,22 +229,88 @@ TEST_F(Session, FirstByteDeadlineAndPausesWithinTheAnswer) {
     EXPECT_EQ(session_status(&link, &readings, &checksum_ok), SESSION_SILENT);
     EXPECT_EQ(line.now - start, 307);
 
+    const char text[] = "VORK, kavren board v5.000";
+    const std::vector<uint8_t> ident = frame(1, std::vector<uint8_t>(text, text + sizeof text - 1));
+    const std::vector<uint8_t> settings = frame(0x0003, settings_image());
+    const std::vector<uint8_t> written = frame(0x0103, {0x00});
+    const std::vector<uint8_t> noise = {0x5A, 0x5A, 0x5A};
+    const std::vector<uint8_t> ident_head = {0x01, 0x00, 0x1F, 0x00}; // no byte of the string yet
+    const std::vector<uint8_t> other_head = {0x07, 0x00, 0x1F, 0x00};
+    using Ask = SessionResult (*)(SessionLink*);
+    const Ask identify = [](SessionLink* l) {
+        IdentAnswer a{};
+        const SessionResult result = session_identify(l, &a);
+        return result == SESSION_OK && a.board_revision != 5000 ? SESSION_INVALID : result;
+    };
+    const Ask status = [](SessionLink* l) {
+        StatusReadings r{};
+        bool crc = false;
+        return session_status(l, &r, &crc);
+    };
+    const Ask read = [](SessionLink* l) {
+        uint8_t image[WIRE_IMAGE_BYTES];
+        return session_read_settings(l, image);
+    };
+    const Ask write = [](SessionLink* l) {
+        return session_write_settings(l, settings_image().data());
+    };
+    // The first `first` bytes of the answer come 50 ms after the request, the rest at `rest_at`
+    // (never when 0).
     const struct {
-        int64_t second_part_at; // ms after the request; the first part came at 50
+        Ask ask;
+        const std::vector<uint8_t>& answer;
+        size_t first;
+        int64_t rest_at;
         SessionResult result;
         int64_t ended_at;
+        size_t received; // SESSION_INCOMPLETE: of `bytes`
+        size_t bytes;
     } rows[] = {
-        {299, SESSION_OK, 299},      // a pause of 249 ms
-        {310, SESSION_INVALID, 300}, // of 260 ms: the answer ended with its first part
+        // clang-format off
+        {status, reply, 8, 310, SESSION_OK, 310, 0, 0}, // a pause of 260 ms in the frame
+        {status, reply, 8, 1049, SESSION_OK, 1049, 0, 0},
+        {status, reply, 8, 1060, SESSION_INCOMPLETE, 1050, 8, 17},
+        {status, noise, 3, 0, SESSION_INVALID, 300, 0, 0}, // bytes that begin no frame
+        {identify, ident, 16, 650, SESSION_OK, 650, 0, 0},
+        {identify, ident, 16, 0, SESSION_INCOMPLETE, 1050, 16, 31},
+        {identify, ident, 25, 0, SESSION_INCOMPLETE, 1050, 25, 31}, // its version cut: not read
+        {identify, ident_head, 4, 0, SESSION_INCOMPLETE, 1050, 4, 31},
+        {identify, other_head, 4, 0, SESSION_INVALID, 300, 0, 0},
+        {read, settings, 300, 0, SESSION_INCOMPLETE, 1050, 300, 649},
+        {write, written, 4, 0, SESSION_OK, 1050, 4, 7}, // any byte answers a write
+        // clang-format on
     };
     for (const auto& row : rows) {
         line.ports[0].arriving.clear(); // what came too late
-        answer({{50, {reply.begin(), reply.begin() + 8}},
-                {row.second_part_at, {reply.begin() + 8, reply.end()}}});
+        link.unsettled = false;         // and what is still to be drained
+        std::vector<Chunk> chunks = {{50, {row.answer.begin(), row.answer.begin() + row.first}}};
+        if (row.rest_at != 0) {
+            chunks.push_back({row.rest_at, {row.answer.begin() + row.first, row.answer.end()}});
+        }
+        answer(chunks);
         start = line.now;
-        EXPECT_EQ(session_status(&link, &readings, &checksum_ok), row.result) << row.ended_at;
-        EXPECT_EQ(line.now - start, row.ended_at);
+        EXPECT_EQ(row.ask(&link), row.result) << row.ended_at;
+        EXPECT_EQ(line.now - start, row.ended_at) << row.ended_at;
+        EXPECT_EQ(link.answer_received, row.received) << row.ended_at;
+        EXPECT_EQ(link.answer_bytes, row.bytes) << row.ended_at;
     }
+
+    // Still coming at the limit (307 + 677 + 1000 ms), 10 bytes every 40 ms: a line of 2500
+    // bit/s, slower than the tool waits for.
+    std::vector<Chunk> trickle;
+    for (size_t at = 0; at < settings.size(); at += 10) {
+        trickle.push_back(
+            {static_cast<int64_t>(5 + 4 * at),
+             {settings.begin() + at, settings.begin() + std::min(at + 10, settings.size())}});
+    }
+    line.ports[0].arriving.clear();
+    link.unsettled = false;
+    answer(trickle);
+    start = line.now;
+    EXPECT_EQ(read(&link), SESSION_INCOMPLETE);
+    EXPECT_EQ(line.now - start, 1984);
+    EXPECT_EQ(link.answer_received, 500u);
+    EXPECT_TRUE(link.answer_still_coming);
 }
 
 TEST_F(Session, BytesLeftFromAnEarlierAnswerAreNotTakenForTheNextOne) {
@@ -263,6 +339,17 @@ TEST_F(Session, AWriteIsAnsweredByAnyByte) {
     start = line.now;
     EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_SILENT);
     EXPECT_EQ(line.now - start, 677 + 300);
+    EXPECT_TRUE(link.request_sent);
+
+    // A port that fails as the request goes out may have passed it on; one that fails while the
+    // tail of an earlier answer is drained has sent nothing.
+    line.ports[0].fails = true;
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_PORT_FAILED);
+    EXPECT_TRUE(link.request_sent);
+    link.unsettled = true;
+    EXPECT_EQ(session_write_settings(&link, image.data()), SESSION_PORT_FAILED);
+    EXPECT_FALSE(link.request_sent);
+    line.ports[0].fails = false;
 }
 
 TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
@@ -281,12 +368,11 @@ TEST_F(Session, SettingsAnswerCountsOnlyWithItsWholeValidImage) {
     ASSERT_EQ(session_read_settings(&link, got), SESSION_OK);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), got));
 
-    // Never handed out: a damaged image, an image cut short, two stray bytes.
+    // Never handed out: a damaged image, two stray bytes (an image cut short: above).
     std::vector<uint8_t> damaged = reply;
     damaged[4 + 100] ^= 0x01;
     const std::vector<std::vector<Chunk>> refused = {
         {{10, damaged}},
-        {{10, {reply.begin(), reply.begin() + 600}}},
         {{10, bytes_of({{0x00, 0x00}, reply})}},
     };
     for (const auto& chunks : refused) {
