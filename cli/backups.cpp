@@ -13,11 +13,17 @@
 
 namespace {
 
-// The port in a file name: its last part ("ttyUSB0" of /dev/ttyUSB0, "COM5"), with anything
-// but letters, digits, '.', '-' and '_' made '_'.
+// The port in a file name: its last part ("ttyUSB0" of /dev/ttyUSB0, "COM5"), with the folder's
+// name before a last part that begins with a digit ("pts3" of /dev/pts/3), so that a backup's
+// number never reads as the port's; anything but letters, digits, '.', '-' and '_' made '_'.
 std::string port_for_name(const std::string& port) {
     const size_t slash = port.find_last_of("/\\");
     std::string out = slash == std::string::npos ? port : port.substr(slash + 1);
+    if (slash != std::string::npos && slash > 0 && !out.empty() &&
+        isdigit(static_cast<unsigned char>(out[0]))) {
+        const size_t before = port.find_last_of("/\\", slash - 1);
+        out = port.substr(before == std::string::npos ? 0 : before + 1, slash - before - 1) + out;
+    }
     for (char& c : out) {
         if (!isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') {
             c = '_';

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -196,7 +197,7 @@ void add_device_commands(CLI::App* app, CliRequest* request, SharedOptions* afte
     CLI::App* read = app->add_subcommand("read", "Save the controller's settings to a file");
     add_shared(read, after, "The controller's port");
     read->add_option("-o,--output", request->output, "The settings file to write")
-        ->type_name("FILE.lv24")
+        ->type_name("FILE.lv24|FILE.json")
         ->each([request](const std::string&) { request->output_named = true; });
     // A file named without -o is taken here only to be pointed to -o (check_read).
     read->add_option("FILE", request->sources)->group("");
@@ -265,6 +266,52 @@ void add_timeline_command(CLI::App* app, CliRequest* request, SharedOptions* aft
     timeline->footer(TIMELINE_HELP);
 }
 
+// An option that takes a value, and the sentence that says what it needs when none follows it.
+struct ValueOption {
+    const char* command; // the command it is for; "" for any
+    const char* names[2];
+    const char* needs; // after "lumivo24-cli: ", with the option as it was written
+};
+constexpr ValueOption VALUE_OPTIONS[] = {
+    {"timeline",
+     {"-o", "--output"},
+     "%s needs the name of the picture to save after it, such as "
+     "wave.svg."},
+    {"",
+     {"-o", "--output"},
+     "%s needs the name of the file to save to after it, such as "
+     "stairs.lv24 or stairs.json."},
+    {"",
+     {"--backup", ""},
+     "%s needs the name of a new file for the controller's present "
+     "settings after it, such as before.lv24."},
+    {"",
+     {"-p", "--port"},
+     "%s needs the name of the controller's port after it (lumivo24-cli "
+     "ports lists them)."},
+    {"", {"--count", ""}, "%s needs the number of readings after it, such as 10."},
+};
+
+// An option of `command` given without its value: last on the line, or followed by another
+// option. Said in the tool's own sentence; EXIT_DONE when every such option has its value.
+int check_values_given(const std::vector<std::string>& words, const std::string& command) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        const bool missing =
+            i + 1 == words.size() || (words[i + 1].size() > 1 && words[i + 1][0] == '-');
+        for (const ValueOption& option : VALUE_OPTIONS) {
+            const bool named =
+                !words[i].empty() && (words[i] == option.names[0] || words[i] == option.names[1]);
+            if (missing && named && (option.command[0] == 0 || command == option.command)) {
+                char sentence[256];
+                snprintf(sentence, sizeof sentence, option.needs, words[i].c_str());
+                err_line(std::string("lumivo24-cli: ") + sentence);
+                return EXIT_USAGE;
+            }
+        }
+    }
+    return EXIT_DONE;
+}
+
 // "help" and "help COMMAND" become --help. Returns the index in `words` of the command's name
 // (words.size() when there is none).
 size_t take_help_word(int argc, char** argv, std::vector<std::string>* words) {
@@ -280,8 +327,9 @@ size_t take_help_word(int argc, char** argv, std::vector<std::string>* words) {
     return command;
 }
 
-// The command's name is there and names a command, unless the line asks only for the help or
-// the version. EXIT_DONE, or EXIT_USAGE after saying what is wrong.
+// The command's name is there and names a command, and every option that takes a value has
+// one, unless the line asks only for the help or the version. EXIT_DONE, or EXIT_USAGE after
+// saying what is wrong.
 int check_command_word(const std::vector<std::string>& words, size_t command) {
     const bool asks = std::find_if(words.begin(), words.end(), [](const std::string& w) {
                           return w == "-h" || w == "--help" || w == "-V" || w == "--version";
@@ -296,7 +344,7 @@ int check_command_word(const std::vector<std::string>& words, size_t command) {
                  command_list() + ". 'lumivo24-cli --help' tells more.");
         return EXIT_USAGE;
     }
-    return EXIT_DONE;
+    return asks ? EXIT_DONE : check_values_given(words, words[command]);
 }
 
 // The shared options, from before and after the command's name, and the port named by the
@@ -375,8 +423,19 @@ int command_line_parse(int argc, char** argv, CliRequest* request) {
         if (of->get_parent() == nullptr && mode == CLI::AppFormatMode::Normal) {
             return std::string(SYNOPSIS) + "\n" + FOOTER + "\n";
         }
-        return standard->make_help(of, std::move(name), mode);
+        // CLI11 shows a positional hidden from the help (read's FILE) in the usage line as
+        // "[...]": it is left out there too.
+        std::string help = standard->make_help(of, std::move(name), mode);
+        const size_t hidden = help.find(" [...]");
+        if (hidden != std::string::npos && hidden < help.find('\n', help.find("Usage:"))) {
+            help.erase(hidden, 6);
+        }
+        return help;
     });
+    // Each command took its formatter when it was added: it gets this one too.
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        command->formatter(app.get_formatter());
+    }
 
     std::vector<std::string> words(argv + 1, argv + argc);
     const size_t command = take_help_word(argc, argv, &words);

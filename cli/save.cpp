@@ -28,6 +28,24 @@ int put_bytes(const std::string& path, const uint8_t* bytes, size_t n, decltype(
     return EXIT_DONE;
 }
 
+// JSON has no NaN or infinity: a file holding one would be refused when it is read again, so
+// it is not written. EXIT_DONE, or EXIT_FILE after naming every such value.
+int refuse_not_finite(const std::string& path, const SettingsValues& values) {
+    size_t n = 0;
+    const std::string lines = not_finite_text(values, &n);
+    if (n == 0) {
+        return EXIT_DONE;
+    }
+    err_line(n == 1 ? "Cannot write '" + path +
+                          "': JSON has no number for this value, so the file could not be read "
+                          "back; nothing was saved (a .lv24 file holds it):"
+                    : "Cannot write '" + path +
+                          "': JSON has no number for these values, so the file could not be read "
+                          "back; nothing was saved (a .lv24 file holds them):");
+    console_write(CONSOLE_ERR, lines.data(), lines.size());
+    return EXIT_FILE;
+}
+
 // Puts the file's content in place with `put`.
 int save(const std::string& path, SettingsFormat format, const SettingsValues& values,
          const std::string& source, decltype(&file_put) put) {
@@ -36,6 +54,10 @@ int save(const std::string& path, SettingsFormat format, const SettingsValues& v
     const uint8_t* bytes = disk;
     size_t n = 0;
     if (format == FORMAT_JSON) {
+        const int code = refuse_not_finite(path, values);
+        if (code != EXIT_DONE) {
+            return code;
+        }
         json = settings_json_text(source, values);
         bytes = reinterpret_cast<const uint8_t*>(json.data());
         n = json.size();

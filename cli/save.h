@@ -8,7 +8,8 @@
 #include "cli/sources.h"
 
 // Writes the values to `path` in `format`, replacing the file in one step. `source` is what the
-// JSON names as its source. EXIT_DONE, EXIT_FILE after saying why, or EXIT_INTERRUPTED.
+// JSON names as its source. JSON has no NaN or infinity, so values holding one are not saved as
+// JSON: the tool never writes a file that it would refuse to read. EXIT_DONE, EXIT_FILE after saying why, or EXIT_INTERRUPTED.
 int save_file(const std::string& path, SettingsFormat format, const SettingsValues& values,
               const std::string& source);
 

@@ -16,9 +16,12 @@
 namespace {
 
 // The values the assignments give, in order (a later one wins where two name the same value);
-// nothing else is held. EXIT_DONE, or EXIT_USAGE after naming the first bad assignment.
-int parse_assignments(const std::vector<std::string>& texts, SettingsValues* given) {
+// nothing else is held. *typed gets, by table position, each value as the user wrote it.
+// EXIT_DONE, or EXIT_USAGE after naming the first bad assignment.
+int parse_assignments(const std::vector<std::string>& texts, SettingsValues* given,
+                      std::vector<std::string>* typed) {
     *given = SettingsValues{};
+    typed->assign(SETTINGS_COUNT, "");
     for (const std::string& text : texts) {
         Assignment a{};
         char why[ASSIGN_WHY_BYTES];
@@ -27,6 +30,11 @@ int parse_assignments(const std::vector<std::string>& texts, SettingsValues* giv
             return EXIT_USAGE;
         }
         assign_apply(&a, given);
+        for (int k = 0; k < a.count; ++k) {
+            char value[ASSIGN_VALUE_BYTES];
+            assign_value_text(&a, k, value);
+            (*typed)[a.positions[k]] = value;
+        }
     }
     return EXIT_DONE;
 }
@@ -58,7 +66,8 @@ int load_target(const CliRequest& request, SettingsValues* values, SettingsForma
 }
 
 // A file target: read, change, check, and save in place or to --output.
-int set_file(const CliRequest& request, const SettingsValues& given) {
+int set_file(const CliRequest& request, const SettingsValues& given,
+             const std::vector<std::string>& typed) {
     const std::string& target = request.target;
     SettingsValues values{};
     SettingsFormat format = FORMAT_LV24;
@@ -76,7 +85,7 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
                  "leave channel 24 out of that assignment, or save to a .json file.");
         return EXIT_USAGE;
     }
-    code = refuse_unholdable(given, "The assignments");
+    code = refuse_unholdable(given, "The assignments", typed.data());
     if (code != EXIT_DONE) {
         return code;
     }
@@ -107,17 +116,23 @@ int set_file(const CliRequest& request, const SettingsValues& given) {
 
 int cli_set(const CliRequest& request) {
     SettingsValues given{};
-    const int code = parse_assignments(request.assignments, &given);
+    std::vector<std::string> typed;
+    int code = parse_assignments(request.assignments, &given, &typed);
     if (code != EXIT_DONE) {
         return code;
     }
     if (request.target != "device") {
-        return set_file(request, given);
+        return set_file(request, given, typed);
     }
     if (request.output_named) {
         err_line("lumivo24-cli: set device writes into the controller; --output is for files "
                  "(lumivo24-cli convert device --output FILE saves what the controller holds).");
         return EXIT_USAGE;
+    }
+    // Checked here as well as by the write, so that the refusal shows the values as typed.
+    code = refuse_unholdable(given, "The assignments", typed.data());
+    if (code != EXIT_DONE) {
+        return code;
     }
     return device_write(request, {&given, "the changed settings", "The assignments", ""});
 }

@@ -209,7 +209,20 @@ std::string mismatches_text(const ValueMismatch* list, size_t n) {
     return out;
 }
 
-std::string unholdable_text(const ValueMismatch* list, size_t n) {
+std::string not_finite_text(const SettingsValues& values, size_t* count) {
+    std::string out;
+    *count = 0;
+    for (int position : listing_order()) {
+        if (values.held[position] && !std::isfinite(values.table[position]) &&
+            settings_value_kind(position) != VALUE_FLAG) {
+            out += "  " + difference_name(position) + ": " + value_text(values, position) + "\n";
+            ++*count;
+        }
+    }
+    return out;
+}
+
+std::string unholdable_text(const ValueMismatch* list, size_t n, const std::string* typed) {
     std::string out;
     for (size_t i = 0; i < n; ++i) {
         const int position = list[i].position;
@@ -222,8 +235,10 @@ std::string unholdable_text(const ValueMismatch* list, size_t n) {
             values_number_text(range.highest, highest);
             holds = std::string(lowest) + " to " + highest + " " + values_unit(position);
         }
-        out += "  " + difference_name(position) + ": " + given_text(position, list[i].given) +
-               " (it holds " + holds + ")\n";
+        const bool as_typed = typed != nullptr && !typed[position].empty();
+        out += "  " + difference_name(position) + ": " +
+               (as_typed ? typed[position] : given_text(position, list[i].given)) + " (it holds " +
+               holds + ")\n";
     }
     return out;
 }

@@ -21,6 +21,12 @@ bool values_equal(const SettingsValues& a, const SettingsValues& b);
 // 4294967294", the value given, then what the controller holds or would hold.
 std::string mismatches_text(const ValueMismatch* list, size_t n);
 
+// One line per value held that is not a finite number, which JSON has no number for: "  channel
+// 7 fall_time_ms: nan", in listing order; *count says how many there are.
+std::string not_finite_text(const SettingsValues& values, size_t* count);
+
 // One line per value the controller cannot hold: "  channel 1 on_delay_ms: -5 (it holds 0 to
-// 4294967040 ms)", the value given, then the range its field holds, in the value's unit.
-std::string unholdable_text(const ValueMismatch* list, size_t n);
+// 4294967040 ms)", the value given (as typed, where `typed` has a text for its position), then
+// the range its field holds, in the value's unit.
+std::string unholdable_text(const ValueMismatch* list, size_t n,
+                            const std::string* typed = nullptr);

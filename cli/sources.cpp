@@ -145,7 +145,8 @@ int load_source(const CliRequest& request, const std::string& source, SettingsVa
     return load_file(source, values);
 }
 
-int refuse_unholdable(const SettingsValues& values, const std::string& name) {
+int refuse_unholdable(const SettingsValues& values, const std::string& name,
+                      const std::string* typed) {
     ValueMismatch list[VALUES_LISTED];
     const size_t n = values_unholdable(&values, list, VALUES_LISTED);
     if (n == 0) {
@@ -154,7 +155,7 @@ int refuse_unholdable(const SettingsValues& values, const std::string& name) {
     err_line(name + ": " + (n == 1 ? std::string("a value") : std::to_string(n) + " values") +
              " that the controller cannot hold (the value, then the range its field holds); "
              "nothing was changed:");
-    const std::string lines = unholdable_text(list, n);
+    const std::string lines = unholdable_text(list, n, typed);
     console_write(CONSOLE_ERR, lines.data(), lines.size());
     return EXIT_FILE;
 }

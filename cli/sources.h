@@ -33,5 +33,7 @@ int load_device(const CliRequest& request, SettingsValues* values,
 int load_source(const CliRequest& request, const std::string& source, SettingsValues* values);
 
 // Refuses a source that holds values the controller cannot hold, naming each with the range its
-// field holds: EXIT_FILE, or EXIT_DONE when every value can travel.
-int refuse_unholdable(const SettingsValues& values, const std::string& name);
+// field holds: EXIT_FILE, or EXIT_DONE when every value can travel. `typed` (when given, one text
+// per table position) is how the user wrote each value, shown instead of the value read.
+int refuse_unholdable(const SettingsValues& values, const std::string& name,
+                      const std::string* typed = nullptr);

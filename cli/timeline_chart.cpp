@@ -22,6 +22,8 @@ constexpr int ON_AT = LABEL_COLUMNS + 1;
 constexpr int PANEL_CELLS = 34;
 constexpr int OFF_AT = ON_AT + PANEL_CELLS + 5;
 constexpr int LINE_COLUMNS = 79;
+// Right of a panel, on the row of a channel whose phase there is late (settings/timeline.h).
+constexpr char LATE_MARK[] = "»";
 
 // A line of one-column cells, each holding one UTF-8 character.
 using Cells = std::vector<std::string>;
@@ -170,6 +172,19 @@ std::string marked(double value, bool replaced) {
     return number(value) + (replaced ? "*" : "");
 }
 
+constexpr size_t TIME_COLUMNS = 9; // a time in the table
+constexpr double MS_PER_HOUR = 3600000.0;
+
+// A time in ms, or in hours ("1193 h") where the ms would not fit its column.
+std::string time_cell(double ms, bool replaced, bool* in_hours) {
+    const std::string text = marked(ms, replaced);
+    if (text.size() <= TIME_COLUMNS) {
+        return text;
+    }
+    *in_hours = true;
+    return number(ms / MS_PER_HOUR) + " h" + (replaced ? "*" : "");
+}
+
 std::string padded(const std::string& text, int width) {
     return text.size() < static_cast<size_t>(width) ? std::string(width - text.size(), ' ') + text
                                                     : text;
@@ -202,6 +217,7 @@ std::string timeline_table_text(const Timeline& timeline) {
         "    -------- ms from the detection -------- ----------- levels, % ------------\n"
         " ch lights at fully lit dims from   dark at  rest on start→end   off start→end\n";
     bool any_marked = timeline.off_timer_adjusted;
+    bool in_hours = false;
     for (const TimelineChannel& c : timeline.channels) {
         if (c.dark) {
             continue;
@@ -213,8 +229,10 @@ std::string timeline_table_text(const Timeline& timeline) {
         any_marked = any_marked || c.adjusted != 0;
         char row[160];
         snprintf(row, sizeof row, "%3d %9s %9s %9s %9s %5s %8s→%-5s %9s→%s\n", c.channel,
-                 marked(c.on_begin_ms, on).c_str(), marked(c.on_end_ms, rise).c_str(),
-                 marked(c.off_begin_ms, off).c_str(), marked(c.off_end_ms, fall).c_str(),
+                 time_cell(c.on_begin_ms, on, &in_hours).c_str(),
+                 time_cell(c.on_end_ms, rise, &in_hours).c_str(),
+                 time_cell(c.off_begin_ms, off, &in_hours).c_str(),
+                 time_cell(c.off_end_ms, fall, &in_hours).c_str(),
                  marked(c.rest_level, bit(c, COL_STANDBY_LEVEL)).c_str(),
                  marked(c.on_start_level, bit(c, COL_ON_START_LEVEL)).c_str(),
                  marked(c.on_end_level, bit(c, COL_ON_END_LEVEL)).c_str(),
@@ -225,6 +243,9 @@ std::string timeline_table_text(const Timeline& timeline) {
     text += dark_line(timeline);
     if (any_marked) {
         text += "  * not a number or out of range in the settings: taken as 0 or the limit\n";
+    }
+    if (in_hours) {
+        text += "  h: hours, for a time too long to show in ms\n";
     }
     return text;
 }
@@ -253,6 +274,7 @@ std::string timeline_chart_text(const Timeline& timeline) {
     put_axis(&top, &unused, OFF_AT, LINE_COLUMNS, off, "┬");
     text += join(top);
 
+    bool any_late = false;
     for (int n = CHANNEL_COUNT; n >= 1; --n) {
         const TimelineChannel& c = timeline.channels[n - 1];
         if (c.dark) {
@@ -263,6 +285,13 @@ std::string timeline_chart_text(const Timeline& timeline) {
         put_wave(&row, ON_AT, c, on);
         row[OFF_AT - 3] = "┊";
         put_wave(&row, OFF_AT, c, off);
+        if (c.on_late) {
+            row[ON_AT + PANEL_CELLS] = LATE_MARK;
+        }
+        if (c.off_late) {
+            row[OFF_AT + PANEL_CELLS] = LATE_MARK;
+        }
+        any_late = any_late || c.on_late || c.off_late;
         text += join(row);
     }
 
@@ -272,6 +301,9 @@ std::string timeline_chart_text(const Timeline& timeline) {
     put_axis(&bottom, &labels, OFF_AT, LINE_COLUMNS, off, "┴");
     text += join(bottom) + join(labels);
     text += "  █ 75-100 %  ▓ 50-75 %  ▒ 25-50 %  ░ 5-25 %  · under 5 %  blank: off\n";
+    if (any_late) {
+        text += "  » goes on past the axis: later than an hour into the phase (see the table)\n";
+    }
     return text;
 }
 

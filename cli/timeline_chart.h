@@ -1,7 +1,9 @@
 // The wave of the settings as text for a terminal, in UTF-8, every line within 80 columns: a
 // table of each channel's times and levels, and a chart with one row per channel (the top step
 // on top), time across, the level as shading, the switching on and the switching off side by
-// side on axes of their own. Channels that never give light take one line together.
+// side on axes of their own. Channels that never give light take one line together. The axes
+// leave out the channels whose phase is late (settings/timeline.h), which are marked "»" right
+// of the panel and explained under the chart.
 //
 // The shading uses the block elements " ·░▒▓█": their ink grows with the level, so they read as
 // brightness without colour, in print and on a monochrome screen, and every console font has
@@ -14,8 +16,9 @@
 #include "settings/timeline.h"
 
 // One row per channel that gives light: when it starts to light, is fully lit, starts to go
-// dark and is dark (ms from the detection), its resting level and its four levels; a value the
-// wave took in place of the one given is marked with '*' and explained under the table.
+// dark and is dark (ms from the detection, or hours for a time too long for its column), its
+// resting level and its four levels; a value the wave took in place of the one given is marked
+// with '*' and explained under the table. Every line fits 80 columns.
 std::string timeline_table_text(const Timeline& timeline);
 
 // The chart with its axes and its legend; the table above it names the dark channels.

@@ -4,6 +4,7 @@
 // would vanish, and a technician must see which steps rest lit.
 #include "cli/timeline_svg.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "cli/timeline_axis.h"
@@ -115,6 +116,16 @@ std::string lane_wave(const TimelineChannel& c, const TimelineAxis& axis, double
            "stroke-linejoin=\"round\" points=\"" +
            coordinates + "\"/>\n";
 
+    const std::string halo = "font-size=\"10\" paint-order=\"stroke\" stroke=\"#fff\" "
+                             "stroke-width=\"3\" stroke-linejoin=\"round\" ";
+    // A late phase (settings/timeline.h) goes on past the axis: said at the lane's end.
+    if (on_phase ? c.on_late : c.off_late) {
+        char late[64];
+        snprintf(late, sizeof late, on_phase ? "fully lit at %s ms »" : "dark at %s ms »",
+                 num(on_phase ? c.on_end_ms : c.off_end_ms - axis.from_ms).c_str());
+        svg += text_at(panel_x + PANEL_W - 3.0, top + 11.0, halo + "text-anchor=\"end\"", late);
+    }
+
     // The time it starts to light, left of its rise; the time it is dark, right of its fall.
     // Where the lane's end leaves no room the label goes to the other side, high in the lane.
     // A step whose switching off comes before its switching on never starts to light.
@@ -125,8 +136,6 @@ std::string lane_wave(const TimelineChannel& c, const TimelineAxis& axis, double
     }
     const double x = x_of(axis, panel_x, t);
     const std::string label = num(t - axis.from_ms); // in ms even on an axis in seconds: exact
-    const std::string halo = "font-size=\"10\" paint-order=\"stroke\" stroke=\"#fff\" "
-                             "stroke-width=\"3\" stroke-linejoin=\"round\" ";
     const double room = LABEL_CHAR_PX * static_cast<double>(label.size()) + 6.0;
     const bool before = on_phase ? x - panel_x >= room : panel_x + PANEL_W - x < room;
     const double y = on_phase == before ? top + LANE_H / 2.0 + 4.0 : top + 11.0;
@@ -218,7 +227,18 @@ std::string lanes_svg(const Timeline& timeline, const TimelineAxis& on, const Ti
     return svg;
 }
 
-// Under the lanes from `y`: the dark channels, how to read a lane, and the note.
+// Whether a channel that gives light is late in a phase (settings/timeline.h).
+bool any_late(const Timeline& timeline) {
+    for (const TimelineChannel& c : timeline.channels) {
+        if (!c.dark && (c.on_late || c.off_late)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Under the lanes from `y`: the dark channels, how to read a lane, the mark of a late phase, and
+// the note.
 std::string legend_svg(const Timeline& timeline, double y) {
     std::string svg;
     bool dark[CHANNEL_COUNT] = {};
@@ -241,6 +261,12 @@ std::string legend_svg(const Timeline& timeline, double y) {
     svg += text_at(LEFT, y, "font-size=\"12\"",
                    "Numbers in the lanes, in ms: when the step starts to light (from the "
                    "detection) and when it is dark (from the off timer).");
+    if (any_late(timeline)) {
+        y += 18.0;
+        svg += text_at(LEFT, y, "font-size=\"12\"",
+                       "»: the step's switching on or off goes on past the axis, later than an "
+                       "hour into the phase.");
+    }
     svg += text_at(LEFT, y + 18.0, "font-size=\"12\" font-style=\"italic\"", TIMELINE_NOTE);
     return svg;
 }
@@ -262,7 +288,7 @@ std::string timeline_svg(const Timeline& timeline) {
     const double titles_y = 34.0 + 20.0 * static_cast<double>(heading.size()) + 12.0;
     const double lanes_top = titles_y + 14.0;
     const double lanes_bottom = lanes_top + lanes * (LANE_H + LANE_GAP);
-    const double page_h = lanes_bottom + 140.0;
+    const double page_h = lanes_bottom + 140.0 + (any_late(timeline) ? 18.0 : 0.0);
     return head_svg(timeline, heading, page_h, titles_y) +
            lanes_svg(timeline, on, off, lanes_top, lanes_bottom) +
            legend_svg(timeline, lanes_bottom + 52.0) + "</svg>\n";

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "settings/text_clip.h"
@@ -16,8 +18,8 @@ using Text = std::string_view;
 
 // Halfway between the largest float and 2^128: any smaller magnitude rounds to a finite float.
 constexpr double FLOAT_LIMIT = 0x1.ffffffp+127;
-constexpr size_t QUOTE_BYTES = 72; // the assignment as a message quotes it
-constexpr size_t PART_BYTES = 40;  // a part of it
+constexpr size_t QUOTE_BYTES = 72;                // the assignment as a message quotes it
+constexpr size_t PART_BYTES = ASSIGN_VALUE_BYTES; // a part of it
 
 // The sentence: the assignment quoted, then what is wrong with it.
 __attribute__((format(printf, 3, 4))) int refuse(const char* text, char* why, const char* format,
@@ -158,14 +160,79 @@ int parse_names(Text list, bool channels, const char* text, int out[CHANNEL_COLU
     return 0;
 }
 
+// The decimal exponent of a number text's leading digit, its exponent written included
+// ("0.05e-3" gives -5), for a text that from_chars took for a number; a very negative value for
+// 0. The exponent saturates far beyond any double's, so that no length of digits overflows it.
+long long leading_exponent(Text t) {
+    constexpr long long FAR = 1000000;
+    const size_t from = !t.empty() && t[0] == '-' ? 1 : 0;
+    size_t end = from;
+    while (end < t.size() && (isdigit(static_cast<unsigned char>(t[end])) || t[end] == '.')) {
+        ++end;
+    }
+    const Text mantissa = t.substr(from, end - from);
+    const size_t point = mantissa.find('.');
+    long long place = static_cast<long long>(point == Text::npos ? mantissa.size() : point) - 1;
+    long long lead = -FAR;
+    for (const char c : mantissa) {
+        if (c == '.') {
+            continue;
+        }
+        if (c != '0') {
+            lead = place;
+            break;
+        }
+        --place;
+    }
+    if (lead == -FAR) {
+        return -FAR;
+    }
+    long long exponent = 0;
+    size_t i = end;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        const bool negative = i < t.size() && t[i] == '-';
+        i += i < t.size() && (t[i] == '-' || t[i] == '+') ? 1 : 0;
+        for (; i < t.size() && isdigit(static_cast<unsigned char>(t[i])); ++i) {
+            exponent = std::min(exponent * 10 + (t[i] - '0'), FAR);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    return lead + exponent;
+}
+
 // The number at the start of `t` (the C locale's form, no locale consulted). Returns the
-// characters read, 0 when there is no number, or -1 when it is beyond a double's range.
+// characters read, 0 when there is no number, or -1 when it is beyond a double's range. A number
+// too small for a double is 0 (keeping its sign), as JSON reads it.
 ptrdiff_t read_number(Text t, double* out) {
     const std::from_chars_result r = std::from_chars(t.data(), t.data() + t.size(), *out);
     if (r.ec == std::errc::result_out_of_range) {
-        return -1;
+        const Text number = t.substr(0, static_cast<size_t>(r.ptr - t.data()));
+        if (leading_exponent(number) >= 0) {
+            return -1;
+        }
+        *out = !number.empty() && number[0] == '-' ? -0.0 : 0.0;
     }
-    return r.ec == std::errc() ? r.ptr - t.data() : 0;
+    return r.ec == std::errc() || r.ec == std::errc::result_out_of_range ? r.ptr - t.data() : 0;
+}
+
+enum NumberRead : int { NUMBER_OK, NUMBER_MALFORMED, NUMBER_BEYOND };
+
+// START, then +STEP for a sequence, and nothing after.
+NumberRead read_value(Text value, double* start, double* step, bool* sequence) {
+    *step = 0.0;
+    const ptrdiff_t first = read_number(value, start);
+    ptrdiff_t second = 0;
+    size_t at = first > 0 ? static_cast<size_t>(first) : 0;
+    *sequence = first > 0 && at < value.size() && value[at] == '+';
+    if (*sequence) {
+        second = read_number(value.substr(at + 1), step);
+        at = second > 0 ? at + 1 + static_cast<size_t>(second) : 0;
+    }
+    if (first < 0 || second < 0) {
+        return NUMBER_BEYOND;
+    }
+    return first == 0 || at != value.size() ? NUMBER_MALFORMED : NUMBER_OK;
 }
 
 // VALUE for a value at `position`, given to a->count channels (or to the global value).
@@ -176,6 +243,9 @@ int parse_value(Text value, int position, bool channels, const char* text, Assig
     int channel = 0;
     values_position_name(position, &name, &channel);
     a->step = 0.0;
+    a->sequence = false;
+    text_clip_escaped(value.data(), value.size(), PART_BYTES - 1, a->value_text,
+                      sizeof a->value_text);
     if (settings_value_kind(position) == VALUE_FLAG) {
         if (value != "true" && value != "false") {
             return refuse(text, why, "%s takes true or false, not \"%s\".", name,
@@ -187,24 +257,28 @@ int parse_value(Text value, int position, bool channels, const char* text, Assig
     if (value == "true" || value == "false") {
         return refuse(text, why, "%s is a number, not true or false.", name);
     }
-    // START, then +STEP for a sequence, and nothing after.
-    const ptrdiff_t start = read_number(value, &a->start);
-    ptrdiff_t step = 0;
-    size_t at = start > 0 ? static_cast<size_t>(start) : 0;
-    const bool sequence = start > 0 && at < value.size() && value[at] == '+';
-    if (sequence) {
-        step = read_number(value.substr(at + 1), &a->step);
-        at = step > 0 ? at + 1 + static_cast<size_t>(step) : 0;
-    }
-    if (start < 0 || step < 0) {
+    const NumberRead read = read_value(value, &a->start, &a->step, &a->sequence);
+    if (read == NUMBER_BEYOND) {
         return refuse(text, why, "%s is beyond the range of a single-precision value.",
                       part(value, shown));
     }
-    if (start == 0 || at != value.size()) {
+    if (read == NUMBER_MALFORMED) {
+        // A decimal comma, as many write it: the same text with points, if that is a number.
+        std::string pointed(value);
+        std::replace(pointed.begin(), pointed.end(), ',', '.');
+        double start = 0.0;
+        double step = 0.0;
+        bool sequence = false;
+        if (pointed != value && read_value(pointed, &start, &step, &sequence) == NUMBER_OK &&
+            (channels || !sequence)) {
+            char fixed[PART_BYTES];
+            return refuse(text, why, "\"%s\" is not a number: write %s, with a point.",
+                          part(value, shown), part(pointed, fixed));
+        }
         return refuse(text, why, "\"%s\" is not a number%s.", part(value, shown),
                       channels ? " or a sequence START+STEP" : "");
     }
-    if (sequence && !channels) {
+    if (a->sequence && !channels) {
         return refuse(text, why, "a sequence START+STEP is for channel values only.");
     }
     if (!std::isfinite(a->start) || !std::isfinite(a->step)) {
@@ -273,6 +347,19 @@ int assign_parse(const char* text, Assignment* out, char why[ASSIGN_WHY_BYTES]) 
     }
     *out = a;
     return 0;
+}
+
+size_t assign_value_text(const Assignment* a, int k, char out[ASSIGN_VALUE_BYTES]) {
+    if (!a->sequence) {
+        const size_t n = strlen(a->value_text);
+        memcpy(out, a->value_text, n + 1);
+        return n;
+    }
+    const double v = a->start + (k % a->channels) * a->step;
+    const std::to_chars_result r = std::to_chars(out, out + ASSIGN_VALUE_BYTES - 1, v);
+    const size_t n = r.ec == std::errc() ? static_cast<size_t>(r.ptr - out) : 0;
+    out[n] = '\0';
+    return n;
 }
 
 void assign_apply(const Assignment* a, SettingsValues* values) {

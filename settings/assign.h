@@ -8,8 +8,8 @@
 // VALUE is a number (the C locale's form: 12.5, -3, 1e+3), true or false for the two flags (and
 // only for them), or for a channel number a sequence START+STEP: the k-th channel of the
 // selection, counted from 0, gets START + k * STEP, worked out as a double and stored as a float.
-// Every value must come out as a finite float. Whether the controller can hold it is not judged
-// here.
+// A number too small for a double (1e-400) is 0, as JSON reads it. Every value must come out as
+// a finite float. Whether the controller can hold it is not judged here.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +17,7 @@
 #include "settings/settings_values.h"
 
 constexpr size_t ASSIGN_WHY_BYTES = 256;
+constexpr size_t ASSIGN_VALUE_BYTES = 40; // a VALUE as a message quotes it, with its terminator
 
 constexpr int ASSIGN_MAX_POSITIONS = CHANNEL_COLUMNS * CHANNEL_COUNT; // every channel value
 
@@ -24,14 +25,21 @@ struct Assignment {
     int positions[ASSIGN_MAX_POSITIONS]; // table positions changed: name after name, each with
                                          // its channels in selection order
     int count;                           // how many positions: names times channels
-    int channels; // channels per name (1 for global values): position k is the (k % channels)-th
-    double start; // value of the first channel of the selection (a flag: 1 or 0)
-    double step;  // added for each next channel (0 for a single value)
+    int channels;  // channels per name (1 for global values): position k is the (k % channels)-th
+    double start;  // value of the first channel of the selection (a flag: 1 or 0)
+    double step;   // added for each next channel (0 for a single value)
+    bool sequence; // VALUE was written START+STEP
+    char value_text[ASSIGN_VALUE_BYTES]; // VALUE as typed (cut short, control bytes as '?')
 };
 
 // Returns 0 and the assignment, or -1 with a sentence in `why` that names the assignment and
 // what is wrong with it.
 int assign_parse(const char* text, Assignment* out, char why[ASSIGN_WHY_BYTES]);
+
+// What the k-th position of the assignment gets, as a message shows it: the VALUE as typed, or
+// for a sequence the number it gives that channel ("4294967200" of ch1-3.on_delay_ms=
+// 4294967000+100 for channel 3). Returns the length.
+size_t assign_value_text(const Assignment* a, int k, char out[ASSIGN_VALUE_BYTES]);
 
 // Puts the values in place and marks them held.
 void assign_apply(const Assignment* a, SettingsValues* values);

@@ -32,7 +32,9 @@ enum FilePutResult : int {
 // ---- By UTF-8 name, on every platform (file_replace_posix.cpp, file_utf8_win32.cpp) ---------
 constexpr size_t FILE_WHY_BYTES = 256; // a failure's reason with its terminator
 
-// Reads at most cap bytes of a file. Returns 0 and the count, or -1 with the reason in `why`.
+// Reads at most cap bytes of a file. Only a regular file is read: a folder, a device, a pipe
+// (FIFO) or a socket is refused at once, in the words file_put uses, without waiting for it or
+// reading from it. Returns 0 and the count, or -1 with the reason in `why`.
 int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]);
 
 // Puts the bytes in place as the file's whole content, as described above. A symbolic link is
@@ -40,7 +42,9 @@ int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why
 // the system itself would not follow it: on Linux, a link in a sticky folder that everybody may
 // write (/tmp) that belongs neither to the folder's owner nor to the caller is refused, also for
 // root. A folder, a device, a pipe, an empty name and a name ending in a separator are refused,
-// and so is a read-only file, whoever runs the program. The new file keeps the replaced file's
+// and so is a read-only file, whoever runs the program, and a file with several names (hard
+// links), which the new file would split: it would take one name, the others keeping the old
+// content. The new file keeps the replaced file's
 // permissions (and its owner and group where the system lets it). `proceed` may be null. Returns a
 // FilePutResult, with the reason in `why` for FILE_PUT_FAILED.
 FilePutResult file_put(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
@@ -54,8 +58,8 @@ bool file_name_taken(const char* path);
 // Writes a new file with the bytes as its whole content, flushed to disk, and never replaces
 // anything: when the name is taken (by a file, a folder or a link, dangling or not) the result
 // is FILE_PUT_EXISTS, so that a backup never overwrites an earlier one. The content appears under
-// the name whole or not at all. Returns a FilePutResult, with the reason in `why` for
-// FILE_PUT_FAILED.
+// the name whole or not at all, also on a file system without hard links (FAT). Returns a
+// FilePutResult, with the reason in `why` for FILE_PUT_FAILED.
 FilePutResult file_put_new(const char* path, const uint8_t* bytes, size_t n, FileProceed proceed,
                            char why[FILE_WHY_BYTES]);
 

@@ -5,7 +5,12 @@
 // old one, which is atomic; then the folder itself is flushed so that the rename survives a power
 // cut. Whatever fails, the old file stays as it was and the new one is removed. A new file that
 // must not replace anything (a backup) is linked to its name instead, which fails when the name
-// is taken.
+// is taken. A file system without hard links (FAT on a memory stick) refuses the link: the new
+// file is then moved to its name with renameat2's RENAME_NOREPLACE, which Linux offers on FAT
+// too; where the system has no such call, the name is first taken by an empty file created
+// exclusively, and the new file is renamed over that one only while the name still holds it. So
+// the name holds the whole content or, after a crash at that one moment, an empty file that no
+// reader mistakes for settings; never a part of them.
 //
 // The target is the file a name leads to: symbolic links are followed, so a link stays a link
 // and the file it points to gets the content. Following them here, and then renaming onto the
@@ -15,7 +20,11 @@
 // tool. Otherwise root, asked to save to /tmp/x.lv24, would replace whatever another user's link
 // there names, /etc/passwd included. Only a regular file is ever replaced: a folder, a
 // device (/dev/full), a pipe or a socket at the name is refused before anything is written, and
-// so is a file that nobody may write, also when root runs the tool and could replace it.
+// so is a file that nobody may write, also when root runs the tool and could replace it. A file
+// with several names (hard links) is refused as well: the renamed new file would take only the
+// one name, and the others would keep the old content without a word. Reading refuses what is
+// not a regular file before it opens it, and opens without waiting, so that a pipe (FIFO) or a
+// terminal never holds the tool for ever and a serial port is not touched by opening it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +38,7 @@
 
 #include "base/write_all_posix.h"
 #include "settings/file_replace.h"
+#include "settings/file_replace_steps_posix.h"
 
 namespace {
 
@@ -114,28 +124,45 @@ int resolve(const char* path, std::string* target, struct stat* info, bool* foun
     }
 }
 
-// Why the existing `target` may not be replaced, or null when it may.
-const char* refusal(const std::string& target, const struct stat& info) {
-    if (S_ISDIR(info.st_mode)) {
+// Why something that is not a regular file is refused, in the same words for reading and
+// saving; null for a regular file.
+const char* kind_refusal(mode_t mode) {
+    if (S_ISDIR(mode)) {
         return "it is a folder";
     }
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) {
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
         return "it is a device, not a regular file";
     }
-    if (S_ISFIFO(info.st_mode)) {
+    if (S_ISFIFO(mode)) {
         return "it is a pipe (FIFO), not a regular file";
     }
-    if (!S_ISREG(info.st_mode)) {
-        return "it is not a regular file";
+    return S_ISREG(mode) ? nullptr : "it is not a regular file";
+}
+
+// Whether the existing `target` may be replaced: true, or false with the reason in `why`.
+bool may_replace(const std::string& target, const struct stat& info, char why[FILE_WHY_BYTES]) {
+    if (const char* refused = kind_refusal(info.st_mode)) {
+        failed(why, refused);
+        return false;
     }
     // access() lets root write anything; the mode bits say whether the file is meant to change.
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        return "it is read-only";
+        failed(why, "it is read-only");
+        return false;
     }
     if (access(target.c_str(), W_OK) != 0) {
-        return strerror(errno);
+        failed_errno(why, errno);
+        return false;
     }
-    return nullptr;
+    if (info.st_nlink > 1) {
+        snprintf(why, FILE_WHY_BYTES,
+                 "it has %lu names (hard links), and a new file would take only this one, leaving "
+                 "the old content under the others; save to another name and copy that over it "
+                 "(cp keeps the names together), or remove the other names first",
+                 static_cast<unsigned long>(info.st_nlink));
+        return false;
+    }
+    return true;
 }
 
 // Writes the bytes into a new file in `folder`, flushed to disk, with the permissions, owner and
@@ -184,40 +211,85 @@ const char* name_refusal(const char* path) {
     return path[n - 1] == '/' ? "a name ending in '/' names a folder, not a file" : nullptr;
 }
 
-// Where a file system cannot link (FAT on a memory stick), a new file is written under its name
-// directly; created exclusively, it still replaces nothing, and it is removed when it fails.
-FilePutResult create_directly(const char* path, const uint8_t* bytes, size_t n,
-                              char why[FILE_WHY_BYTES]) {
-    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return errno == EEXIST ? FILE_PUT_EXISTS : failed_errno(why, errno);
+// Puts the complete new file `temporary` at `path` only while that name is free, when the file
+// system cannot link: by renameat2, else over an empty file created exclusively, which keeps the
+// name from anybody else meanwhile. Returns 0, EEXIST when the name is taken, or an errno value;
+// `temporary` is gone in every case.
+int move_to_free_name(const std::string& temporary, const char* path) {
+    if (file_put_steps.rename_new(temporary.c_str(), path) == 0) {
+        return 0;
     }
-    bool ok = write_all(fd, bytes, n) && fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
+    int error = errno;
+    if (error != EINVAL && error != ENOSYS && error != ENOTSUP && error != EOPNOTSUPP) {
+        unlink(temporary.c_str());
+        return error;
+    }
+    const int held = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (held < 0) {
         error = errno;
+        unlink(temporary.c_str());
+        return error;
     }
-    if (!ok) {
+    // Renamed over only while the name still leads to the empty file made here.
+    struct stat mine {};
+    struct stat now {};
+    const bool ours = fstat(held, &mine) == 0 && lstat(path, &now) == 0 &&
+                      mine.st_dev == now.st_dev && mine.st_ino == now.st_ino;
+    close(held);
+    if (!ours) {
+        unlink(temporary.c_str());
+        return EEXIST;
+    }
+    if (rename(temporary.c_str(), path) != 0) {
+        error = errno;
+        unlink(temporary.c_str());
         unlink(path);
-        return failed_errno(why, error);
+        return error;
     }
-    flush_folder(folder_of(path));
-    return FILE_PUT_DONE;
+    return 0;
+}
+
+int link_new(const char* from, const char* to) {
+    return link(from, to);
+}
+
+int rename_new(const char* from, const char* to) {
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+    return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
 }
 
 } // namespace
 
+FilePutSteps file_put_steps = {link_new, rename_new};
+
 int file_read(const char* path, uint8_t* buffer, size_t cap, size_t* n, char why[FILE_WHY_BYTES]) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (stat(path, &info) == 0) {
+        if (const char* refused = kind_refusal(info.st_mode)) {
+            failed(why, refused);
+            return -1;
+        }
+    }
+    // Without waiting: a FIFO put at the name meanwhile opens at once, and is refused below.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         failed_errno(why, errno);
         return -1;
     }
-    struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0) {
+        failed_errno(why, errno);
         close(fd);
-        failed_errno(why, EISDIR);
+        return -1;
+    }
+    if (const char* refused = kind_refusal(info.st_mode)) {
+        failed(why, refused);
+        close(fd);
         return -1;
     }
     size_t got = 0;
@@ -258,10 +330,8 @@ FilePutResult file_put(const char* path, const uint8_t* bytes, size_t n, FilePro
     if (error != 0) {
         return failed_errno(why, error);
     }
-    if (found) {
-        if (const char* refused = refusal(target, info)) {
-            return failed(why, refused);
-        }
+    if (found && !may_replace(target, info, why)) {
+        return FILE_PUT_FAILED;
     }
     if (const char* refused = name_refusal(target.c_str())) {
         return failed(why, refused);
@@ -316,16 +386,17 @@ FilePutResult file_put_new(const char* path, const uint8_t* bytes, size_t n, Fil
         return FILE_PUT_CANCELLED;
     }
     // link() puts the complete file under its name only if the name is free, in one step.
-    const int linked = link(temporary.c_str(), path) == 0 ? 0 : errno;
-    unlink(temporary.c_str());
-    if (linked == EEXIST) {
+    int placed = file_put_steps.link(temporary.c_str(), path) == 0 ? 0 : errno;
+    if (placed == EPERM || placed == ENOTSUP || placed == EOPNOTSUPP || placed == ENOSYS) {
+        placed = move_to_free_name(temporary, path);
+    } else {
+        unlink(temporary.c_str());
+    }
+    if (placed == EEXIST) {
         return FILE_PUT_EXISTS;
     }
-    if (linked == EPERM || linked == ENOTSUP || linked == EOPNOTSUPP || linked == ENOSYS) {
-        return create_directly(path, bytes, n, why);
-    }
-    if (linked != 0) {
-        return failed_errno(why, linked);
+    if (placed != 0) {
+        return failed_errno(why, placed);
     }
     flush_folder(folder);
     return FILE_PUT_DONE;

@@ -31,19 +31,6 @@ double field_scale(int position) {
 
 } // namespace
 
-void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
-                           uint8_t out[WIRE_IMAGE_BYTES]) {
-    float held[SETTINGS_COUNT] = {};
-    wire_image_unpack(current, held);
-    memcpy(out, current, WIRE_IMAGE_BYTES);
-    for (int p = 0; p < SETTINGS_COUNT; ++p) {
-        if (given->held[p] && !values_field_holds(p, given->table[p], held[p])) {
-            wire_image_put(out, p, given->table[p]);
-        }
-    }
-    wire_image_seal(out);
-}
-
 ValueRange values_range(int position) {
     double lowest = 0.0;
     double highest = 1.0;

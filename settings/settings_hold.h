@@ -50,10 +50,14 @@ ValueRange values_range(int position);
 
 // The settings image to send so that the controller holds the values given: the controller's
 // current image byte for byte, with each value given that the controller does not already hold
-// (values_field_holds) packed into its field. A value nobody gave keeps the exact bytes the
-// controller sent: unpacked and packed again it could move (the light threshold's two scales
-// differ, so a threshold below 50 % would drop a step with every write). An image equal to the
-// current one means that nothing has to change. The last channel's standby flag, which no
-// .lv24 file holds, thus stays the controller's own after a write of a file.
+// packed into its field. A value is already held when it is exactly what the field reads as,
+// unpacked or as a read shows it (so a file saved from the controller writes nothing back), or
+// when packing it would change no byte: a rise time of 0.5 ms against a controller holding 1 ms
+// is not (it packs to 0). The light threshold is held within its rounding (values_field_holds). A
+// value nobody gave keeps the exact bytes the controller sent: unpacked and packed again it could
+// move (the light threshold's two scales differ, so a threshold below 50 % would drop a step with
+// every write). An image equal to the current one means that nothing has to change. The last
+// channel's standby flag, which no .lv24 file holds, thus stays the controller's own after a write
+// of a file.
 void values_image_to_write(const uint8_t current[WIRE_IMAGE_BYTES], const SettingsValues* given,
                            uint8_t out[WIRE_IMAGE_BYTES]);

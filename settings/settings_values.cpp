@@ -78,7 +78,12 @@ void values_from_controller(const uint8_t image[WIRE_IMAGE_BYTES], SettingsValue
         }
         char16_t text[TEXT_LINE_UNITS];
         form_value_text(text, TEXT_LINE_UNITS, p, out->table[p], SHOW_CONTROLLER);
-        out->table[p] = form_text_value(text);
+        const float shown = form_text_value(text);
+        // A value below 0 that the form rounds to "-0" keeps its own digits: -0 would read as 0
+        // (a raw light threshold a little above the sensor's full scale is below 0 %).
+        if (!(shown == 0.0f && out->table[p] < 0.0f)) {
+            out->table[p] = shown;
+        }
     }
 }
 

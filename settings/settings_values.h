@@ -9,7 +9,9 @@
 // - the controller's image is taken as the window takes it: unpacked, shown in the form and
 //   gathered again. So a file saved from it is the file the window saves after a controller
 //   read: the light threshold comes as whole percent (a 30 % threshold returns from the
-//   controller as 30.0048828125 and is 30 in the form) and a flag is 1 or 0.
+//   controller as 30.0048828125 and is 30 in the form) and a flag is 1 or 0. Only a value
+//   below 0 that the form would show as "-0" keeps its own digits (a raw threshold of 4097 is
+//   -0.0244140625 %), so that it does not pass for 0.
 // RepeatTimer is neither sent nor saved: no source holds it.
 #pragma once
 

@@ -293,6 +293,8 @@ void timeline_from_table(const float table[SETTINGS_COUNT], Timeline* out) {
         c->dark = c->on_start_level == 0.0 && c->on_end_level == 0.0 && c->off_start_level == 0.0 &&
                   c->off_end_level == 0.0 && c->rest_level == 0.0;
         c->adjusted = adjusted;
+        c->on_late = c->on_end_ms > TIMELINE_SENSIBLE_MS;
+        c->off_late = c->off_end_ms - out->off_timer_ms > TIMELINE_SENSIBLE_MS;
     }
 }
 
@@ -339,12 +341,30 @@ void timeline_phases(const Timeline* timeline, TimelinePhases* out) {
     out->on_to_ms = 0.0;
     out->off_from_ms = timeline->off_timer_ms;
     out->off_to_ms = timeline->off_timer_ms;
+    bool on_late = false;
+    bool off_late = false;
+    bool on_timely = false;
+    bool off_timely = false;
     for (const TimelineChannel& c : timeline->channels) {
         if (c.dark) {
             continue;
         }
-        out->on_to_ms = c.on_end_ms > out->on_to_ms ? c.on_end_ms : out->on_to_ms;
-        out->off_to_ms = c.off_end_ms > out->off_to_ms ? c.off_end_ms : out->off_to_ms;
+        on_late = on_late || c.on_late;
+        off_late = off_late || c.off_late;
+        if (!c.on_late) {
+            on_timely = true;
+            out->on_to_ms = c.on_end_ms > out->on_to_ms ? c.on_end_ms : out->on_to_ms;
+        }
+        if (!c.off_late) {
+            off_timely = true;
+            out->off_to_ms = c.off_end_ms > out->off_to_ms ? c.off_end_ms : out->off_to_ms;
+        }
+    }
+    if (on_late && !on_timely) {
+        out->on_to_ms = TIMELINE_SENSIBLE_MS;
+    }
+    if (off_late && !off_timely) {
+        out->off_to_ms = out->off_from_ms + TIMELINE_SENSIBLE_MS;
     }
 }
 

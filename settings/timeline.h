@@ -28,6 +28,11 @@
 //
 // A channel that never gives light (its on-start, on-end, off-start and off-end levels all 0,
 // and no standby glow: standby off or its level 0) is "dark".
+//
+// A phase of a channel that takes longer than TIMELINE_SENSIBLE_MS, counted from the phase's
+// start (the detection, or the off timer), is "late": the pictures scale their time axes to the
+// channels that are not, so that one absurd delay (1e30 ms, taken as the limit) does not squash
+// every other channel into the axis' first column, and they mark the late one instead.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +41,9 @@
 #include "settings/setting_rows.h"
 
 constexpr double TIMELINE_LEVEL_MAX = 100.0; // %, full brightness
+// The longest phase the pictures scale their axes to: an hour, twenty times the factory's off
+// timer of 180 s and far beyond any staircase's wave of a few seconds.
+constexpr double TIMELINE_SENSIBLE_MS = 3600000.0;
 
 // The line every picture of the wave carries (78 characters: it fits a terminal).
 inline constexpr char TIMELINE_NOTE[] =
@@ -55,6 +63,8 @@ struct TimelineChannel {
     double on_end_level;    // from on_end to off_begin
     double off_start_level; // at off_begin
     double off_end_level;   // reached at off_end
+    bool on_late;           // on_end comes more than TIMELINE_SENSIBLE_MS after the detection
+    bool off_late;          // off_end comes more than TIMELINE_SENSIBLE_MS after the off timer
 };
 
 struct Timeline {
@@ -82,9 +92,10 @@ constexpr size_t TIMELINE_WAVE_POINTS = 16; // enough for any window of any wave
 size_t timeline_wave(const TimelineChannel* channel, double from_ms, double to_ms,
                      TimelinePoint out[TIMELINE_WAVE_POINTS]);
 
-// The two phases the pictures show, each as far as any channel that gives light goes: the
-// switching on from 0 to the last on_end, the switching off from the off timer to the last
-// off_end. Both are empty spans (to == from) when every channel is dark.
+// The two phases the pictures show, each as far as any channel that gives light and is not late
+// in it goes: the switching on from 0 to the last on_end, the switching off from the off timer to
+// the last off_end. A phase in which every channel that gives light is late spans
+// TIMELINE_SENSIBLE_MS. Both are empty spans (to == from) when every channel is dark.
 struct TimelinePhases {
     double on_to_ms;    // the switching on spans 0 .. on_to_ms
     double off_from_ms; // the off timer

@@ -149,7 +149,7 @@ class Emulator:
             [EMULATOR, "--static", "--link", PORT, "--log", self.log, "--lifetime", "300",
              *OPTIONS],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        self.process.stdout.readline()  # pty
+        self.pty = self.process.stdout.readline().split()[1]  # "pty /dev/pts/N"
         control = int(self.process.stdout.readline().split()[1])
         self.control = socket.create_connection(("127.0.0.1", control), timeout=10)
         self.lines = self.control.makefile("rwb")
@@ -242,6 +242,8 @@ def case_usage(emu):
     # -p is repeatable for ports only.
     _, out, _, _ = cli("help", "write", check_rc=0)
     check("--dry-run" in out and "--force" in out, out)
+    _, out, _, _ = cli("help", "read", check_rc=0)
+    check("Usage: lumivo24-cli read [OPTIONS]\n" in out and "FILE.lv24|FILE.json" in out, out)
     for command, repeatable in (("ports", True), ("status", False), ("write", False)):
         _, out, _, _ = cli("help", command, check_rc=0)
         check(("-p,--port P ..." in out) == repeatable and "-p,--port P" in out, out)
@@ -256,7 +258,11 @@ def case_usage(emu):
                         (["status", "--count", "0"], "a whole number of 1 or more, not '0'"),
                         (["status", "--watch", "--count", "2"], "excludes"),
                         (["read", "my stairs.lv24"], "lumivo24-cli read -o 'my stairs.lv24'\n"),
-                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many")):
+                        (["read", "-o", "a.lv24", "b.lv24"], "'b.lv24' is one too many"),
+                        (["read", "-o"], "-o needs the name of the file to save to after it"),
+                        (["timeline", "defaults", "--output", "-q"], "--output needs the name of "
+                         "the picture"),
+                        (["write", "defaults", "--backup"], "--backup needs the name of a new")):
         rc, out, err, _ = cli(*wrong)
         check(rc == 2 and out == "" and said in err, f"{wrong}: {rc} {out!r} {err!r}")
         check(len(err) < 300, f"{wrong}: {err!r}")  # no range of a double's 309 digits
@@ -433,12 +439,18 @@ def case_read(emu):
     check(b"\x00\x00\x0d\x0a\x45" in expected and b"\x00\x00\x1a\x44" in expected,
           "the expected file lacks the 0x0A and 0x1A floats")
 
+    # A file with two names is not split: refused, both keep the old content.
     write_file("site.lv24", b"old contents")
     os.link(path("site.lv24"), path("old.lv24"))
+    rc, _, err, _ = cli("read", "--port", PORT, "--output", "site.lv24")
+    check(rc == 4 and "it has 2 names (hard links)" in err and
+          read_file("site.lv24") == read_file("old.lv24") == b"old contents", f"{rc} {err}")
+    os.remove(path("old.lv24"))
+    replaced = os.stat(path("site.lv24")).st_ino
     _, _, err, _ = cli("read", "--port", PORT, "--output", "site.lv24", check_rc=0)
     check(read_file("site.lv24") == expected, "the saved file differs from the window's")
-    check(read_file("old.lv24") == b"old contents", "the old file was rewritten in place")
-    check(sorted(os.listdir(WORK)) == ["emu.log", "old.lv24", "port", "site.lv24"],
+    check(os.stat(path("site.lv24")).st_ino != replaced, "the old file was rewritten in place")
+    check(sorted(os.listdir(WORK)) == ["emu.log", "port", "site.lv24"],
           f"left behind: {os.listdir(WORK)}")
     check("site.lv24" in err and PORT in err, err)
     # Loaded again, it shows what the controller holds.
@@ -567,6 +579,21 @@ def case_write(emu):
     cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
     check(emu.settings() == wire_image(device), "the backup did not put the settings back")
     check(len(os.listdir(BACKUPS)) == 1, "--no-backup made a backup")
+    # A port that is a bare number (/dev/pts/N) keeps its folder's name, so that a second backup
+    # of the same second ("-2") never reads as the port; those seconds' first names are taken.
+    pts = "pts" + os.path.basename(emu.pty)
+    now = time.time()
+    taken = [time.strftime("%Y%m%d-%H%M%S", time.localtime(now + s)) + f"-{pts}.lv24"
+             for s in range(-1, 10)]
+    for name in taken:
+        write_file(os.path.join(BACKUPS, name), b"taken")
+    cli("set", "device", "--port", emu.pty, "off_timer_s=181", check_rc=0)
+    made = sorted(set(os.listdir(BACKUPS)) - set(taken) - {backups[0]})
+    check(len(made) == 1 and re.fullmatch(r"\d{8}-\d{6}-" + pts + r"-2\.lv24", made[0]) and
+          made[0].replace("-2.lv24", ".lv24") in taken, f"{made}")
+    for name in taken + made:
+        os.remove(os.path.join(BACKUPS, name))
+    cli("write", backup, "--port", PORT, "--no-backup", check_rc=0)
     # A named backup never replaces anything (a dangling link neither), the file being written
     # least of all; each refusal comes before anything is sent, and names the file.
     os.symlink(path("nowhere.lv24"), path("dangling.lv24"))
@@ -660,6 +687,7 @@ def case_write_refusals(emu):
     odd.update(off_timer_s=-2, sensor1_max_cm=70000)
     odd["channels"][1]["on_start_level_percent"] = -2
     odd["channels"][4]["on_delay_ms"] = 4294967296
+    odd["channels"][5]["rise_time_ms"] = float("-inf")
     odd["channels"][6]["fall_time_ms"] = float("nan")
     odd["channels"][8]["standby_enabled"] = 0.5
     write_file("odd.lv24", settings_file(odd))
@@ -668,10 +696,11 @@ def case_write_refusals(emu):
                  "off_timer_s: -2 (it holds 0 to 65535 s)",
                  "channel 2 on_start_level_percent: -2 (it holds 0 to 6553.5 %)",
                  "channel 5 on_delay_ms: 4294967296 (it holds 0 to 4294967040 ms)",
+                 "channel 6 rise_time_ms: -inf (it holds 0 to 4294967040 ms)",
                  "channel 7 fall_time_ms: nan (it holds 0 to 4294967040 ms)",
                  "channel 9 standby_enabled: 0.5 (it holds true or false)"):
         check(f"  {line}\n" in err, f"{line!r} not in {err}")
-    check(rc == 4 and err.count("\n") == 7, f"{rc} {err}")
+    check(rc == 4 and err.count("\n") == 8, f"{rc} {err}")
 
     write_file("site.lv24", settings_file(site()))
     damaged = bytearray(settings_file(site()))
@@ -682,10 +711,22 @@ def case_write_refusals(emu):
     # with its line ends decoded, 4 bytes short: refused, for what it is.
     write_file("dos2unix.lv24", settings_file(site()).replace(b"\r\n", b"\n"))
     check(len(read_file("dos2unix.lv24")) == 1050, "dos2unix copy")
+    os.mkfifo(path("fifo.lv24"))  # nobody writes to it: a read that waited would never end
+    os.mkdir(path("folder.lv24"))
     for name, said in (("damaged.lv24", "checksum"), ("short.lv24", "too short"),
-                       ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends")):
-        rc, _, err, _ = cli("write", name, "--port", PORT)
-        check(rc == 4 and name in err and said in err, f"{name}: {rc} {err}")
+                       ("missing.lv24", "No such file"), ("dos2unix.lv24", "line ends"),
+                       ("fifo.lv24", "it is a pipe (FIFO), not a regular file"),
+                       ("/dev/zero", "it is a device, not a regular file"),
+                       ("folder.lv24", "it is a folder")):
+        rc, _, err, seconds = cli("write", name, "--port", PORT)
+        check(rc == 4 and name in err and said in err and seconds < 5, f"{name}: {rc} {err}")
+    # JSON has no NaN or infinity: such a file would not be read back, so none is written.
+    write_file("kept.json", b"kept")
+    for output in ("odd.json", "kept.json"):
+        rc, _, err, _ = cli("convert", "odd.lv24", "-o", output)
+        check(rc == 4 and "JSON has no number for these values" in err and
+              "  channel 6 rise_time_ms: -inf\n  channel 7 fall_time_ms: nan\n" in err, f"{rc} {err}")
+    check(not os.path.exists(path("odd.json")) and read_file("kept.json") == b"kept", "saved")
     check(all(count == "0" for count in emu.requests().values()), "a bad file reached the port")
     with open(emu.log) as log:
         check("port opened" not in log.read(), "the port was opened for a bad file")
@@ -826,6 +867,14 @@ def case_show_diff(emu):
 
     _, out, _, _ = cli("diff", "defaults", "device", "--port", PORT, check_rc=0)
     check(out == "", out)
+    # A raw threshold of 4097, beyond the sensor's 4096, is below 0 %: not "-0".
+    image = bytearray(wire_image(factory()))
+    struct.pack_into("<H", image, 8, 4097)
+    struct.pack_into("<H", image, 641, crc16(image[:641]))
+    emu("set settings " + bytes(image).hex())
+    _, out, _, _ = cli("show", "device", "--port", PORT, check_rc=0)
+    check("light threshold, %      -0.024414062\n" in out, out)
+    emu("set settings " + wire_image(factory()).hex())
     rc, out, _, _ = cli("diff", "site.lv24", "defaults", "--json")
     differences = json.loads(out)["differences"]
     check(rc == 1, f"diff exited {rc}")
@@ -858,12 +907,20 @@ def case_set(emu):
         rc, _, err, _ = cli("set", "site.lv24", bad)
         check(rc == 2 and bad in err, f"{bad}: {rc} {err}")
     # Each value out of its field's range named (the ranges: the unit tests of the values).
-    for assignment, lines in (("ch1.on_delay_ms=-5", ["1 on_delay_ms: -5"]),
+    for assignment, lines in (("ch1.on_delay_ms=-5", ["channel 1 on_delay_ms: -5"]),
                               ("ch15-1.off_delay_ms=1000+-100",
-                               [f"{n} off_delay_ms: {100 * n - 500}" for n in (4, 3, 2, 1)])):
+                               [f"channel {n} off_delay_ms: {100 * n - 500}" for n in (4, 3, 2, 1)]),
+                              # as typed, not as the float it becomes (4294967296)
+                              ("ch1.on_delay_ms=4294967295", ["channel 1 on_delay_ms: 4294967295"]),
+                              ("ch1-3.on_delay_ms=4294967000+100",
+                               ["channel 3 on_delay_ms: 4294967200"]),
+                              ("light_threshold_percent=-5", ["light_threshold_percent: -5"])):
         rc, _, err, _ = cli("set", "site.lv24", assignment)
+        holds = "0 to 100 %" if "threshold" in assignment else "0 to 4294967040 ms"
         check(rc == 4 and err.count("\n") == len(lines) + 1 and all(
-            f"  channel {line} (it holds 0 to 4294967040 ms)\n" in err for line in lines), err)
+            f"  {line} (it holds {holds})\n" in err for line in lines), err)
+    rc, _, err, _ = cli("set", "site.lv24", "light_threshold_percent=30,5")
+    check(rc == 2 and "\"30,5\" is not a number: write 30.5, with a point." in err, err)
     check(read_file("site.lv24") == settings_file(site()), "a refused set changed the file")
     # --backup, --no-backup and --force are for the controller; a file target refuses them.
     for option in (["--backup", "b.lv24"], ["--backup", ""], ["--no-backup"], ["--force"]):
@@ -900,7 +957,8 @@ def case_set(emu):
     check(rc == 4 and "off_timer" in err and "line" in err, f"{rc} {err}")
 
     # From the defaults into a new file, and on the controller itself with a backup first.
-    cli("set", "defaults", "sensor1_max_cm=150", "-o", "new.lv24", check_rc=0)
+    cli("set", "defaults", "sensor1_max_cm=150", "sensor2_min_cm=1e-400", "-o", "new.lv24",
+        check_rc=0)  # too small for a double: 0, as JSON takes it
     fresh = factory()
     fresh["sensor1_max_cm"] = 150
     check(read_file("new.lv24") == settings_file(fresh), "set defaults saved other bytes")
@@ -915,6 +973,11 @@ def case_set(emu):
     check(len(os.listdir(BACKUPS)) == 1, f"backups: {os.listdir(BACKUPS)}")
     rc, _, err, _ = cli("set", "device", "--port", PORT, "ch2.rise_time_ms=1e10")
     check(rc == 4 and emu.settings() == wire_image(dark), f"an unholdable value went out: {err}")
+    # Channel 1 rises in 1 ms: 0.5 is within its rounding, but packs to 0, so it is written.
+    _, _, err, _ = cli("set", "device", "--port", PORT, "ch1.rise_time_ms=0.5", "--no-backup",
+                       check_rc=0)
+    dark["channels"][0]["rise_time_ms"] = 0
+    check("nothing had to change" not in err and emu.settings() == wire_image(dark), err)
 
     # A value nobody assigned keeps the controller's own bytes: a 30 % threshold, stored as 2867
     # and read back as 30.0048828125, would lose a step with every write if packed again. An
@@ -1009,6 +1072,15 @@ def case_timeline(emu):
     check("┊" not in out and "█" not in out, f"a chart on a pipe: {out}")
     rc, out = on_terminal("timeline", "stairs.lv24")
     check(rc == 0 and STAIRS_CHART_15 in out.splitlines() and out.endswith(NOTE + "\n"), out)
+    # An absurd on-delay, taken as the limit, is marked; it squashes nothing, and every line of
+    # its table and chart fits 80 columns.
+    late = staircase(factory())
+    late["channels"][2]["on_delay_ms"] = 1e30
+    write_file("late.lv24", settings_file(late))
+    rc, out = on_terminal("timeline", "late.lv24")
+    check(rc == 0 and max(len(line) for line in out.splitlines()) <= 80 and
+          "  3   1193 h*   1193 h*" in out and STAIRS_CHART_15 in out.splitlines() and
+          "\n  » goes on past the axis" in out, out)
 
     # The controller's settings, read as the window reads them.
     emu("set settings " + wire_image(staircase(factory())).hex())
@@ -1028,7 +1100,7 @@ def case_timeline(emu):
         rc, out, err, _ = cli("timeline", "device", "--port", PORT, "--output", output)
         check(rc == code and out == "" and said in err, f"{output!r}: {rc} {out!r} {err!r}")
     check(emu.requests()["read"] == "1", f"requests {emu.requests()}")
-    check(sorted(os.listdir(WORK)) == ["emu.log", "port", "stairs.lv24", "wave.svg"],
+    check(sorted(os.listdir(WORK)) == ["emu.log", "late.lv24", "port", "stairs.lv24", "wave.svg"],
           f"left behind: {os.listdir(WORK)}")
 
     # A dry run says what the change does to the wave, and says it when it does nothing to it.

@@ -333,18 +333,25 @@ TEST(CliUnderWine, SavesOnlyOverAWritableFileAndUnderTheLongestName) {
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     write_file(read_only, {'r', 'o'});
     ASSERT_TRUE(SetFileAttributesW(read_only.c_str(), FILE_ATTRIBUTE_READONLY));
+    const std::wstring linked = test_folder() + L"\\linked.lv24";
+    write_file(linked, {'o', 'l', 'd'});
+    ASSERT_TRUE(
+        CreateHardLinkW((test_folder() + L"\\other name.lv24").c_str(), linked.c_str(), nullptr));
     struct Case {
         std::wstring target;
         DWORD exit_code;
         const char* said;
     };
     for (const Case& c : {Case{folder, 4, "it is a folder"}, Case{read_only, 4, "read-only"},
-                          Case{L"NUL", 4, "device"}, Case{longest, 0, "Saved"}}) {
+                          Case{L"NUL", 4, "device"}, Case{linked, 4, "it has 2 names (hard links)"},
+                          Case{longest, 0, "Saved"}}) {
         const ToolRun read = run_tool(L"read --port COM5 --output \"" + c.target + L"\"");
         EXPECT_EQ(read.exit_code, c.exit_code) << read.err;
         EXPECT_NE(read.err.find(c.said), std::string::npos) << read.err;
     }
     EXPECT_EQ(file_bytes(read_only), (std::vector<uint8_t>{'r', 'o'}));
+    EXPECT_EQ(file_bytes(test_folder() + L"\\other name.lv24"),
+              (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(file_bytes(longest).size(), 1055u);
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileW((test_folder() + L"\\.~lv24*").c_str(), &found);
@@ -463,6 +470,13 @@ TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
               std::string::npos)
         << unanswered.err;
     EXPECT_EQ(stored_settings(), factory) << "the controller did not take the write";
+
+    // A device is refused at once, never read: reading CON would wait for the console.
+    for (const wchar_t* device : {L"NUL", L"CON", L"COM5"}) {
+        const ToolRun show = run_tool(std::wstring(L"show ") + device);
+        EXPECT_EQ(show.exit_code, 4u) << show.err;
+        EXPECT_NE(show.err.find("it is a device, not a file"), std::string::npos) << show.err;
+    }
 
     const ToolRun bogus = run_tool(L"bogus");
     EXPECT_EQ(bogus.exit_code, 2u);

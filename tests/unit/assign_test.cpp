@@ -15,11 +15,16 @@ struct Accepted {
     int last;  // and of the last
     double start;
     double step;
+    const char* last_text = nullptr; // the last position's value as a message shows it
 };
 
 constexpr Accepted ACCEPTED[] = {
     {"sensor1_max_cm=120", 1, 1, 1, 120.0, 0.0},
-    {"off_timer_s=1e+3", 1, 6, 6, 1000.0, 0.0}, // an exponent, not a sequence
+    {"off_timer_s=1e+3", 1, 6, 6, 1000.0, 0.0, "1e+3"},  // an exponent, not a sequence
+    {"off_timer_s=1e-400", 1, 6, 6, 0.0, 0.0, "1e-400"}, // too small for a double: 0, as in JSON
+    {"ch2-3.rise_time_ms=-2.5e-999+1", 2, 81, 82, 0.0, 1.0, "1"},
+    {"ch1.on_delay_ms=4294967295", 1, 8, 8, 4294967295.0, 0.0, "4294967295"}, // as typed
+    {"ch1-3.on_delay_ms=4294967000+100", 3, 8, 10, 4294967000.0, 100.0, "4294967200"},
     {"use_light_sensor=true", 1, 5, 5, 1.0, 0.0},
     {"ch7.on_delay_ms=-12.5", 1, 14, 14, -12.5, 0.0},
     {"ch1-15.on_delay_ms=0+150", 15, 8, 22, 0.0, 150.0},
@@ -55,7 +60,11 @@ const Refused REFUSED[] = {
     {"ch1-25.on_delay_ms=5", "channel 25 is outside 1-24."},
     {"ch1-3,2.on_delay_ms=5", "channel 2 is named twice."},
     {"ch1.on_delay_ms=", "\"\" is not a number or a sequence START+STEP."},
-    {"ch1.on_delay_ms=1,5", "\"1,5\" is not a number or a sequence START+STEP."},
+    {"ch1.on_delay_ms=1,5", "\"1,5\" is not a number: write 1.5, with a point."},
+    {"off_timer_s=30,5", "\"30,5\" is not a number: write 30.5, with a point."},
+    {"ch1-2.on_delay_ms=0,5+1,5", "\"0,5+1,5\" is not a number: write 0.5+1.5, with a point."},
+    {"off_timer_s=30,5+1", "\"30,5+1\" is not a number."}, // no sequence for a global value
+    {"ch1.on_delay_ms=1,5,5", "\"1,5,5\" is not a number or a sequence START+STEP."},
     {"ch1.on_delay_ms= 5", "\" 5\" is not a number or a sequence START+STEP."},
     {"ch1.on_delay_ms=5+", "\"5+\" is not a number or a sequence START+STEP."},
     {"use_light_sensor=1", "use_light_sensor takes true or false, not \"1\"."},
@@ -91,6 +100,11 @@ TEST(CliAssign, EachFormNamesItsPositionsInSelectionOrder) {
         EXPECT_EQ(a.positions[a.count - 1], row.last);
         EXPECT_EQ(a.start, row.start);
         EXPECT_EQ(a.step, row.step);
+        if (row.last_text != nullptr) {
+            char text[ASSIGN_VALUE_BYTES];
+            assign_value_text(&a, a.count - 1, text);
+            EXPECT_STREQ(text, row.last_text);
+        }
     }
     Assignment list{};
     char why[ASSIGN_WHY_BYTES];

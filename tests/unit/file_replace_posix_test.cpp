@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "settings/file_replace.h"
+#include "settings/file_replace_steps_posix.h"
 
 namespace {
 
@@ -98,4 +100,65 @@ TEST(FilePut, FollowsALinkOnlyWhereTheKernelWould) {
         EXPECT_TRUE(fs::is_symlink(shared + "/x.lv24"));
     }
     fs::remove_all(dir);
+}
+
+namespace {
+
+// A file system without hard links, as FAT is: link() refuses with EPERM, after first planting
+// a file at the name when a row asks for one (another program taking the name meanwhile).
+bool plant_first = false;
+int rename_error = 0;                             // renameat2 fails with this; 0: the system's own
+const FilePutSteps system_steps = file_put_steps; // the system's own calls
+
+int no_hard_links(const char*, const char* to) {
+    if (plant_first) {
+        std::ofstream(to) << "planted";
+    }
+    errno = EPERM;
+    return -1;
+}
+
+int rename_new_or_not(const char* from, const char* to) {
+    if (rename_error != 0) {
+        errno = rename_error;
+        return -1;
+    }
+    return system_steps.rename_new(from, to);
+}
+
+} // namespace
+
+// Without hard links, a backup is moved to its name by renameat2 (RENAME_NOREPLACE) or, where
+// the system has no such call, over an empty file of its own: whole, only at a free name, and
+// nothing else is left in the folder.
+TEST(FilePut, WithoutHardLinksANewFileStillTakesOnlyAFreeNameWhole) {
+    const struct {
+        int rename_error;
+        bool planted;
+        FilePutResult result;
+        const char* content;
+    } rows[] = {
+        {0, false, FILE_PUT_DONE, "backup"},        // renameat2
+        {0, true, FILE_PUT_EXISTS, "planted"},      // renameat2 finds the name taken
+        {ENOSYS, false, FILE_PUT_DONE, "backup"},   // no renameat2: the checked fallback
+        {ENOSYS, true, FILE_PUT_EXISTS, "planted"}, // the fallback finds the name taken
+        {EINVAL, false, FILE_PUT_DONE, "backup"},   // renameat2 without the flag's support
+        {EACCES, false, FILE_PUT_FAILED, nullptr},  // any other failure: nothing is made
+    };
+    file_put_steps = {no_hard_links, rename_new_or_not};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.rename_error << " " << row.planted);
+        const std::string dir = new_folder();
+        plant_first = row.planted;
+        rename_error = row.rename_error;
+        EXPECT_EQ(create(dir + "/backup.lv24", "backup"), row.result);
+        EXPECT_EQ(fs::exists(dir + "/backup.lv24"), row.content != nullptr);
+        if (row.content != nullptr) {
+            EXPECT_EQ(content(dir + "/backup.lv24"), row.content);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+                  row.content != nullptr ? 1 : 0);
+        fs::remove_all(dir);
+    }
+    file_put_steps = system_steps;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <string>
 
 #include "settings/settings_hold.h"
@@ -78,6 +79,14 @@ TEST(CliValues, ControllerValuesComeAsTheWindowShowsAndGathersThem) {
     EXPECT_EQ(v.table[channel_position(COL_STANDBY_ENABLED, 24)], 1.0f);
     EXPECT_TRUE(v.held[channel_position(COL_STANDBY_ENABLED, 24)]);
     EXPECT_FALSE(v.held[POS_REPEAT_TIMER]);
+    // A raw threshold beyond the sensor's full scale is below 0 %, never "-0".
+    for (const auto& [raw_threshold, percent] :
+         {std::pair{4097u, -0.0244140625f}, {4117u, -1.0f}}) {
+        put(image, 8, raw_threshold, 2);
+        seal(image);
+        values_from_controller(image, &v);
+        EXPECT_EQ(v.table[POS_LIGHT_THRESHOLD], percent) << raw_threshold;
+    }
 }
 
 TEST(CliValues, DifferencesAreByWhatIsShownAndOnlyWhereBothHoldAValue) {
@@ -164,8 +173,10 @@ TEST(CliValues, AWriteKeepsTheControllersBytesWhereverNothingNewIsGiven) {
         uint32_t expected;
     } rows[] = {
         {channel_position(COL_ON_DELAY, 1), 5.0f, record(1), 4, 5},
-        {POS_LIGHT_THRESHOLD, 30.0f, 0, 0, 0},  // held: 2867 stays
-        {POS_LIGHT_THRESHOLD, 30.02f, 0, 0, 0}, // within the scales' difference
+        {channel_position(COL_ON_DELAY, 1), 1.4f, 0, 0, 0},         // packs to 1: held
+        {channel_position(COL_ON_DELAY, 1), 0.5f, record(1), 4, 0}, // within rounding, packs to 0
+        {POS_LIGHT_THRESHOLD, 30.0f, 0, 0, 0},                      // held: 2867 stays
+        {POS_LIGHT_THRESHOLD, 30.02f, 0, 0, 0},                     // within the scales' difference
         {POS_LIGHT_THRESHOLD, 50.0f, 8, 2, 2048},
         {channel_position(COL_ON_END_LEVEL, 7), 0.0f, record(7) + 6, 2, 0},
         {channel_position(COL_STANDBY_ENABLED, 24), 0.0f, 637, 4, 0x00000001},

@@ -52,6 +52,15 @@ void staircase_table(float* t) {
     }
 }
 
+// The staircase with two absurd times, each taken as the field's limit, 4294967295 ms: channel
+// 7's on-delay (so it would light only after 1193 hours, later than its switching off) and
+// channel 8's off-delay. Both are late, and the axes are the staircase's own.
+void late_table(float* t) {
+    staircase_table(t);
+    at(t, COL_ON_DELAY, 7) = 1e30f;
+    at(t, COL_OFF_DELAY, 8) = 5e9f;
+}
+
 // Phases that overlap, and a zero rise and fall time: off timer 1 s, channels 4-24 give no
 // light, standby off everywhere, levels 10 -> 100 on and 100 -> 0 off.
 // - 1: lights at 0 in a step (rise 0), goes dark 1000..1500;
@@ -200,7 +209,8 @@ TEST(Timeline, ValuesThatCannotBeMeantAreReplacedAndSaid) {
         << words;
     // The table marks them; every picture still fits a terminal and holds only numbers.
     const std::string text = timeline_report_text(timeline, true);
-    EXPECT_NE(text.find("  7 4294967295* 4294967795*"), std::string::npos) << text;
+    EXPECT_NE(text.find("  7   1193 h*   1193 h* 65536200* 65536700*"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n  h: hours, for a time too long to show in ms\n"), std::string::npos);
     EXPECT_NE(text.find("  * not a number or out of range"), std::string::npos);
     const std::string svg = timeline_svg(timeline);
     EXPECT_EQ(svg.find("nan"), std::string::npos);
@@ -256,7 +266,7 @@ TEST(Timeline, AxesEndPastThePhaseWithLabelsThatFit) {
 }
 
 TEST(Timeline, TerminalTextFitsEightyColumns) {
-    for (Make make : {defaults_table, staircase_table, overlap_table}) {
+    for (Make make : {defaults_table, staircase_table, overlap_table, late_table}) {
         std::istringstream text(timeline_report_text(wave(make), true));
         for (std::string line; std::getline(text, line);) {
             const auto columns = std::count_if(line.begin(), line.end(),
@@ -268,6 +278,25 @@ TEST(Timeline, TerminalTextFitsEightyColumns) {
     const size_t dark = stairs.find("\n  16-24: dark, never give light\n");
     EXPECT_NE(dark, std::string::npos);
     EXPECT_EQ(stairs.find("16-24: dark", dark + 5), std::string::npos); // said once, by the table
+    // A late channel is marked right of its panel; the axes stay the staircase's own, in ms.
+    const Timeline late = wave(late_table);
+    TimelinePhases phases;
+    timeline_phases(&late, &phases);
+    EXPECT_EQ(phases.on_to_ms, 2600);
+    EXPECT_EQ(phases.off_to_ms, 182600);
+    EXPECT_TRUE(late.channels[6].on_late && !late.channels[6].off_late);
+    EXPECT_TRUE(late.channels[7].off_late && !late.channels[7].on_late);
+    const std::string chart = timeline_chart_text(late);
+    EXPECT_NE(chart.find("\n    ms after the detection"), std::string::npos) << chart;
+    std::string glow; // channel 7 rests at its standby glow across the panel
+    for (int i = 0; i < 34; ++i) {
+        glow += "·";
+    }
+    EXPECT_NE(chart.find("\n  7 " + glow + "» ┊  "), std::string::npos) << chart;
+    EXPECT_NE(chart.find("\n  » goes on past the axis"), std::string::npos) << chart;
+    const std::string svg = timeline_svg(late);
+    EXPECT_NE(svg.find(">fully lit at 4294967795 ms »</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">dark at 4294967795 ms »</text>"), std::string::npos);
 }
 
 TEST(Timeline, DryRunSaysTheWaveBeforeAndAfter) {
