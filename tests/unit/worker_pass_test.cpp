@@ -230,7 +230,6 @@ TEST(WorkerPass, ClosingCarriesOutAClickedWriteOnlyAndEnds) {
         // clang-format off
         {RUNS, CLOSING, 0, {WRITE}, WRITE_PACKED, {PASS_CONTINUE, PASS_STOPPED}, {"receive", "gather", "transact", "receive", "transact", "compare"}},
         {RUNS, CLOSING, 0, {READ}, WRITE_PACKED, {PASS_CONTINUE, PASS_STOPPED}, {"receive"}},
-        {RUNS | CLOSING, 0, 0, {WRITE}, WRITE_PACKED, {PASS_STOPPED}, {"gather", "transact", "receive", "transact", "compare"}},
         {RUNS | CLOSING, 0, 0, {READ, WRITE, READ, WRITE}, WRITE_PACKED, {PASS_STOPPED}, {"gather", "transact", "receive", "transact", "compare"}},
         {RUNS | CLOSING, 0, 0, {WRITE}, WRITE_REFUSED, {PASS_STOPPED}, {"gather"}},
         {RUNS, 0, RUNS, {WRITE}, WRITE_PACKED, {PASS_STOPPED}, {"receive"}},
