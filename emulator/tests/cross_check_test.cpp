@@ -2,10 +2,8 @@
 // implementations written apart must agree byte for byte.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,42 +16,6 @@
 #include "link/wire_image.h"
 
 namespace {
-
-// The emulator's own description of the payload and the table against the program's rows: each
-// field at the same place, as wide and scaled alike, and no field that only one side knows.
-TEST(CrossCheck, EmulatorAndProgramDescribeThePayloadAlike) {
-    EXPECT_EQ(EMU_TABLE_VALUES, SETTINGS_COUNT);
-    EXPECT_EQ(emu_table_at(EMU_ON_DELAY, 1), channel_position(COL_ON_DELAY, 1));
-    EXPECT_EQ(emu_table_at(EMU_STANDBY_LEVEL, 24), channel_position(COL_STANDBY_LEVEL, 24));
-    const struct {
-        const EmuField* fields;
-        size_t n;
-        const SettingRow* rows;
-        int row_count;
-    } parts[] = {{EMU_GLOBAL_FIELDS, std::size(EMU_GLOBAL_FIELDS), GlobalRows, GLOBAL_COUNT},
-                 {EMU_RECORD_FIELDS, std::size(EMU_RECORD_FIELDS), ChannelRows, CHANNEL_COLUMNS}};
-    for (const auto& part : parts) {
-        for (size_t i = 0; i < part.n; ++i) {
-            const EmuField& f = part.fields[i];
-            const SettingRow& row = part.rows[f.value];
-            EXPECT_EQ(row.carry, WIRE_FIELD) << "value " << f.value;
-            EXPECT_EQ(row.wire_at, f.at) << "value " << f.value;
-            EXPECT_EQ(row.wire_width, f.width) << "value " << f.value;
-            EXPECT_EQ(row.wire_scale, f.scale) << "value " << f.value;
-        }
-        const long plain = std::count_if(part.rows, part.rows + part.row_count,
-                                         [](const SettingRow& r) { return r.carry == WIRE_FIELD; });
-        EXPECT_EQ(static_cast<size_t>(plain), part.n);
-    }
-    EXPECT_EQ(GlobalRows[EMU_LIGHT_THRESHOLD].carry, WIRE_THRESHOLD);
-    EXPECT_EQ(GlobalRows[EMU_LIGHT_THRESHOLD].wire_at, EMU_THRESHOLD_AT);
-    EXPECT_EQ(GlobalRows[EMU_REPEAT_TIMER].carry, WIRE_NOT_CARRIED);
-    EXPECT_EQ(ChannelRows[EMU_STANDBY_ENABLED].carry, WIRE_MASK);
-    EXPECT_EQ(WIRE_CHANNELS_AT, EMU_RECORDS_AT);
-    EXPECT_EQ(WIRE_CHANNEL_RECORD_BYTES, EMU_RECORD_BYTES);
-    EXPECT_EQ(WIRE_STANDBY_MASK_AT, EMU_STANDBY_MASK_AT);
-    EXPECT_EQ(WIRE_IMAGE_CRC_AT, EMU_SETTINGS_CRC_AT);
-}
 
 TEST(CrossCheck, ProgramReadsTheFactorySettingsTheEmulatorSends) {
     uint8_t payload[EMU_SETTINGS_BYTES];

@@ -64,9 +64,6 @@ TEST(FormCheck, TheFirstFieldThatFailsIsNamedWithWhatItHoldsAndWhatFits) {
         {CHECK_FOR_CONTROLLER,
          {{STANDBY_LEVEL_24, u"6553,5"}, {ON_DELAY_1, u"4294967040"}, {POS_SENSOR1_MAX, u"65535"}},
          u""},
-        {CHECK_FOR_CONTROLLER,
-         {{ON_START_3, u"7000"}},
-         u"Не записано: Лестница 3, «Нач. ярк. вкл., %»: 7000 — допустимо 0…6553,5.\r\n"},
         // 2^32 ms has no place in a u32 field: it would arrive as 0
         {CHECK_FOR_CONTROLLER,
          {{FALL_TIME_5, u"4294967295"}},
