@@ -357,3 +357,14 @@ bool num_parse_whole_wide(const char16_t* text, uint32_t options, double* value)
 bool num_parse_whole_narrow(const char* text, size_t len, uint32_t options, double* value) {
     return text != nullptr && parse_whole(text, len, options, value);
 }
+
+size_t num_parse_prefix_narrow(const char* text, size_t len, uint32_t options, double* value) {
+    if (text == nullptr) {
+        return 0;
+    }
+    const ParsedPrefix prefix = parse_units(text, len, options);
+    if (prefix.end != 0) {
+        *value = prefix.value;
+    }
+    return prefix.end;
+}

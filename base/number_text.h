@@ -40,3 +40,8 @@ double num_parse_narrow(const char* text, size_t len, uint32_t options = NUM_POI
 // *value is left alone otherwise.
 bool num_parse_whole_wide(const char16_t* text, uint32_t options, double* value);
 bool num_parse_whole_narrow(const char* text, size_t len, uint32_t options, double* value);
+
+// The longest numeric prefix of a narrow text, as num_parse_narrow reads it, into *value; returns
+// the bytes it takes, leading blanks included, or 0 (*value left alone) when the text starts with
+// no number. Lets a caller read a number followed by text of its own ("0,5+1" as 0.5, then "+1").
+size_t num_parse_prefix_narrow(const char* text, size_t len, uint32_t options, double* value);

@@ -34,14 +34,42 @@ std::string force_help() {
 }
 
 // The staircase example, as the manual page prints it: the README's, with its last list of names
-// split in two so that every line fits 80 columns.
+// split in two so that every line fits 80 columns. The Windows program shows it as cmd takes it
+// when pasted: '^' continues a line there, and a comment is a rem command.
+#ifdef _WIN32
+#define EXAMPLE_COMMENT "  rem "
+#define EXAMPLE_CONTINUED " ^\n"
+#else
+#define EXAMPLE_COMMENT "  # "
+#define EXAMPLE_CONTINUED " \\\n"
+#endif
+// clang-format off
 #define STAIRCASE_EXAMPLE                                                                          \
-    "  # Steps 1-15 light up from the bottom and go dark from the top, 150 ms\n"                   \
-    "  # apart, each dark before the one below it; 16-24 stay dark:\n"                             \
-    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150 \\\n"            \
-    "  ch1-15.rise_time_ms,fall_time_ms=500 \\\n"                                                  \
-    "  ch16-24.on_start_level_percent,on_end_level_percent=0 \\\n"                                 \
+    EXAMPLE_COMMENT "Steps 1-15 light up from the bottom and go dark from the top, 150 ms\n"       \
+    EXAMPLE_COMMENT "apart, each dark before the one below it; 16-24 stay dark:\n"                 \
+    "  lumivo24-cli set device ch1-15.on_delay_ms=0+150 ch15-1.off_delay_ms=0+150"                 \
+        EXAMPLE_CONTINUED                                                                          \
+    "  ch1-15.rise_time_ms,fall_time_ms=500" EXAMPLE_CONTINUED                                     \
+    "  ch16-24.on_start_level_percent,on_end_level_percent=0" EXAMPLE_CONTINUED                    \
     "  ch16-24.off_start_level_percent,off_end_level_percent,standby_level_percent=0\n"
+// clang-format on
+
+// The main help's last example, with its comment as the shell takes it, and the exit statuses of
+// a stop: signals on Linux; on Windows Ctrl+C, Ctrl+Break and a closed console, told apart by
+// the same numbers.
+#ifdef _WIN32
+#define TIMELINE_EXAMPLE                                                                           \
+    "  lumivo24-cli timeline device & rem their wave, before walking the stairs\n"
+#define STOPPED_STATUSES                                                                           \
+    "controller, 4 file, 5 not verified, 6 board revision refused, 130 Ctrl+C,\n"                  \
+    "131 Ctrl+Break, 129 console closed. More: lumivo24-cli help COMMAND."
+#else
+#define TIMELINE_EXAMPLE                                                                           \
+    "  lumivo24-cli timeline device   # the wave they give, before walking the stairs\n"
+#define STOPPED_STATUSES                                                                           \
+    "controller, 4 file, 5 not verified, 6 board revision refused, 128+N stopped by\n"             \
+    "signal N (130: Ctrl+C). More: lumivo24-cli help COMMAND."
+#endif
 
 // The main help: the commands with their own options, after the options every command takes.
 // It is the whole main help (help_text leaves out CLI11's usage line and option list, which the
@@ -58,8 +86,7 @@ constexpr char SYNOPSIS[] =
     "  convert  SOURCE -o FILE.lv24|FILE.json\n"
     "  show     SOURCE [--json]\n"
     "  diff     SOURCE SOURCE [--json]\n"
-    "  timeline SOURCE [-o FILE.svg] [--json | --chart]\n\n" STAIRCASE_EXAMPLE
-    "  lumivo24-cli timeline device   # the wave they give, before walking the stairs\n";
+    "  timeline SOURCE [-o FILE.svg] [--json | --chart]\n\n" STAIRCASE_EXAMPLE TIMELINE_EXAMPLE;
 
 constexpr char SOURCE_NOTE[] =
     "SOURCE is a settings file (.lv24 or .json), 'device' (the controller) or 'defaults'.";
@@ -68,8 +95,9 @@ constexpr char SET_NOTE[] =
     "NAME is a name of show --json: sensor1_max_cm, off_timer_s, on_delay_ms, ...;\n"
     "several names, as in ch1-15.rise_time_ms,fall_time_ms=500, get the same value.\n"
     "SEL is a channel (7), a range (1-15, or 15-1 counted down), a list (1,3,5) or *.\n"
-    "VALUE is a number, true or false for the two flags, or START+STEP: the k-th\n"
-    "channel of the selection, counted from 0, gets START + k*STEP. Example:\n" STAIRCASE_EXAMPLE
+    "VALUE is a number (12.5 or 12,5), true or false for the two flags, or\n"
+    "START+STEP: the k-th channel of the selection, counted from 0, gets\n"
+    "START + k*STEP. Example:\n" STAIRCASE_EXAMPLE
     "A TARGET file is changed in place, or saved to --output (its extension chooses\n"
     "the format); 'defaults' needs --output. 'device' is read, changed, backed up,\n"
     "written and read back, as write does; nothing is written when it already holds\n"
@@ -91,9 +119,8 @@ constexpr char FOOTER[] =
     "-p P: the controller's port (or LUMIVO24_PORT; without one every serial port is\n"
     "searched); -v: every frame on the line; -q: errors only; -V: the version.\n"
     "SOURCE: a settings file (.lv24, .json), 'device' or 'defaults'; TARGET: a file,\n"
-    "'device' or 'defaults' (with -o). Exit: 0 done, 1 differences, 2 usage, 3 no\n"
-    "controller, 4 file, 5 not verified, 6 board revision refused, 128+N stopped by\n"
-    "signal N (130: Ctrl+C). More: lumivo24-cli help COMMAND.";
+    "'device' or 'defaults' (with -o). Exit: 0 done, 1 differences, 2 usage, 3 "
+    "no\n" STOPPED_STATUSES;
 
 void flush_stream(ConsoleStream stream, const std::ostringstream& text) {
     const std::string s = text.str();

@@ -50,10 +50,15 @@ int cli_diff(const CliRequest& request) {
             return code;
         }
     }
+    const bool same = values_equal(a, b);
     if (request.json) {
         out_json(differences_json(a, b));
+    } else if (same) {
+        // Standard output stays empty for a script; a person is told the result all the same.
+        note_line(text_of("No differences: %s and %s hold the same settings.",
+                          {request.sources[0], request.sources[1]}));
     } else {
         out_text(differences_text(a, b));
     }
-    return values_equal(a, b) ? EXIT_DONE : EXIT_DIFFERENT;
+    return same ? EXIT_DONE : EXIT_DIFFERENT;
 }

@@ -112,5 +112,6 @@ std::string watch_line_text(const StatusReadings& readings, bool checksum_ok,
         }
         out += "  ";
     }
-    return out + "light: " + texts.illuminance + " %" + (checksum_ok ? "" : "  checksum wrong");
+    return out + "illuminance: " + texts.illuminance + " %" +
+           (checksum_ok ? "" : "  checksum wrong");
 }

@@ -5,11 +5,10 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cctype>
 #include <cstring>
-#include <string>
 #include <string_view>
 
+#include "base/number_text.h"
 #include "settings/text_clip.h"
 
 namespace {
@@ -160,60 +159,16 @@ int parse_names(Text list, bool channels, const char* text, int out[CHANNEL_COLU
     return 0;
 }
 
-// The decimal exponent of a number text's leading digit, its exponent written included
-// ("0.05e-3" gives -5), for a text that from_chars took for a number; a very negative value for
-// 0. The exponent saturates far beyond any double's, so that no length of digits overflows it.
-long long leading_exponent(Text t) {
-    constexpr long long FAR = 1000000;
-    const size_t from = !t.empty() && t[0] == '-' ? 1 : 0;
-    size_t end = from;
-    while (end < t.size() && (isdigit(static_cast<unsigned char>(t[end])) || t[end] == '.')) {
-        ++end;
-    }
-    const Text mantissa = t.substr(from, end - from);
-    const size_t point = mantissa.find('.');
-    long long place = static_cast<long long>(point == Text::npos ? mantissa.size() : point) - 1;
-    long long lead = -FAR;
-    for (const char c : mantissa) {
-        if (c == '.') {
-            continue;
-        }
-        if (c != '0') {
-            lead = place;
-            break;
-        }
-        --place;
-    }
-    if (lead == -FAR) {
-        return -FAR;
-    }
-    long long exponent = 0;
-    size_t i = end;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        const bool negative = i < t.size() && t[i] == '-';
-        i += i < t.size() && (t[i] == '-' || t[i] == '+') ? 1 : 0;
-        for (; i < t.size() && isdigit(static_cast<unsigned char>(t[i])); ++i) {
-            exponent = std::min(exponent * 10 + (t[i] - '0'), FAR);
-        }
-        exponent = negative ? -exponent : exponent;
-    }
-    return lead + exponent;
-}
-
-// The number at the start of `t` (the C locale's form, no locale consulted). Returns the
-// characters read, 0 when there is no number, or -1 when it is beyond a double's range. A number
-// too small for a double is 0 (keeping its sign), as JSON reads it.
+// The number at the start of `t`, read as the form reads a typed number (a comma followed by a
+// digit separates the fraction as the point does), but with no blank or plus sign before it.
+// Returns the characters read, 0 when there is no number, or -1 when it is beyond a double's
+// range. A number too small for a double is 0 (keeping its sign), as JSON reads it.
 ptrdiff_t read_number(Text t, double* out) {
-    const std::from_chars_result r = std::from_chars(t.data(), t.data() + t.size(), *out);
-    if (r.ec == std::errc::result_out_of_range) {
-        const Text number = t.substr(0, static_cast<size_t>(r.ptr - t.data()));
-        if (leading_exponent(number) >= 0) {
-            return -1;
-        }
-        *out = !number.empty() && number[0] == '-' ? -0.0 : 0.0;
+    if (t.empty() || Text("0123456789-.,").find(t[0]) == Text::npos) {
+        return 0;
     }
-    return r.ec == std::errc() || r.ec == std::errc::result_out_of_range ? r.ptr - t.data() : 0;
+    const size_t read = num_parse_prefix_narrow(t.data(), t.size(), NUM_COMMA_SEPARATES, out);
+    return read > 0 && !std::isfinite(*out) ? -1 : static_cast<ptrdiff_t>(read);
 }
 
 enum NumberRead : int { NUMBER_OK, NUMBER_MALFORMED, NUMBER_BEYOND };
@@ -263,26 +218,11 @@ int parse_value(Text value, int position, bool channels, const char* text, Assig
                       part(value, shown));
     }
     if (read == NUMBER_MALFORMED) {
-        // A decimal comma, as many write it: the same text with points, if that is a number.
-        std::string pointed(value);
-        std::replace(pointed.begin(), pointed.end(), ',', '.');
-        double start = 0.0;
-        double step = 0.0;
-        bool sequence = false;
-        if (pointed != value && read_value(pointed, &start, &step, &sequence) == NUMBER_OK &&
-            (channels || !sequence)) {
-            char fixed[PART_BYTES];
-            return refuse(text, why, "\"%s\" is not a number: write %s, with a point.",
-                          part(value, shown), part(pointed, fixed));
-        }
         return refuse(text, why, "\"%s\" is not a number%s.", part(value, shown),
                       channels ? " or a sequence START+STEP" : "");
     }
     if (a->sequence && !channels) {
         return refuse(text, why, "a sequence START+STEP is for channel values only.");
-    }
-    if (!std::isfinite(a->start) || !std::isfinite(a->step)) {
-        return refuse(text, why, "%s is not a finite number.", part(value, shown));
     }
     for (int k = 0; k < a->count; ++k) {
         const double v = a->start + k * a->step;

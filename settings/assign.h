@@ -5,8 +5,9 @@
 //
 // SEL picks channels, in the order written: a channel (7), a range counted up or down (1-15,
 // 15-1), a list of either (1,3,5 or 1-3,7), or * for all 24 from 1 up; no channel twice.
-// VALUE is a number (the C locale's form: 12.5, -3, 1e+3), true or false for the two flags (and
-// only for them), or for a channel number a sequence START+STEP: the k-th channel of the
+// VALUE is a number as the window's form reads one, with a point or a decimal comma (12.5, 12,5,
+// -3, 1e+3) and no blank or plus sign before it, true or false for the two flags (and only for
+// them), or for a channel number a sequence START+STEP: the k-th channel of the
 // selection, counted from 0, gets START + k * STEP, worked out as a double and stored as a float.
 // A number too small for a double (1e-400) is 0, as JSON reads it. Every value must come out as
 // a finite float. Whether the controller can hold it is not judged here.

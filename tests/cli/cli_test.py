@@ -328,6 +328,8 @@ def case_status(emu):
     emu("set faults 2")
     _, out, _, _ = cli("status", "--port", PORT, check_rc=0)
     check(out == "distance 1: 13 cm   distance 2: not working   illuminance: -25.0 %\n", out)
+    rc, out = on_terminal("status", "--port", PORT, "--count", "1")  # the watch's own line
+    check(rc == 0 and "  illuminance: -25.0 %" in out and "light" not in out, out)
     _, out, _, _ = cli("status", "--port", PORT, "--json", check_rc=0)
     reading = json.loads(out)
     check(reading["distance2_cm"] is None and reading["sensor2_fault"] is True, out)
@@ -865,8 +867,11 @@ def case_show_diff(emu):
     check(len(rows) == 24 and rows[2].split()[:2] == ["3", "2208"], out)
     check(rows[23].split()[9] == "-", rows[23])
 
-    _, out, _, _ = cli("diff", "defaults", "device", "--port", PORT, check_rc=0)
-    check(out == "", out)
+    # Nothing found: said to a person on standard error, standard output empty; -q silences it.
+    for quiet, said in (([], "No differences: defaults and device hold the same settings.\n"),
+                        (["-q"], "")):
+        _, out, err, _ = cli(*quiet, "diff", "defaults", "device", "--port", PORT, check_rc=0)
+        check(out == "" and err.endswith(said) and (said or err == ""), f"{quiet}: {out} {err}")
     # A raw threshold of 4097, beyond the sensor's 4096, is below 0 %: not "-0".
     image = bytearray(wire_image(factory()))
     struct.pack_into("<H", image, 8, 4097)
@@ -919,9 +924,21 @@ def case_set(emu):
         holds = "0 to 100 %" if "threshold" in assignment else "0 to 4294967040 ms"
         check(rc == 4 and err.count("\n") == len(lines) + 1 and all(
             f"  {line} (it holds {holds})\n" in err for line in lines), err)
-    rc, _, err, _ = cli("set", "site.lv24", "light_threshold_percent=30,5")
-    check(rc == 2 and "\"30,5\" is not a number: write 30.5, with a point." in err, err)
     check(read_file("site.lv24") == settings_file(site()), "a refused set changed the file")
+    # A decimal comma is the point, also after a name list with commas; the files hold numbers.
+    commas = site()
+    commas["light_threshold_percent"] = 30.5
+    for n in (0, 2):
+        commas["channels"][n]["rise_time_ms"] = 0.5
+    for output in ("comma.lv24", "comma.json"):
+        cli("set", "site.lv24", "light_threshold_percent=30,5", "ch1,3.rise_time_ms=0,5",
+            "-o", output, check_rc=0)
+    check(read_file("comma.lv24") == settings_file(commas), "the comma's values saved otherwise")
+    shown = read_file("comma.json").decode()
+    check('"light_threshold_percent": 30.5,' in shown and '"rise_time_ms": 0.5,' in shown and
+          ",5" not in shown, shown[:400])
+    rc, _, err, _ = cli("set", "site.lv24", "ch1.on_delay_ms=-1,5")
+    check(rc == 4 and "  channel 1 on_delay_ms: -1,5 (it holds" in err, err)  # as typed
     # --backup, --no-backup and --force are for the controller; a file target refuses them.
     for option in (["--backup", "b.lv24"], ["--backup", ""], ["--no-backup"], ["--force"]):
         rc, _, err, _ = cli("set", "site.lv24", "off_timer_s=5", *option)

@@ -478,6 +478,15 @@ TEST(CliUnderWine, RefusesWhatCannotBeDoneAndSaysWhy) {
         EXPECT_NE(show.err.find("it is a device, not a file"), std::string::npos) << show.err;
     }
 
+    // The help's example is cmd's (^ continues a line, rem comments), its stops Windows' own.
+    const ToolRun help = run_tool(L"--help");
+    EXPECT_EQ(help.exit_code, 0u);
+    for (const char* said : {"  rem Steps 1-15 light up", "ch15-1.off_delay_ms=0+150 ^\n",
+                             "=500 ^\n", "130 Ctrl+C,\n131 Ctrl+Break, 129 console closed."}) {
+        EXPECT_NE(help.out.find(said), std::string::npos) << said << "\n" << help.out;
+    }
+    EXPECT_EQ(help.out.find_first_of("#\\"), std::string::npos) << help.out;
+
     const ToolRun bogus = run_tool(L"bogus");
     EXPECT_EQ(bogus.exit_code, 2u);
     EXPECT_NE(bogus.err.find("'bogus' is not a command"), std::string::npos) << bogus.err;

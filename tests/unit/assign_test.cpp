@@ -35,6 +35,12 @@ constexpr Accepted ACCEPTED[] = {
     {"ch*.standby_enabled=false", 24, 200, 223, 0.0, 0.0},
     {"ch5-5.fall_time_ms=1e2+1e+1", 1, 180, 180, 100.0, 10.0},
     {"sensor1_max_cm,sensor2_max_cm=150", 2, 1, 3, 150.0, 0.0}, // several names, one value
+    // A decimal comma reads as the point; the message shows the value as typed.
+    {"light_threshold_percent=30,5", 1, 4, 4, 30.5, 0.0, "30,5"},
+    {"ch1,3.rise_time_ms=0,5", 2, 80, 82, 0.5, 0.0, "0,5"},
+    {"ch1-2.on_delay_ms=0,5+1,5", 2, 8, 9, 0.5, 1.5, "2"},
+    {"ch1.on_delay_ms=,5e1", 1, 8, 8, 5.0, 0.0},
+    {"ch2-1.fall_time_ms=1,5e+2+-0,5", 2, 177, 176, 150.0, -0.5, "149.5"},
 };
 
 struct Refused {
@@ -60,19 +66,20 @@ const Refused REFUSED[] = {
     {"ch1-25.on_delay_ms=5", "channel 25 is outside 1-24."},
     {"ch1-3,2.on_delay_ms=5", "channel 2 is named twice."},
     {"ch1.on_delay_ms=", "\"\" is not a number or a sequence START+STEP."},
-    {"ch1.on_delay_ms=1,5", "\"1,5\" is not a number: write 1.5, with a point."},
-    {"off_timer_s=30,5", "\"30,5\" is not a number: write 30.5, with a point."},
-    {"ch1-2.on_delay_ms=0,5+1,5", "\"0,5+1,5\" is not a number: write 0.5+1.5, with a point."},
-    {"off_timer_s=30,5+1", "\"30,5+1\" is not a number."}, // no sequence for a global value
+    {"off_timer_s=30,5+1", "a sequence START+STEP is for channel values only."},
+    {"off_timer_s=30,", "\"30,\" is not a number."}, // a comma with no digit after it
     {"ch1.on_delay_ms=1,5,5", "\"1,5,5\" is not a number or a sequence START+STEP."},
+    {"ch1.on_delay_ms=1.5,5", "\"1.5,5\" is not a number or a sequence START+STEP."},
+    {"ch1.on_delay_ms=+5", "\"+5\" is not a number or a sequence START+STEP."},
+    {"ch1.on_delay_ms=5++5", "\"5++5\" is not a number or a sequence START+STEP."},
     {"ch1.on_delay_ms= 5", "\" 5\" is not a number or a sequence START+STEP."},
     {"ch1.on_delay_ms=5+", "\"5+\" is not a number or a sequence START+STEP."},
     {"use_light_sensor=1", "use_light_sensor takes true or false, not \"1\"."},
     {"ch2.standby_enabled=1+0", "standby_enabled takes true or false, not \"1+0\"."},
     {"ch1.on_delay_ms=true", "on_delay_ms is a number, not true or false."},
     {"off_timer_s=0+1", "a sequence START+STEP is for channel values only."},
-    {"ch1.on_delay_ms=nan", "nan is not a finite number."},
-    {"ch1.on_delay_ms=0+inf", "0+inf is not a finite number."},
+    {"ch1.on_delay_ms=nan", "\"nan\" is not a number or a sequence START+STEP."},
+    {"ch1.on_delay_ms=0+inf", "\"0+inf\" is not a number or a sequence START+STEP."},
     {"ch1.on_delay_ms=1e39", "1e39 is beyond the range of a single-precision value."},
     {"sensor2_min_cm=1e400", "1e400 is beyond the range of a single-precision value."},
     {"ch*.fall_time_ms=3e38+1e37",
