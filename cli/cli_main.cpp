@@ -34,6 +34,7 @@ int output_verdict(int code, bool watching) {
 }
 
 int run(int argc, char** argv) {
+    console_start();
     CliRequest request;
     const int parsed = command_line_parse(argc, argv, &request);
     if (parsed != EXIT_DONE || request.command.empty()) {

@@ -1,6 +1,7 @@
 // The command-line tool's console: its two output streams, whether they are a terminal, and
 // Ctrl+C. Each platform implements these in its own file (console_posix.cpp, console_win32.cpp).
-// Texts are UTF-8 whatever the platform uses underneath.
+// Texts are UTF-8 whatever the platform uses underneath: a terminal whose character set is
+// another gets them converted, a file or a pipe gets them as they are.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,22 @@
 constexpr size_t CONSOLE_WHY_BYTES = 256; // a failure's reason with its terminator
 
 enum ConsoleStream : int { CONSOLE_OUT = 1, CONSOLE_ERR = 2 };
+
+// Looks once, before the first output, at what the streams go to: on POSIX systems the
+// character set of the user's locale (LC_CTYPE only; numbers keep the point) where a stream is
+// a terminal. Without it every stream takes UTF-8.
+void console_start();
+
+// Whether standard output shows any Unicode character: a file, a pipe, the Windows console
+// (written in UTF-16) or a UTF-8 terminal. Else text goes out in the terminal's character set,
+// a character it lacks transliterated ("->" for an arrow) or written as '?', and pictures drawn
+// in text should keep to ASCII.
+bool console_takes_unicode();
+
+// The width of the terminal that standard output shows: COLUMNS when set to a number, else
+// what the terminal says (the Windows console its buffer's width), else 80; 0 when standard
+// output is no terminal, whose lines have no limit.
+int console_columns();
 
 // Writes the text whole, unbuffered. A failure of standard output is remembered (see below) and
 // later output to it is dropped; a failure of standard error is ignored, there being nowhere

@@ -11,6 +11,7 @@
 // from main, which ends the waiting handler with it.
 #include <windows.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "base/text_win32.h"
@@ -29,6 +30,8 @@ DWORD output_error = 0;                         // system error of its first fai
 // before it ends it; the handler holds it a little less, so that the command's last steps are
 // not cut off by the return.
 constexpr DWORD CLOSE_GRACE_MS = 4500;
+
+constexpr long MAX_COLUMNS = 10000; // a larger COLUMNS is no width but a mistake
 
 // The exit status for a console event, as a shell counts the signal that stands for it; 0 for
 // an event that does not ask to stop.
@@ -91,6 +94,35 @@ bool write_handle(HANDLE handle, const char* text, size_t n, DWORD* error) {
 }
 
 } // namespace
+
+void console_start() {}
+
+bool console_takes_unicode() {
+    return true;
+}
+
+// The buffer's width, not the window's: lines as wide as the buffer do not wrap, and the
+// window scrolls sideways to them.
+int console_columns() {
+    const HANDLE handle = stream_handle(CONSOLE_OUT);
+    DWORD mode = 0;
+    if (!GetConsoleMode(handle, &mode)) {
+        return 0;
+    }
+    const char* columns = getenv("COLUMNS");
+    if (columns != nullptr && *columns != '\0') {
+        char* end = nullptr;
+        const long n = strtol(columns, &end, 10);
+        if (*end == '\0' && n > 0 && n <= MAX_COLUMNS) {
+            return static_cast<int>(n);
+        }
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(handle, &info) && info.dwSize.X > 0) {
+        return info.dwSize.X;
+    }
+    return 80;
+}
 
 void console_write(ConsoleStream stream, const char* text, size_t n) {
     const bool out = stream == CONSOLE_OUT;

@@ -70,7 +70,8 @@ int cli_timeline(const CliRequest& request) {
         out_json(timeline_json(timeline));
     } else if (!picture || request.chart) {
         const bool chart = request.chart || console_is_terminal(CONSOLE_OUT);
-        out_text(timeline_report_text(timeline, chart));
+        const TimelineLook look = {console_columns(), console_takes_unicode()};
+        out_text(timeline_report_text(timeline, chart, look));
     }
     return EXIT_DONE;
 }

@@ -55,7 +55,7 @@ install_packages() {
 need_host_tools() {
     need_commands cmake cmake ninja ninja-build g++ g++ python3 python3 \
         rsvg-convert librsvg2-bin || return 1
-    need_packages googletest libgtest-dev libcli11-dev nlohmann-json3-dev
+    need_packages googletest libgtest-dev libcli11-dev nlohmann-json3-dev locales
 }
 
 # The mingw-w64 cross compilers of the Windows tree.

@@ -1056,11 +1056,17 @@ def case_staircase(emu):
         check(json.loads(read_file(f"doc{i}.json"))["channels"] == held, f"text {i}: other values")
 
 
-def on_terminal(*args):
-    """Runs the tool with its standard output on a pseudo-terminal; returns its exit code and
-    what it printed there (line ends as the terminal turns them, back to LF)."""
+def on_terminal(*args, env=None, columns=0, raw=False):
+    """Runs the tool with its standard output and, when `env` is given, its standard error on a
+    pseudo-terminal of `columns` columns (0: one that tells none), in a UTF-8 locale unless `env`
+    says otherwise; returns its exit code and what it printed there (line ends as the terminal
+    turns them, back to LF), as bytes when `raw`."""
     master, slave = os.openpty()
-    tool = subprocess.Popen([CLI, *args], cwd=WORK, stdout=slave, stderr=subprocess.DEVNULL)
+    fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+    base = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_CTYPE", "COLUMNS")}
+    tool = subprocess.Popen([CLI, *args], cwd=WORK, stdout=slave,
+                            stderr=slave if env is not None else subprocess.DEVNULL,
+                            env={**base, "LANG": "C.UTF-8", **(env or {})})
     os.close(slave)
     out = b""
     try:
@@ -1069,13 +1075,14 @@ def on_terminal(*args):
     except OSError:  # EIO: the tool has closed the terminal
         pass
     os.close(master)
-    return tool.wait(60), out.decode().replace("\r\n", "\n")
+    out = out.replace(b"\r\n", b"\n")
+    return tool.wait(60), out if raw else out.decode()
 
 
 NOTE = "Drawn from the settings, not measured: one person at 0 ms only, night assumed."
 STAIRS_SUMMARY = "lights 1→15, 150 ms apart; goes dark 15→1, 150 ms apart; 16-24 dark"
 STAIRS_ROW_15 = " 15      2100      2600    180000    180500   0.1      0.1→100         100→0.1"
-STAIRS_CHART_15 = " 15 " + "·" * 27 + "░▒▒▓███  ┊  ██▓▒▒░" + "·" * 28  # glow, rise, hold, fall
+STAIRS_CHART_15 = " 15 " + "·" * 27 + "░▒▒▓███  │  ██▓▒▒░" + "·" * 28  # glow, rise, hold, fall
 
 
 def case_timeline(emu):
@@ -1086,7 +1093,7 @@ def case_timeline(emu):
     _, out, _, _ = cli("timeline", "stairs.lv24", check_rc=0)
     lines = out.splitlines()
     check(lines[0] == STAIRS_SUMMARY and STAIRS_ROW_15 in lines and lines[-1] == NOTE, out)
-    check("┊" not in out and "█" not in out, f"a chart on a pipe: {out}")
+    check("│" not in out and "█" not in out, f"a chart on a pipe: {out}")
     rc, out = on_terminal("timeline", "stairs.lv24")
     check(rc == 0 and STAIRS_CHART_15 in out.splitlines() and out.endswith(NOTE + "\n"), out)
     # An absurd on-delay, taken as the limit, is marked; it squashes nothing, and every line of
@@ -1098,6 +1105,8 @@ def case_timeline(emu):
     check(rc == 0 and max(len(line) for line in out.splitlines()) <= 80 and
           "  3   1193 h*   1193 h*" in out and STAIRS_CHART_15 in out.splitlines() and
           "\n  » goes on past the axis" in out, out)
+
+    terminal_rows()
 
     # The controller's settings, read as the window reads them.
     emu("set settings " + wire_image(staircase(factory())).hex())
@@ -1127,6 +1136,47 @@ def case_timeline(emu):
                        check_rc=0)
     check(out == "off_timer_s: 180 -> 240\nunchanged: " + STAIRS_SUMMARY + "\n", out)
     check(emu.requests()["write"] == "0", "a dry run wrote")
+
+
+def terminal_rows():
+    """The staircase's chart in the terminal's character set and width; a file stays UTF-8."""
+    locales = tempfile.mkdtemp(prefix="cli-test-locales-")
+    try:
+        for charset in ("CP1251", "KOI8-R"):
+            subprocess.run(["localedef", "-i", "ru_RU", "-f", charset,
+                            os.path.join(locales, "ru_RU." + charset)], check=True,
+                           capture_output=True, timeout=120)
+        ascii_15 = " 15 " + "." * 27 + "-++*###  |  ##*++-" + "." * 28
+        ascii_summary = STAIRS_SUMMARY.replace("→", "->").encode()
+        for env, cyrillic in (({"LANG": "C"}, b"lestnicza"),  # transliterated
+                              ({"LANG": "ru_RU.CP1251", "LOCPATH": locales},
+                               bytes.fromhex("ebe5f1f2ede8f6e0")),
+                              ({"LC_ALL": "ru_RU.KOI8-R", "LOCPATH": locales},
+                               bytes.fromhex("ccc5d3d4cec9c3c1"))):
+            rc, out = on_terminal("timeline", "stairs.lv24", env=env, raw=True)
+            lines = out.split(b"\n")
+            check(rc == 0 and lines[0] == ascii_summary and ascii_15.encode() in lines and
+                  b" ch lights at fully lit dims from   dark at rest on start->end  off start->end"
+                  in lines and max(out) < 0x80, f"{env}: {out!r}")
+            rc, out = on_terminal("show", "лестница.lv24", env=env, raw=True)
+            check(rc == 4 and b"Cannot read " + cyrillic + b".lv24: " in out, f"{env}: {out!r}")
+    finally:
+        shutil.rmtree(locales, ignore_errors=True)
+    # 60 columns (the terminal's or COLUMNS): the table in two parts, every line within 59.
+    for columns, env in ((60, None), (120, {"COLUMNS": "60"})):
+        rc, out = on_terminal("timeline", "stairs.lv24", env=env, columns=columns)
+        lines = out.splitlines()
+        check(rc == 0 and max(len(line) for line in lines) <= 59 and
+              STAIRS_ROW_15[:43] in lines and " 15" + STAIRS_ROW_15[43:] in lines and
+              " 15 " + "·" * 19 + "░▒▓██  │  █▓▒░" + "·" * 20 in lines, out)
+    rc, out = on_terminal("timeline", "stairs.lv24", columns=40)
+    check(rc == 0 and out == "lights 1→15, 150 ms apart;\n   goes dark 15→1, 150 ms apart;\n"
+          "   16-24 dark\n\nThe table and the chart need 60 columns; the terminal has 40.\n"
+          "Drawn from the settings, not measured:\none person at 0 ms only, night assumed.\n", out)
+    # A file gets UTF-8 and the full width, whatever the locale and COLUMNS say.
+    done = subprocess.run([CLI, "timeline", "stairs.lv24", "--chart"], cwd=WORK, timeout=60,
+                          capture_output=True, env={**os.environ, "LC_ALL": "C", "COLUMNS": "40"})
+    check(STAIRS_CHART_15 in done.stdout.decode().splitlines(), done.stdout.decode())
 
 
 TIOCGEXCL = 0x80045440  # reads a terminal's exclusive mark (Linux)

@@ -416,7 +416,7 @@ TEST(CliUnderWine, DrawsTheWave) {
     ASSERT_TRUE(emu_ok("defaults"));
     const ToolRun chart = run_tool(L"timeline device --port COM5 --chart");
     ASSERT_EQ(chart.exit_code, 0u) << chart.err;
-    EXPECT_NE(chart.out.find("\n 24      ··░░░░░▒▒▒▒▒▒▒▓▓▓▓▓▓▓████████  ┊  ████"),
+    EXPECT_NE(chart.out.find("\n 24      ··░░░░░▒▒▒▒▒▒▒▓▓▓▓▓▓▓████████  │  ████"),
               std::string::npos)
         << chart.out;
 }
