@@ -26,6 +26,8 @@ bool console_takes_unicode();
 // what the terminal says (the Windows console its buffer's width), else 80; 0 when standard
 // output is no terminal, whose lines have no limit.
 int console_columns();
+// The width COLUMNS sets: a number from 1 to 10000, else 0 (not set, or no width).
+int console_columns_set();
 
 // Writes the text whole, unbuffered. A failure of standard output is remembered (see below) and
 // later output to it is dropped; a failure of standard error is ignored, there being nowhere

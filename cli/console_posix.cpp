@@ -42,7 +42,6 @@ iconv_t converter = reinterpret_cast<iconv_t>(-1);
 constexpr size_t CHUNK_BYTES = 4096;      // converted text is written in pieces of this size
 constexpr size_t TRANSLIT_BYTES = 16;     // more than the longest transliteration of a character
 constexpr size_t CODESET_NAME_BYTES = 64; // "KOI8-R//TRANSLIT" and the like
-constexpr long MAX_COLUMNS = 10000;       // a larger COLUMNS is no width but a mistake
 
 // The length of the UTF-8 character at `text` (1 for a byte that begins none), within `left`.
 size_t character_bytes(const char* text, size_t left) {
@@ -128,13 +127,9 @@ int console_columns() {
     if (isatty(STDOUT_FILENO) != 1) {
         return 0;
     }
-    const char* columns = getenv("COLUMNS");
-    if (columns != nullptr && *columns != '\0') {
-        char* end = nullptr;
-        const long n = strtol(columns, &end, 10);
-        if (*end == '\0' && n > 0 && n <= MAX_COLUMNS) {
-            return static_cast<int>(n);
-        }
+    const int set = console_columns_set();
+    if (set > 0) {
+        return set;
     }
     struct winsize size {};
     if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {

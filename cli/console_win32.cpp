@@ -31,8 +31,6 @@ DWORD output_error = 0;                         // system error of its first fai
 // not cut off by the return.
 constexpr DWORD CLOSE_GRACE_MS = 4500;
 
-constexpr long MAX_COLUMNS = 10000; // a larger COLUMNS is no width but a mistake
-
 // The exit status for a console event, as a shell counts the signal that stands for it; 0 for
 // an event that does not ask to stop.
 LONG event_exit(DWORD event) {
@@ -109,13 +107,9 @@ int console_columns() {
     if (!GetConsoleMode(handle, &mode)) {
         return 0;
     }
-    const char* columns = getenv("COLUMNS");
-    if (columns != nullptr && *columns != '\0') {
-        char* end = nullptr;
-        const long n = strtol(columns, &end, 10);
-        if (*end == '\0' && n > 0 && n <= MAX_COLUMNS) {
-            return static_cast<int>(n);
-        }
+    const int set = console_columns_set();
+    if (set > 0) {
+        return set;
     }
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (GetConsoleScreenBufferInfo(handle, &info) && info.dwSize.X > 0) {
